@@ -1,0 +1,29 @@
+// The start sector of every track and the lead-out, from the table of contents.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace rilvane {
+
+constexpr int kTrackSlots = 256;
+
+struct TrackTable {
+    // slots[1] .. slots[256]; slots[0] is never used. Slot count + 1 holds
+    // the start of the lead-out.
+    std::array<int32_t, kTrackSlots + 1> slots{};
+    int32_t count = 0;
+
+    int32_t& slot(int i) { return slots[static_cast<size_t>(i)]; }
+    int32_t slot(int i) const { return slots[static_cast<size_t>(i)]; }
+
+    // The start-up preset: one track from sector 500 to sector 450000.
+    void presetStartup()
+    {
+        slots[1] = 500;
+        slots[2] = 450000;
+        count = 1;
+    }
+};
+
+}  // namespace rilvane

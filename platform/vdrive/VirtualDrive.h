@@ -1,0 +1,49 @@
+// A disc image served as a SCSI target: the virtual CD drive.
+//
+// A VirtualDrive is made from a CUE sheet (with BIN files of raw 2352-byte
+// CD-DA sectors) and an optional defect map that turns it into a scratched
+// disc. It answers INQUIRY, READ TOC (format 0, LBA) and READ CD, and gives
+// CHECK CONDITION with fixed-format sense for everything else.
+//
+// The platform library owns the drives configured in RILVANE_VIRTUAL_DRIVES
+// and routes pass-through and ASPI requests to execute().
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace rilvane::vdrive {
+
+// What one command did, in the terms both transports report.
+struct ScsiReply {
+    // The transport itself failed (the configured defect is "gone"): the
+    // pass-through call returns FALSE, ASPI reports a failed request status.
+    bool transportFailure = false;
+    uint8_t status = 0;          // SCSI status byte: 0 good, 2 check condition
+    uint8_t sense[18] = {};      // fixed-format sense data (0x70 ...), valid when status == 2
+    uint32_t senseLength = 0;    // bytes of sense data, 18 when status == 2, else 0
+    uint32_t transferred = 0;    // bytes of data-in actually written to the caller's buffer
+};
+
+class VirtualDrive {
+public:
+    // Loads the CUE sheet and, when defectsPath is not empty, the defect map.
+    // On a bad file returns nullptr and sets error to a line naming the file
+    // and the line number.
+    static std::unique_ptr<VirtualDrive> load(const std::string& cuePath, const std::string& defectsPath,
+                                              std::string& error);
+
+    virtual ~VirtualDrive() = default;
+
+    // Runs one command with a data-in phase of at most dataLength bytes into
+    // data. May sleep for a defect's delay. Safe to call from any thread, one
+    // command at a time per drive (callers serialise).
+    virtual ScsiReply execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) = 0;
+
+    // INQUIRY product identification, as configured (for diagnostics).
+    virtual std::string productName() const = 0;
+};
+
+}  // namespace rilvane::vdrive

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs everything needed to build, run and test Rilvane on Debian 12.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends \
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev \
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 \
+  libgl1-mesa-dev libxkbcommon-dev \
+  libasound2-dev alsa-utils libasound2-plugins \
+  libgtest-dev libgmock-dev googletest libbenchmark-dev \
+  xvfb xdotool x11-utils imagemagick sox python3 \
+  fonts-dejavu-core fonts-liberation \
+  >/dev/null
