@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Rilvane and starts it with a scratched demo
+# disc as a virtual drive (in Xvfb when there is no display).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ "${RILVANE_SKIP_INSTALL:-}" != "1" ]; then
+  bash scripts/install-deps.sh
+fi
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target rilvane rilvane-make-disc rilvane-probe \
+  wnaspi32 dsound rilvane-paced-capture
+exec bash scripts/run-demo.sh "$@"

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Rilvane and runs every test:
+#   1. the normal build and the whole test suite,
+#   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer,
+#   3. the sound layer's tests under ThreadSanitizer,
+#   4. the fuzz targets (clang, libFuzzer), each for a short while.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+if [ "${RILVANE_SKIP_INSTALL:-}" != "1" ]; then
+  bash scripts/install-deps.sh
+fi
+
+run_suite() {
+  local dir=$1; shift
+  local label=$1; shift
+  echo "=== ${label}: configure and build (${dir}) ==="
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  echo "=== ${label}: tests ==="
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" ${CTEST_ARGS:-}
+}
+
+run_suite "$root/build" "Release build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite "$root/build-asan" "ASan/UBSan build" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_SANITIZE=ON -DRILVANE_BENCH=OFF
+CTEST_ARGS="-L sound" run_suite "$root/build-tsan" "TSan build (sound)" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_TSAN=ON -DRILVANE_BENCH=OFF
+CTEST_ARGS="-L fuzz" run_suite "$root/build-fuzz" "Fuzz targets" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRILVANE_FUZZ=ON \
+  -DRILVANE_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+echo "=== all test suites passed ==="
