@@ -1,0 +1,5 @@
+target_sources(playback PRIVATE
+  Karaoke.cpp
+  Navigation.cpp
+  Waveform.cpp
+)

@@ -1,0 +1,62 @@
+#include "rip/WavHeader.h"
+
+#include <cstring>
+
+namespace rilvane {
+
+namespace {
+
+void putTag(uint8_t* out, const char* tag) { std::memcpy(out, tag, 4); }
+
+void putU32(uint8_t* out, uint32_t v)
+{
+    out[0] = static_cast<uint8_t>(v);
+    out[1] = static_cast<uint8_t>(v >> 8);
+    out[2] = static_cast<uint8_t>(v >> 16);
+    out[3] = static_cast<uint8_t>(v >> 24);
+}
+
+void putU16(uint8_t* out, uint16_t v)
+{
+    out[0] = static_cast<uint8_t>(v);
+    out[1] = static_cast<uint8_t>(v >> 8);
+}
+
+}  // namespace
+
+WavHeader WavHeader::make(uint32_t riffSize, uint32_t dataSize)
+{
+    WavHeader h{};
+    putTag(h.riff.data(), "RIFF");
+    putU32(h.riff.data() + 4, riffSize);
+    putTag(h.wave.data(), "WAVE");
+    putTag(h.fmt.data(), "fmt ");
+    putU32(h.fmt.data() + 4, 16);
+    putU16(h.format.data() + 0, 1);        // integer PCM
+    putU16(h.format.data() + 2, 2);        // channels
+    putU32(h.format.data() + 4, 44100);    // samples per second
+    putU32(h.format.data() + 8, 176400);   // average bytes per second
+    putU16(h.format.data() + 12, 4);       // block alignment
+    putU16(h.format.data() + 14, 16);      // bits per sample
+    putTag(h.data.data(), "data");
+    putU32(h.data.data() + 4, dataSize);
+    return h;
+}
+
+std::array<uint8_t, kWavHeaderSize> WavHeader::bytes() const
+{
+    std::array<uint8_t, kWavHeaderSize> out{};
+    uint8_t* p = out.data();
+    auto put = [&p](const auto& piece) {
+        std::memcpy(p, piece.data(), piece.size());
+        p += piece.size();
+    };
+    put(riff);
+    put(wave);
+    put(fmt);
+    put(format);
+    put(data);
+    return out;
+}
+
+}  // namespace rilvane
