@@ -345,7 +345,7 @@ static_assert(everyRowHasKeyAndText(), "every row starts with a \\AAA\\QQQ key a
 
 }  // namespace
 
-const std::array<std::string_view, kSenseKeyCount> senseKeyNames = {
+constinit const std::array<std::string_view, kSenseKeyCount> senseKeyNames = {
     "No Additional Sense",
     "Recovered Error",
     "Not Ready",
@@ -364,7 +364,7 @@ const std::array<std::string_view, kSenseKeyCount> senseKeyNames = {
     "Reserved",
 };
 
-const std::array<std::string_view, kAdditionalSenseCount> additionalSense =
+constinit const std::array<std::string_view, kAdditionalSenseCount> additionalSense =
     toArray(std::make_index_sequence<kAdditionalSenseCount>{});
 
 }  // namespace rilvane::scsierrs
