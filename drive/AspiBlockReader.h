@@ -1,0 +1,28 @@
+// Reads read blocks through an ASPI session whose event is open.
+#pragma once
+
+#include "drive/AspiSession.h"
+#include "drive/BlockReader.h"
+#include "drive/DriveTable.h"
+#include "drive/LogSink.h"
+
+namespace rilvane {
+
+class AspiBlockReader : public BlockReader {
+public:
+    AspiBlockReader(AspiSession& session, const DriveRecord& drive, LogSink& log)
+        : session_(session), drive_(drive), log_(log)
+    {
+    }
+
+    // The data lands in the transfer window. A failure logs
+    // "Fehler <status> beim Ausführen des SCSI Kommandos...".
+    uint8_t* readBlock(int32_t sector) override;
+
+private:
+    AspiSession& session_;
+    DriveRecord drive_;
+    LogSink& log_;
+};
+
+}  // namespace rilvane

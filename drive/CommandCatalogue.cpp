@@ -1,0 +1,50 @@
+#include "drive/CommandCatalogue.h"
+
+namespace rilvane {
+
+ScsiCommand CommandCatalogue::inquiry()
+{
+    ScsiCommand command;
+    command.cdb[0] = 0x12;
+    command.cdb[4] = 0xFF;  // allocation length
+    command.cdbLength = 6;
+    command.dataLength = kInquiryBytes;
+    command.timeoutSeconds = kShortTimeoutSeconds;
+    return command;
+}
+
+ScsiCommand CommandCatalogue::readToc()
+{
+    ScsiCommand command;
+    command.cdb[0] = 0x43;
+    command.cdb[7] = 0x08;  // allocation length 0x0800
+    command.cdb[8] = 0x00;
+    command.cdbLength = 10;
+    command.dataLength = kTocBytes;
+    command.timeoutSeconds = kShortTimeoutSeconds;
+    return command;
+}
+
+ScsiCommand CommandCatalogue::readCd(int32_t sector)
+{
+    ScsiCommand command;
+    command.cdb[0] = 0xBE;
+    writeReadCdSector(command.cdb.data(), sector);
+    command.cdb[8] = static_cast<uint8_t>(kSectorsPerRead);  // transfer length
+    command.cdb[9] = 0x10;                                   // user data only
+    command.cdbLength = 12;
+    command.dataLength = kReadBlockBytes;
+    command.timeoutSeconds = kReadTimeoutSeconds;
+    return command;
+}
+
+void CommandCatalogue::writeReadCdSector(uint8_t* cdb, int32_t sector)
+{
+    const auto bits = static_cast<uint32_t>(sector);
+    cdb[2] = static_cast<uint8_t>(bits >> 24);
+    cdb[3] = static_cast<uint8_t>(bits >> 16);
+    cdb[4] = static_cast<uint8_t>(bits >> 8);
+    cdb[5] = static_cast<uint8_t>(bits);
+}
+
+}  // namespace rilvane

@@ -1,0 +1,34 @@
+// Every command block the program sends to a CD drive.
+#pragma once
+
+#include <cstdint>
+
+#include "drive/ScsiCommand.h"
+
+namespace rilvane {
+
+struct CommandCatalogue {
+    // Ten CD-DA sectors of 2352 bytes: one read block.
+    static constexpr int32_t kSectorsPerRead = 10;
+    static constexpr uint32_t kSectorBytes = 2352;
+    static constexpr uint32_t kReadBlockBytes = kSectorsPerRead * kSectorBytes;  // 23520
+    static constexpr uint32_t kInquiryBytes = 255;
+    static constexpr uint32_t kTocBytes = 2048;
+    static constexpr uint32_t kShortTimeoutSeconds = 2;
+    static constexpr uint32_t kReadTimeoutSeconds = 200;
+    static constexpr uint8_t kSenseBytes = 24;
+
+    // INQUIRY: 12 00 00 00 FF 00.
+    static ScsiCommand inquiry();
+    // READ TOC, format 0, addresses as sector numbers, from the first track:
+    // 43 00 00 00 00 00 00 08 00 00.
+    static ScsiCommand readToc();
+    // READ CD of ten sectors from `sector`, any sector type, user data only:
+    // BE 00 a3 a2 a1 a0 00 00 0A 10 00 00.
+    static ScsiCommand readCd(int32_t sector);
+    // Writes the sector, most significant byte first, into bytes 2 to 5 of a
+    // READ CD command block.
+    static void writeReadCdSector(uint8_t* cdb, int32_t sector);
+};
+
+}  // namespace rilvane

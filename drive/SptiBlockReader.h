@@ -1,0 +1,23 @@
+// Reads read blocks through an open pass-through session.
+#pragma once
+
+#include "drive/BlockReader.h"
+#include "drive/LogSink.h"
+#include "drive/SptiSession.h"
+
+namespace rilvane {
+
+class SptiBlockReader : public BlockReader {
+public:
+    // Prepares the session's record for READ CD (data area set to 0xFF).
+    SptiBlockReader(SptiSession& session, LogSink& log);
+
+    // A failure logs the error line built from the status and sense bytes.
+    uint8_t* readBlock(int32_t sector) override;
+
+private:
+    SptiSession& session_;
+    LogSink& log_;
+};
+
+}  // namespace rilvane

@@ -1,0 +1,109 @@
+#include "drive/SptiSession.h"
+
+#include <cstring>
+
+#include "drive/CommandCatalogue.h"
+#include "drive/ErrorLine.h"
+
+namespace rilvane {
+
+namespace {
+
+void fillHeader(SCSI_PASS_THROUGH& header, const ScsiCommand& command)
+{
+    header.Length = sizeof(SCSI_PASS_THROUGH);
+    header.CdbLength = command.cdbLength;
+    header.SenseInfoLength = CommandCatalogue::kSenseBytes;
+    header.DataIn = SCSI_IOCTL_DATA_IN;
+    header.DataTransferLength = command.dataLength;
+    header.TimeOutValue = command.timeoutSeconds;
+    header.DataBufferOffset = SptiRequest::kDataOffset;
+    header.SenseInfoOffset = SptiRequest::kSenseOffset;
+    std::memcpy(header.Cdb, command.cdb.data(), sizeof(header.Cdb));
+}
+
+}  // namespace
+
+SptiSession::SptiSession() : request_(std::make_unique<SptiRequest>()) {}
+
+SptiSession::~SptiSession()
+{
+    close();
+}
+
+std::string SptiSession::devicePath(char letter)
+{
+    std::string path = "\\\\.\\";
+    path += letter;
+    path += ':';
+    return path;
+}
+
+bool SptiSession::open(char letter)
+{
+    close();
+    handle_ = CreateFileA(devicePath(letter).c_str(), GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    return isOpen();
+}
+
+void SptiSession::close()
+{
+    if (isOpen()) {
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+}
+
+bool SptiSession::execute(const ScsiCommand& command)
+{
+    std::memset(request_.get(), 0, sizeof(SptiRequest));
+    fillHeader(request_->header, command);
+    return send();
+}
+
+void SptiSession::prepareReadCd()
+{
+    std::memset(request_.get(), 0, sizeof(SptiRequest));
+    fillHeader(request_->header, CommandCatalogue::readCd(0));
+    std::memset(request_->data, 0xFF, sizeof(request_->data));
+}
+
+bool SptiSession::readBlock(int32_t sector)
+{
+    SCSI_PASS_THROUGH& header = request_->header;
+    // The platform writes the lengths and the status back into the record.
+    // Without renewing them a short transfer would shrink every later read,
+    // and a read that brings no sense would report the previous one's.
+    header.DataTransferLength = CommandCatalogue::kReadBlockBytes;
+    header.SenseInfoLength = CommandCatalogue::kSenseBytes;
+    header.ScsiStatus = 0;
+    std::memset(request_->sense, 0, sizeof(request_->sense));
+    CommandCatalogue::writeReadCdSector(header.Cdb, sector);
+    return send();
+}
+
+bool SptiSession::send()
+{
+    if (!isOpen())
+        return false;
+    const SCSI_PASS_THROUGH& header = request_->header;
+    // The lengths are taken from the record as it stands, data offset plus
+    // transfer length; a record that would reach past its own end is never
+    // handed over.
+    const uint64_t length = uint64_t{header.DataBufferOffset} + header.DataTransferLength;
+    if (length > sizeof(SptiRequest))
+        return false;
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(handle_, IOCTL_SCSI_PASS_THROUGH, request_.get(), static_cast<DWORD>(length),
+                                    request_.get(), static_cast<DWORD>(length), &returned, nullptr);
+    return ok != FALSE && header.ScsiStatus == 0;
+}
+
+std::string SptiSession::errorLine() const
+{
+    return rilvane::errorLine(request_->header.ScsiStatus, request_->sense[2], request_->sense[12],
+                              request_->sense[13]);
+}
+
+}  // namespace rilvane

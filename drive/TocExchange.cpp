@@ -1,0 +1,79 @@
+#include "drive/TocExchange.h"
+
+#include <algorithm>
+
+#include "drive/AspiSession.h"
+#include "drive/CommandCatalogue.h"
+#include "drive/DriveMessages.h"
+#include "drive/SptiSession.h"
+#include "drive/TocParser.h"
+
+namespace rilvane {
+
+namespace {
+
+constexpr int32_t kDefaultFirstTrack = 500;
+constexpr int32_t kDefaultLeadOut = 450000;
+
+}  // namespace
+
+TocExchange::TocExchange(DriveCaller handler, TrackTable& table, LogSink& log, int ripTrack)
+    : handler_(handler), table_(table), log_(log), ripTrack_(ripTrack)
+{
+}
+
+TocResult TocExchange::overSpti(SptiSession& session)
+{
+    table_.slot(1) = kDefaultFirstTrack;
+    if (handler_ == DriveCaller::Ripping)
+        table_.slot(2) = kDefaultLeadOut;
+    table_.count = 1;
+
+    if (!session.execute(CommandCatalogue::readToc())) {
+        log_.logLine(DriveMessages::kTocNotRead);
+        return {TocOutcome::Failed, std::nullopt};
+    }
+    // Only what the drive reported as sent is parsed.
+    const size_t received = std::min<size_t>(session.transferredLength(), CommandCatalogue::kTocBytes);
+    return accept(session.data(), received);
+}
+
+TocResult TocExchange::overAspi(AspiSession& session, const DriveRecord& drive)
+{
+    if (!session.openEvent(log_))
+        return {TocOutcome::Skipped, std::nullopt};
+
+    table_.slot(1) = kDefaultFirstTrack;
+    table_.count = 1;
+
+    const uint8_t status = session.execute(drive, CommandCatalogue::readToc());
+    TocResult result;
+    if (status == SS_COMP) {
+        result = accept(session.window(), CommandCatalogue::kTocBytes);
+    } else {
+        log_.logLine(DriveMessages::aspiTocFailed(status));
+        result = {TocOutcome::Failed, std::nullopt};
+    }
+    session.closeEvent();
+    return result;
+}
+
+TocResult TocExchange::accept(const uint8_t* response, size_t received)
+{
+    log_.logLine(DriveMessages::kTocRead);
+    const int32_t count = parseToc(response, received, table_);
+
+    TocResult result{TocOutcome::Read, std::nullopt};
+    if (handler_ == DriveCaller::Ripping) {
+        result.ripRange = RipRange::forTrack(table_, ripTrack_);
+        if (!result.ripRange) {
+            log_.logLine(DriveMessages::kInvalidTrack);
+            result.outcome = TocOutcome::TrackRejected;
+            return result;
+        }
+    }
+    log_.logLine(DriveMessages::tracksFound(count));
+    return result;
+}
+
+}  // namespace rilvane
