@@ -1,0 +1,3 @@
+#include "controls/ThemeRenderer.h"
+
+ThemeRenderer::~ThemeRenderer() = default;
