@@ -1,0 +1,110 @@
+#include "TempDir.h"
+
+#include "vdrive/DefectMap.h"
+
+#include <gtest/gtest.h>
+
+using namespace rilvane::vdrive;
+
+TEST(DefectMap, ReadsEveryDirective)
+{
+    std::string error;
+    const auto map = DefectMap::parse("# a scratched disc\n"
+                                      "\n"
+                                      "name   Kratzer #1 Laufwerk  \n"
+                                      "inquiry 5/24/0\n"
+                                      "TOC 02/3a/00   # tray open\n"
+                                      "1000-1009 03/11/00 250\n"
+                                      "  2000 04/44/00\n"
+                                      "3000-3999 gone\n",
+                                      "scratch.defects", error);
+    ASSERT_TRUE(map) << error;
+    // The name keeps its '#' and is cut to the 16 characters INQUIRY has room for.
+    EXPECT_EQ(map->productName(), "Kratzer #1 Laufw");
+    ASSERT_TRUE(map->inquiryFailure());
+    EXPECT_EQ(map->inquiryFailure()->sense, (SenseCode{0x05, 0x24, 0x00}));
+    ASSERT_TRUE(map->tocFailure());
+    EXPECT_EQ(map->tocFailure()->sense, (SenseCode{0x02, 0x3A, 0x00}));
+
+    ASSERT_EQ(map->ranges().size(), 3u);
+    const DefectRange& r0 = map->ranges()[0];
+    EXPECT_EQ(r0.first, 1000);
+    EXPECT_EQ(r0.last, 1009);
+    EXPECT_EQ(r0.action.sense, (SenseCode{0x03, 0x11, 0x00}));
+    EXPECT_EQ(r0.action.delayMs, 250u);
+    EXPECT_FALSE(r0.action.gone);
+    EXPECT_EQ(map->ranges()[1].first, 2000);
+    EXPECT_EQ(map->ranges()[1].last, 2000);
+    EXPECT_EQ(map->ranges()[1].action.delayMs, 0u);
+    EXPECT_TRUE(map->ranges()[2].action.gone);
+}
+
+TEST(DefectMap, FindsTheFirstRangeTouchingARead)
+{
+    std::string error;
+    const auto map = DefectMap::parse("100-109 03/11/00\n105 04/44/00\n500 gone\n", "m", error);
+    ASSERT_TRUE(map) << error;
+    EXPECT_EQ(map->find(90, 10), nullptr);    // 90..99 stops just short
+    EXPECT_EQ(map->find(110, 10), nullptr);   // starts just after
+    ASSERT_NE(map->find(91, 10), nullptr);    // touches 100
+    EXPECT_EQ(map->find(91, 10)->first, 100);
+    EXPECT_EQ(map->find(105, 1)->first, 100); // overlapping ranges: the map's order decides
+    EXPECT_TRUE(map->find(495, 10)->action.gone);
+    EXPECT_EQ(map->find(100, 0), nullptr);
+}
+
+TEST(DefectMap, DefaultsWithoutDirectives)
+{
+    std::string error;
+    const auto map = DefectMap::parse("# nothing wrong with this one\n", "m", error);
+    ASSERT_TRUE(map) << error;
+    EXPECT_EQ(map->productName(), "Virtual CD-ROM");
+    EXPECT_FALSE(map->inquiryFailure());
+    EXPECT_FALSE(map->tocFailure());
+    EXPECT_TRUE(map->ranges().empty());
+}
+
+TEST(DefectMap, BadLinesAreReportedWithFileAndLine)
+{
+    const struct {
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {"1000 3/11\n", "m.defects:1: bad sense '3/11'"},
+        {"\n1000 10/11/00\n", "m.defects:2: bad sense '10/11/00'"},
+        {"1000 03/111/00\n", "m.defects:1: bad sense"},
+        {"1009-1000 03/11/00\n", "m.defects:1: sector range '1009-1000' ends before it starts"},
+        {"-5 03/11/00\n", "m.defects:1: unknown directive '-5'"},
+        {"12a 03/11/00\n", "m.defects:1: bad sector range '12a'"},
+        {"99999999999 03/11/00\n", "m.defects:1: bad sector range"},
+        {"1000\n", "m.defects:1: the sector range needs a sense"},
+        {"1000 gone 50\n", "m.defects:1: nothing may follow 'gone'"},
+        {"1000 03/11/00 fast\n", "m.defects:1: bad delay 'fast'"},
+        {"1000 03/11/00 600001\n", "m.defects:1: bad delay '600001'"},
+        {"1000 03/11/00 5 6\n", "m.defects:1: too many fields"},
+        {"inquiry 05/24/00 100\n", "m.defects:1: too many fields"},
+        {"toc\n", "m.defects:1: 'toc' needs a sense"},
+        {"toc 05/24/00\ntoc 05/24/00\n", "m.defects:2: second 'toc' line"},
+        {"name A\nname B\n", "m.defects:2: second 'name' line"},
+        {"name\n", "m.defects:1: 'name' needs a text"},
+        {"name Gr\xC3\xBCn\n", "m.defects:1: the name may only hold printable ASCII"},
+        {"scratch 100\n", "m.defects:1: unknown directive 'scratch'"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(DefectMap::parse(c.text, "m.defects", error)) << c.text;
+        EXPECT_EQ(error.rfind(c.message, 0), 0u) << "got: " << error << "\nfor: " << c.text;
+    }
+}
+
+TEST(DefectMap, LoadNamesTheFile)
+{
+    TempDir dir;
+    std::string error;
+    EXPECT_FALSE(DefectMap::load(dir.file("none.defects"), error));
+    EXPECT_NE(error.find("none.defects: cannot open"), std::string::npos) << error;
+
+    const std::string path = dir.write("bad.defects", "# ok\n7 x/y/z\n");
+    EXPECT_FALSE(DefectMap::load(path, error));
+    EXPECT_EQ(error.rfind(path + ":2: bad sense 'x/y/z'", 0), 0u) << error;
+}

@@ -1,0 +1,404 @@
+#include "TempDir.h"
+
+#include "DiscGenerator.h"
+#include "vdrive/VirtualDrive.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+using namespace rilvane::vdrive;
+using namespace rilvane::makedisc;
+
+namespace {
+
+using Cdb = std::array<uint8_t, 12>;
+
+Cdb readCdCdb(int32_t lba, uint32_t count, uint8_t flags = 0x10, uint8_t type = 0)
+{
+    const auto a = static_cast<uint32_t>(lba);
+    return {0xBE,
+            static_cast<uint8_t>(type << 2),
+            static_cast<uint8_t>(a >> 24),
+            static_cast<uint8_t>(a >> 16),
+            static_cast<uint8_t>(a >> 8),
+            static_cast<uint8_t>(a),
+            static_cast<uint8_t>(count >> 16),
+            static_cast<uint8_t>(count >> 8),
+            static_cast<uint8_t>(count),
+            flags,
+            0,
+            0};
+}
+
+Cdb readTocCdb(uint8_t startTrack = 0, uint16_t allocation = 0x0800, uint8_t byte1 = 0, uint8_t format = 0)
+{
+    return {0x43, byte1, format, 0, 0, 0, startTrack, static_cast<uint8_t>(allocation >> 8),
+            static_cast<uint8_t>(allocation), 0, 0, 0};
+}
+
+std::vector<uint8_t> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+uint32_t be32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// Runs the command once and checks a CHECK CONDITION with the given sense.
+#define EXPECT_SENSE(command, k, a, q)                    \
+    do {                                                  \
+        const ScsiReply r_ = (command);                   \
+        EXPECT_FALSE(r_.transportFailure);                \
+        EXPECT_EQ(r_.status, 2);                          \
+        EXPECT_EQ(r_.senseLength, 18u);                   \
+        EXPECT_EQ(r_.sense[0], 0x70);                     \
+        EXPECT_EQ(r_.sense[7], 10);                       \
+        EXPECT_EQ(r_.sense[2], k);                        \
+        EXPECT_EQ(r_.sense[12], a);                       \
+        EXPECT_EQ(r_.sense[13], q);                       \
+        EXPECT_EQ(r_.transferred, 0u);                    \
+    } while (0)
+
+class ImageDriveTest : public ::testing::Test {
+protected:
+    // Makes a disc, loads it and keeps the BIN's bytes to compare against.
+    void load(DiscSpec spec)
+    {
+        spec.out = dir.file("disc");
+        std::string error;
+        ASSERT_TRUE(writeDisc(spec, disc, error)) << error;
+        drive = VirtualDrive::load(disc.cuePath, disc.defectsPath, error);
+        ASSERT_TRUE(drive) << error;
+        bin = readFile(disc.binPaths.front());
+    }
+
+    ScsiReply run(const uint8_t* cdb, size_t length, uint32_t dataLength)
+    {
+        buffer.assign(dataLength, 0xEE);
+        return drive->execute(cdb, length, buffer.data(), dataLength);
+    }
+    ScsiReply run(const Cdb& cdb, uint32_t dataLength) { return run(cdb.data(), cdb.size(), dataLength); }
+
+    TempDir dir;
+    GeneratedDisc disc;
+    std::unique_ptr<VirtualDrive> drive;
+    std::vector<uint8_t> bin;
+    std::vector<uint8_t> buffer;
+};
+
+}  // namespace
+
+TEST_F(ImageDriveTest, InquiryDescribesACdRomDrive)
+{
+    load({});
+    const uint8_t cdb[6] = {0x12, 0, 0, 0, 0xFF, 0};
+    const ScsiReply reply = run(cdb, 6, 255);
+    EXPECT_EQ(reply.status, 0);
+    EXPECT_EQ(reply.senseLength, 0u);
+    ASSERT_EQ(reply.transferred, 36u);
+    EXPECT_EQ(buffer[0], 0x05);          // CD/DVD device
+    EXPECT_EQ(buffer[1], 0x80);          // removable
+    EXPECT_EQ(buffer[3] & 0x0F, 0x02);   // response data format
+    EXPECT_EQ(buffer[4], 31);            // additional length
+    EXPECT_EQ(std::string(buffer.begin() + 8, buffer.begin() + 16), "RILVANE ");
+    EXPECT_EQ(std::string(buffer.begin() + 16, buffer.begin() + 32), "Virtual CD-ROM  ");
+    EXPECT_EQ(buffer[36], 0xEE);         // nothing written beyond the answer
+    EXPECT_EQ(drive->productName(), "Virtual CD-ROM");
+
+    // The allocation length and the caller's buffer both cut the answer.
+    const uint8_t shortCdb[6] = {0x12, 0, 0, 0, 5, 0};
+    EXPECT_EQ(run(shortCdb, 6, 255).transferred, 5u);
+    EXPECT_EQ(buffer[5], 0xEE);
+    EXPECT_EQ(run(cdb, 6, 20).transferred, 20u);
+}
+
+TEST_F(ImageDriveTest, InquiryNameIsPaddedAndCut)
+{
+    DiscSpec spec;
+    spec.name = "A Very Long Drive Name Indeed";
+    load(spec);
+    const uint8_t cdb[6] = {0x12, 0, 0, 0, 0xFF, 0};
+    ASSERT_EQ(run(cdb, 6, 255).transferred, 36u);
+    EXPECT_EQ(std::string(buffer.begin() + 16, buffer.begin() + 32), "A Very Long Driv");
+    EXPECT_EQ(drive->productName(), "A Very Long Driv");
+
+    TempDir other;
+    DiscSpec shortName;
+    shortName.out = other.file("short");
+    shortName.name = "Kurz";
+    GeneratedDisc generated;
+    std::string error;
+    ASSERT_TRUE(writeDisc(shortName, generated, error)) << error;
+    auto second = VirtualDrive::load(generated.cuePath, generated.defectsPath, error);
+    ASSERT_TRUE(second) << error;
+    std::vector<uint8_t> data(36);
+    ASSERT_EQ(second->execute(cdb, 6, data.data(), 36).transferred, 36u);
+    EXPECT_EQ(std::string(data.begin() + 16, data.begin() + 32), "Kurz            ");
+}
+
+TEST_F(ImageDriveTest, ReadTocListsTracksAndLeadOut)
+{
+    DiscSpec spec;
+    spec.firstTrack = 2;
+    spec.lengths = {300, 400, 500};
+    spec.pregap = 150;
+    spec.dataTrack = DataTrack::Last;
+    load(spec);
+
+    ScsiReply reply = run(readTocCdb(), 2048);
+    ASSERT_EQ(reply.status, 0);
+    ASSERT_EQ(reply.transferred, 4u + 8 * 4);
+    EXPECT_EQ(buffer[0] << 8 | buffer[1], 2 + 8 * 4);
+    EXPECT_EQ(buffer[2], 2);
+    EXPECT_EQ(buffer[3], 4);
+    const struct {
+        uint8_t control;
+        uint8_t number;
+        uint32_t start;
+    } expected[] = {{0x10, 2, 150}, {0x10, 3, 150 + 300 + 150}, {0x14, 4, 150 + 300 + 150 + 400 + 150},
+                    {0x14, 0xAA, 150 + 300 + 150 + 400 + 150 + 500}};
+    for (size_t k = 0; k < 4; ++k) {
+        const uint8_t* d = &buffer[4 + 8 * k];
+        EXPECT_EQ(d[0], 0) << k;
+        EXPECT_EQ(d[1], expected[k].control) << k;
+        EXPECT_EQ(d[2], expected[k].number) << k;
+        EXPECT_EQ(d[3], 0) << k;
+        EXPECT_EQ(be32(d + 4), expected[k].start) << k;
+    }
+    EXPECT_EQ(buffer[4 + 8 * 4], 0xEE);
+    EXPECT_EQ(disc.leadOut, 1650);
+
+    // From track 3 on: two tracks and the lead-out; the header stays the disc's.
+    reply = run(readTocCdb(3), 2048);
+    ASSERT_EQ(reply.transferred, 4u + 8 * 3);
+    EXPECT_EQ(buffer[1], 2 + 8 * 3);
+    EXPECT_EQ(buffer[2], 2);
+    EXPECT_EQ(buffer[4 + 2], 3);
+    // Only the lead-out.
+    reply = run(readTocCdb(0xAA), 2048);
+    ASSERT_EQ(reply.transferred, 12u);
+    EXPECT_EQ(buffer[6], 0xAA);
+    // A start beyond the last track is refused.
+    EXPECT_SENSE(run(readTocCdb(5), 2048), 0x05, 0x24, 0x00);
+}
+
+TEST_F(ImageDriveTest, ReadTocHonoursAllocationLengthAndRefusesOtherForms)
+{
+    load({});
+    ScsiReply reply = run(readTocCdb(0, 12), 2048);
+    ASSERT_EQ(reply.status, 0);
+    EXPECT_EQ(reply.transferred, 12u);
+    EXPECT_EQ(buffer[1], 2 + 8 * 4);  // the header still tells the full length
+    EXPECT_EQ(buffer[12], 0xEE);
+    EXPECT_EQ(run(readTocCdb(0, 2048), 7).transferred, 7u);
+    EXPECT_EQ(run(readTocCdb(0, 0), 2048).transferred, 0u);
+
+    EXPECT_SENSE(run(readTocCdb(0, 2048, 0x02), 2048), 0x05, 0x24, 0x00);    // MSF
+    EXPECT_SENSE(run(readTocCdb(0, 2048, 0, 1), 2048), 0x05, 0x24, 0x00);    // session info
+    EXPECT_SENSE(run(readTocCdb(0, 2048, 0, 2), 2048), 0x05, 0x24, 0x00);    // full TOC
+    EXPECT_SENSE(run(readTocCdb().data(), 9, 2048), 0x05, 0x24, 0x00);       // CDB too short
+}
+
+TEST_F(ImageDriveTest, ReadCdReturnsTheImageBitForBit)
+{
+    DiscSpec spec;
+    spec.stamp = true;
+    load(spec);
+    ASSERT_EQ(bin.size(), 4500u * 2352);
+
+    // Ten sectors at the start, across a track boundary, and at the very end.
+    for (int32_t lba : {0, 1495, 4490}) {
+        const ScsiReply reply = run(readCdCdb(lba, 10), 23520);
+        ASSERT_EQ(reply.status, 0) << lba;
+        ASSERT_EQ(reply.transferred, 23520u) << lba;
+        EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bin.begin() + lba * 2352)) << lba;
+        EXPECT_EQ(buffer[0] | buffer[1] << 8, lba);  // the stamp of the first sector
+    }
+    // Raw flags give the same bytes for audio; expected type CD-DA is fine.
+    ASSERT_EQ(run(readCdCdb(3000, 2, 0xF8, 1), 4704).transferred, 4704u);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 3000 * 2352));
+
+    // A short buffer gets what fits.
+    const ScsiReply partial = run(readCdCdb(100, 10), 5000);
+    EXPECT_EQ(partial.status, 0);
+    EXPECT_EQ(partial.transferred, 5000u);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 100 * 2352));
+
+    // No user data selected, or no sectors: good status, nothing sent.
+    EXPECT_EQ(run(readCdCdb(100, 10, 0x00), 23520).transferred, 0u);
+    EXPECT_EQ(run(readCdCdb(100, 0), 23520).status, 0);
+    // C2 error pointers follow every sector, all clear.
+    ASSERT_EQ(run(readCdCdb(100, 1, 0x12), 2352 + 294).transferred, 2352u + 294);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 2352, bin.begin() + 100 * 2352));
+    EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 2352, buffer.end()), std::vector<uint8_t>(294, 0));
+}
+
+TEST_F(ImageDriveTest, ReadCdOnDataTrack)
+{
+    DiscSpec spec;
+    spec.dataTrack = DataTrack::First;
+    spec.lengths = {100, 100};
+    load(spec);
+
+    // User data of a Mode 1 sector is bytes 16 .. 2063 of the raw sector.
+    ScsiReply reply = run(readCdCdb(10, 2), 23520);
+    ASSERT_EQ(reply.status, 0);
+    ASSERT_EQ(reply.transferred, 2u * 2048);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 2048, bin.begin() + 10 * 2352 + 16));
+    EXPECT_TRUE(std::equal(buffer.begin() + 2048, buffer.begin() + 4096, bin.begin() + 11 * 2352 + 16));
+
+    reply = run(readCdCdb(10, 1, 0xF8), 2352);
+    ASSERT_EQ(reply.transferred, 2352u);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 10 * 2352));
+
+    // Header and user data: 2052 bytes from byte 12 on.
+    reply = run(readCdCdb(10, 1, 0x30), 4000);
+    ASSERT_EQ(reply.transferred, 2052u);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 2052, bin.begin() + 10 * 2352 + 12));
+
+    // A read across the boundary: 2048 bytes for the data sector, 2352 for the audio one.
+    reply = run(readCdCdb(99, 2), 23520);
+    ASSERT_EQ(reply.transferred, 2048u + 2352);
+    EXPECT_TRUE(std::equal(buffer.begin() + 2048, buffer.begin() + 4400, bin.begin() + 100 * 2352));
+
+    EXPECT_SENSE(run(readCdCdb(10, 1, 0x10, 1), 2352), 0x05, 0x64, 0x00);   // CD-DA expected
+    EXPECT_SENSE(run(readCdCdb(95, 10, 0x10, 1), 23520), 0x05, 0x64, 0x00); // partly data
+    EXPECT_SENSE(run(readCdCdb(150, 1, 0x10, 2), 2352), 0x05, 0x64, 0x00);  // Mode 1 expected on audio
+    EXPECT_EQ(run(readCdCdb(150, 1, 0x10, 1), 2352).status, 0);
+    EXPECT_SENSE(run(readCdCdb(10, 1, 0x90), 2352), 0x05, 0x24, 0x00);      // sync without header
+    EXPECT_SENSE(run(readCdCdb(10, 1, 0x10, 6), 2352), 0x05, 0x24, 0x00);   // reserved sector type
+}
+
+TEST_F(ImageDriveTest, ReadCdOutsideTheDiscOrWithBadFields)
+{
+    load({});  // 4500 sectors
+    EXPECT_SENSE(run(readCdCdb(-1, 10), 23520), 0x05, 0x21, 0x00);
+    EXPECT_SENSE(run(readCdCdb(4491, 10), 23520), 0x05, 0x21, 0x00);
+    EXPECT_SENSE(run(readCdCdb(4500, 1), 23520), 0x05, 0x21, 0x00);
+    EXPECT_SENSE(run(readCdCdb(0x7FFFFFFF, 0xFFFFFF), 23520), 0x05, 0x21, 0x00);
+    EXPECT_EQ(run(readCdCdb(4490, 10), 23520).status, 0);
+
+    Cdb subChannel = readCdCdb(0, 1);
+    subChannel[10] = 0x01;
+    EXPECT_SENSE(run(subChannel, 23520), 0x05, 0x24, 0x00);
+    EXPECT_SENSE(run(readCdCdb(0, 1, 0x16), 23520), 0x05, 0x24, 0x00);  // reserved C2 code
+    EXPECT_SENSE(run(readCdCdb(0, 1).data(), 10, 23520), 0x05, 0x24, 0x00);
+
+    // No data buffer at all: the command still answers, with nothing sent.
+    const Cdb cdb = readCdCdb(0, 10);
+    EXPECT_EQ(drive->execute(cdb.data(), 12, nullptr, 23520).transferred, 0u);
+}
+
+TEST_F(ImageDriveTest, OtherCommandsAreIllegalRequests)
+{
+    load({});
+    const uint8_t testUnitReady[6] = {0, 0, 0, 0, 0, 0};
+    const ScsiReply ready = run(testUnitReady, 6, 0);
+    EXPECT_EQ(ready.status, 0);
+    EXPECT_EQ(ready.senseLength, 0u);
+
+    const uint8_t readCapacity[10] = {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_SENSE(run(readCapacity, 10, 8), 0x05, 0x20, 0x00);
+    const uint8_t modeSense[6] = {0x1A, 0, 0x2A, 0, 0xFF, 0};
+    EXPECT_SENSE(run(modeSense, 6, 255), 0x05, 0x20, 0x00);
+    const uint8_t inquiry[6] = {0x12, 0, 0, 0, 0xFF, 0};
+    EXPECT_SENSE(run(inquiry, 5, 255), 0x05, 0x24, 0x00);
+    EXPECT_SENSE(run(inquiry, 0, 255), 0x05, 0x24, 0x00);
+    EXPECT_SENSE(drive->execute(nullptr, 12, nullptr, 0), 0x05, 0x24, 0x00);
+    const uint8_t inquiryPage[6] = {0x12, 0, 0x80, 0, 0xFF, 0};
+    EXPECT_SENSE(run(inquiryPage, 6, 255), 0x05, 0x24, 0x00);
+}
+
+TEST_F(ImageDriveTest, DefectsFailReadsThatTouchThem)
+{
+    DiscSpec spec;
+    spec.defects = {"1000-1009 03/11/00 5", "2005 02/04/01", "3000-3999 gone"};
+    load(spec);
+
+    // Every read block that touches the range fails, with no data.
+    for (int32_t lba : {991, 1000, 1009}) {
+        EXPECT_SENSE(run(readCdCdb(lba, 10), 23520), 0x03, 0x11, 0x00);
+        EXPECT_EQ(buffer[0], 0xEE) << lba;
+    }
+    EXPECT_EQ(run(readCdCdb(990, 10), 23520).status, 0);
+    EXPECT_EQ(run(readCdCdb(1010, 10), 23520).status, 0);
+    EXPECT_SENSE(run(readCdCdb(2000, 10), 23520), 0x02, 0x04, 0x01);
+
+    const ScsiReply gone = run(readCdCdb(3995, 10), 23520);
+    EXPECT_TRUE(gone.transportFailure);
+    EXPECT_EQ(gone.transferred, 0u);
+    // The rest of the disc still answers.
+    const ScsiReply after = run(readCdCdb(4000, 10), 23520);
+    EXPECT_FALSE(after.transportFailure);
+    EXPECT_EQ(after.status, 0);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 4000 * 2352));
+    // A read outside the disc is refused before the defects are looked at.
+    EXPECT_SENSE(run(readCdCdb(3995, 1000), 23520), 0x05, 0x21, 0x00);
+}
+
+TEST_F(ImageDriveTest, InquiryAndTocDefects)
+{
+    DiscSpec spec;
+    spec.defects = {"inquiry 04/44/00", "toc gone"};
+    load(spec);
+    const uint8_t inquiry[6] = {0x12, 0, 0, 0, 0xFF, 0};
+    EXPECT_SENSE(run(inquiry, 6, 255), 0x04, 0x44, 0x00);
+    EXPECT_TRUE(run(readTocCdb(), 2048).transportFailure);
+    EXPECT_EQ(run(readCdCdb(0, 10), 23520).status, 0);
+
+    TempDir other;
+    DiscSpec tocSpec;
+    tocSpec.out = other.file("t");
+    tocSpec.defects = {"toc 02/3A/00"};
+    GeneratedDisc generated;
+    std::string error;
+    ASSERT_TRUE(writeDisc(tocSpec, generated, error)) << error;
+    auto second = VirtualDrive::load(generated.cuePath, generated.defectsPath, error);
+    ASSERT_TRUE(second) << error;
+    std::vector<uint8_t> data(2048);
+    const Cdb toc = readTocCdb();
+    EXPECT_SENSE(second->execute(toc.data(), 10, data.data(), 2048), 0x02, 0x3A, 0x00);
+    EXPECT_EQ(second->execute(inquiry, 6, data.data(), 255).transferred, 36u);
+}
+
+TEST_F(ImageDriveTest, BadDefectMapMeansNoDrive)
+{
+    load({});
+    const std::string defects = dir.write("bad.defects", "name Test\n\n500-400 03/11/00\n");
+    std::string error;
+    EXPECT_FALSE(VirtualDrive::load(disc.cuePath, defects, error));
+    EXPECT_EQ(error.rfind(defects + ":3: ", 0), 0u) << error;
+    EXPECT_FALSE(VirtualDrive::load(disc.cuePath, dir.file("missing.defects"), error));
+    EXPECT_NE(error.find("missing.defects: cannot open"), std::string::npos) << error;
+}
+
+TEST_F(ImageDriveTest, ThreadsReadingAtOnceGetTheirOwnSectors)
+{
+    DiscSpec spec;
+    spec.stamp = true;
+    load(spec);
+    std::vector<std::thread> threads;
+    std::array<int, 4> mismatches{};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            std::vector<uint8_t> data(23520);
+            for (int32_t lba = t * 1000; lba < t * 1000 + 500; lba += 10) {
+                const Cdb cdb = readCdCdb(lba, 10);
+                const ScsiReply reply = drive->execute(cdb.data(), 12, data.data(), 23520);
+                if (reply.status != 0 || !std::equal(data.begin(), data.end(), bin.begin() + lba * 2352))
+                    ++mismatches[static_cast<size_t>(t)];
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(mismatches, (std::array<int, 4>{}));
+}

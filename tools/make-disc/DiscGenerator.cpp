@@ -1,0 +1,222 @@
+#include "DiscGenerator.h"
+
+#include "TestSignal.h"
+
+#include "vdrive/CueSheet.h"
+#include "vdrive/DefectMap.h"
+#include "vdrive/Mode1Sector.h"
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace rilvane::makedisc {
+
+namespace {
+
+namespace fs = std::filesystem;
+using vdrive::kSectorBytes;
+
+std::string msf(int64_t sectors)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(sectors / 75 / 60),
+                  static_cast<long long>(sectors / 75 % 60), static_cast<long long>(sectors % 75));
+    return text;
+}
+
+std::string twoDigits(int n)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d", n);
+    return text;
+}
+
+int64_t trackLength(const DiscSpec& spec, int t)
+{
+    return spec.lengths.empty() ? kDefaultTrackLength : spec.lengths[static_cast<size_t>(t)];
+}
+
+int trackCount(const DiscSpec& spec)
+{
+    return spec.lengths.empty() ? spec.tracks : static_cast<int>(spec.lengths.size());
+}
+
+bool isDataTrack(const DiscSpec& spec, int t)
+{
+    return (spec.dataTrack == DataTrack::First && t == 0) ||
+           (spec.dataTrack == DataTrack::Last && t == trackCount(spec) - 1);
+}
+
+std::string defectMapText(const DiscSpec& spec)
+{
+    std::string text = "# defect map of a generated test disc\n";
+    if (!spec.name.empty())
+        text += "name " + spec.name + "\n";
+    for (const std::string& line : spec.defects)
+        text += line + "\n";
+    return text;
+}
+
+}  // namespace
+
+bool validateSpec(const DiscSpec& spec, std::string& error)
+{
+    const int count = trackCount(spec);
+    if (spec.out.empty() || fs::path(spec.out).filename().empty()) {
+        error = "--out needs a path DIR/NAME";
+        return false;
+    }
+    if (count < 1 || count > vdrive::kMaxTracks) {
+        error = "the disc needs 1 to 99 tracks";
+        return false;
+    }
+    if (spec.firstTrack < 1 || spec.firstTrack + count - 1 > vdrive::kMaxTracks) {
+        error = "track numbers " + std::to_string(spec.firstTrack) + " to " +
+                std::to_string(spec.firstTrack + count - 1) + " do not fit 1 to 99";
+        return false;
+    }
+    if (spec.pregap < 0 || spec.pregap > vdrive::kMaxDiscSectors) {
+        error = "--pregap out of range";
+        return false;
+    }
+    int64_t total = 0;
+    for (int t = 0; t < count; ++t) {
+        const int64_t length = trackLength(spec, t);
+        if (length < 1 || length > vdrive::kMaxDiscSectors) {
+            error = "track length " + std::to_string(length) + " out of range (at least 1 sector)";
+            return false;
+        }
+        total += spec.pregap + length;
+    }
+    if (total > vdrive::kMaxDiscSectors) {
+        error = "the disc would be longer than " + std::to_string(vdrive::kMaxDiscSectors) + " sectors";
+        return false;
+    }
+    // Each defect line on its own, so that a message can name it.
+    auto checkLine = [&](const std::string& option, const std::string& line) {
+        std::string mapError;
+        if (line.find_first_of("\r\n") == std::string::npos && vdrive::DefectMap::parse(line, "-", mapError))
+            return true;
+        const std::string prefix = "-:1: ";
+        if (mapError.compare(0, prefix.size(), prefix) == 0)
+            mapError.erase(0, prefix.size());
+        error = option + " '" + line + "': " + (mapError.empty() ? "must be one line" : mapError);
+        return false;
+    };
+    if (!spec.name.empty() && !checkLine("--name", "name " + spec.name))
+        return false;
+    for (const std::string& line : spec.defects)
+        if (!checkLine("--defects", line))
+            return false;
+    // ... and as a whole (a second "inquiry" line, say).
+    std::string mapError;
+    if (!vdrive::DefectMap::parse(defectMapText(spec), "defect map", mapError)) {
+        error = mapError;
+        return false;
+    }
+    return true;
+}
+
+bool writeDisc(const DiscSpec& spec, GeneratedDisc& disc, std::string& error)
+{
+    if (!validateSpec(spec, error))
+        return false;
+    const fs::path base(spec.out);
+    const std::string stem = base.filename().string();
+    const fs::path folder = base.parent_path();
+    std::error_code ec;
+    if (!folder.empty())
+        fs::create_directories(folder, ec);
+    if (ec) {
+        error = folder.string() + ": cannot create the folder: " + ec.message();
+        return false;
+    }
+
+    disc = GeneratedDisc{};
+    const int count = trackCount(spec);
+    std::string cue = "REM test disc made by rilvane-make-disc\n";
+    std::ofstream bin;
+    std::array<uint8_t, kSectorBytes> sector{};
+    int64_t discSector = 0;
+
+    auto openBin = [&](const std::string& fileName) {
+        const fs::path path = folder / fileName;
+        bin.close();
+        bin.clear();
+        bin.open(path, std::ios::binary | std::ios::trunc);
+        if (!bin) {
+            error = path.string() + ": cannot write";
+            return false;
+        }
+        disc.binPaths.push_back(path.string());
+        cue += "FILE \"" + fileName + "\" BINARY\n";
+        return true;
+    };
+    auto writeSector = [&] {
+        bin.write(reinterpret_cast<const char*>(sector.data()), kSectorBytes);
+        ++discSector;
+    };
+
+    if (!spec.splitFiles && !openBin(stem + ".bin"))
+        return false;
+    int64_t fileSector = 0;  // sectors already in the current BIN
+    for (int t = 0; t < count; ++t) {
+        const int number = spec.firstTrack + t;
+        const bool data = isDataTrack(spec, t);
+        if (spec.splitFiles) {
+            if (!openBin(stem + "-" + twoDigits(number) + ".bin"))
+                return false;
+            fileSector = 0;
+        }
+        cue += "  TRACK " + twoDigits(number) + (data ? " MODE1/2352\n" : " AUDIO\n");
+        if (spec.pregap > 0)
+            cue += "    INDEX 00 " + msf(fileSector) + "\n";
+        cue += "    INDEX 01 " + msf(fileSector + spec.pregap) + "\n";
+
+        const int64_t length = trackLength(spec, t);
+        for (int64_t s = -spec.pregap; s < length; ++s) {
+            if (data) {
+                sector.fill(0);
+                vdrive::encodeMode1Sector(sector.data(), discSector);
+            } else {
+                renderAudioSector(number, s, discSector, spec.stamp, sector.data());
+            }
+            if (s == 0)
+                disc.trackStarts.push_back(discSector);
+            writeSector();
+        }
+        fileSector += spec.pregap + length;
+    }
+    bin.close();
+    if (!bin) {
+        error = disc.binPaths.back() + ": write error";
+        return false;
+    }
+    disc.leadOut = discSector;
+
+    auto writeText = [&](const fs::path& path, const std::string& text) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.close();
+        if (!out) {
+            error = path.string() + ": cannot write";
+            return false;
+        }
+        return true;
+    };
+    const fs::path cuePath = folder / (stem + ".cue");
+    if (!writeText(cuePath, cue))
+        return false;
+    disc.cuePath = cuePath.string();
+    if (!spec.name.empty() || !spec.defects.empty()) {
+        const fs::path defectsPath = folder / (stem + ".defects");
+        if (!writeText(defectsPath, defectMapText(spec)))
+            return false;
+        disc.defectsPath = defectsPath.string();
+    }
+    return true;
+}
+
+}  // namespace rilvane::makedisc

@@ -1,0 +1,27 @@
+// What the test-disc generator is asked to make.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rilvane::makedisc {
+
+enum class DataTrack { None, First, Last };
+
+struct DiscSpec {
+    std::string out;              // DIR/NAME: writes DIR/NAME.cue, DIR/NAME.bin, ...
+    int tracks = 3;               // ignored when lengths are given
+    std::vector<int64_t> lengths; // sectors from INDEX 01 to the next track; empty: 1500 each
+    int firstTrack = 1;
+    DataTrack dataTrack = DataTrack::None;
+    int64_t pregap = 0;           // silent sectors before every track's INDEX 01 (INDEX 00)
+    std::vector<std::string> defects;  // defect map lines
+    std::string name;             // INQUIRY product identification
+    bool stamp = false;           // sector number in the first frame of every audio sector
+    bool splitFiles = false;      // one BIN per track instead of one for the disc
+};
+
+inline constexpr int64_t kDefaultTrackLength = 1500;
+
+}  // namespace rilvane::makedisc
