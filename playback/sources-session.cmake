@@ -1,5 +1,6 @@
 target_sources(playback PRIVATE
   Karaoke.cpp
   Navigation.cpp
+  PlaybackSession.cpp
   Waveform.cpp
 )

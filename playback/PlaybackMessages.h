@@ -1,0 +1,11 @@
+// The log lines of playback, word for word.
+#pragma once
+
+namespace rilvane {
+
+struct PlaybackMessages {
+    static constexpr const char* kNoDrive = "Es ist kein Laufwerk ausgewählt...";
+    static constexpr const char* kStopped = "Wiedergabe gestoppt...";
+};
+
+}  // namespace rilvane
