@@ -11,6 +11,6 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libgl1-mesa-dev libxkbcommon-dev \
   libasound2-dev alsa-utils libasound2-plugins \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
-  xvfb xdotool x11-utils imagemagick sox python3 \
+  xvfb xdotool x11-utils imagemagick sox python3 python3-pil \
   fonts-dejavu-core fonts-liberation \
   >/dev/null
