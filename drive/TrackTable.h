@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// Qt defines "slots" as a macro; keep it away from the member of that name.
+#pragma push_macro("slots")
+#undef slots
+
 namespace rilvane {
 
 constexpr int kTrackSlots = 256;
@@ -28,3 +32,5 @@ struct TrackTable {
 };
 
 }  // namespace rilvane
+
+#pragma pop_macro("slots")
