@@ -16,9 +16,27 @@
 #include <QPointer>
 #include <QShortcut>
 #include <QStyle>
-#include <QStyleOptionFocusRect>
 
 using namespace ThemeParts;
+
+namespace {
+
+// The dotted focus rectangle: every other pixel of a one-pixel frame.
+void drawFocusRect(QPainter& painter, const QRect& r, const QColor& colour)
+{
+    if (r.width() < 1 || r.height() < 1)
+        return;
+    const QBrush dots(colour, Qt::Dense4Pattern);
+    painter.save();
+    painter.setBrushOrigin(r.topLeft());
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), dots);
+    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), dots);
+    painter.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), dots);
+    painter.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), dots);
+    painter.restore();
+}
+
+} // namespace
 
 TBitBtnXP::TBitBtnXP(QWidget* parent)
     : QPushButton(parent), m_glyph(std::make_unique<TButtonGlyph>())
@@ -287,14 +305,8 @@ void TBitBtnXP::paintEvent(QPaintEvent*)
     m_glyph->Draw(painter, r, text(), m_layout, m_margin, m_spacing, state,
                   layoutDirection() == Qt::RightToLeft, colors, mnemonic);
 
-    if (active && focused) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = client.adjusted(4, 4, -4, -4);
-        option.backgroundColor = colors.face;
-        option.state |= QStyle::State_KeyboardFocusChange;
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
-    }
+    if (active && focused)
+        drawFocusRect(painter, client.adjusted(4, 4, -4, -4), colors.text);
 }
 
 QSize TBitBtnXP::sizeHint() const
