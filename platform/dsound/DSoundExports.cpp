@@ -1,0 +1,64 @@
+// libdsound.so: the DirectSound entry points over ALSA.
+#include "DSoundExports.h"
+
+#include "AlsaSink.h"
+#include "DirectSoundCore.h"
+
+namespace {
+
+constexpr char DescriptionA[] = "Primary Sound Driver";
+constexpr char16_t DescriptionW[] = u"Primary Sound Driver";
+
+bool isDefaultDevice(LPCGUID device)
+{
+    constexpr GUID none = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+    return !device || *device == none || *device == DSDEVID_DefaultPlayback || *device == DSDEVID_DefaultVoicePlayback;
+}
+
+}  // namespace
+
+RILVANE_DSOUND_API HRESULT DirectSoundCreate(LPCGUID device, LPDIRECTSOUND* directSound, IUnknown* outer)
+{
+    if (!directSound) return DSERR_INVALIDPARAM;
+    *directSound = nullptr;
+    if (outer) return DSERR_INVALIDPARAM;
+    if (!isDefaultDevice(device)) return DSERR_NODRIVER;
+    try {
+        auto sink = rilvane::dsound::AlsaSink::openDefault();
+        if (!sink) return DSERR_NODRIVER;
+        return rilvane::dsound::createDirectSound(std::move(sink), directSound);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+RILVANE_DSOUND_API HRESULT DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, LPVOID context)
+{
+    if (!callback) return DSERR_INVALIDPARAM;
+    callback(nullptr, DescriptionA, "", context);
+    return DS_OK;
+}
+
+RILVANE_DSOUND_API HRESULT DirectSoundEnumerateW(LPDSENUMCALLBACKW callback, LPVOID context)
+{
+    if (!callback) return DSERR_INVALIDPARAM;
+    callback(nullptr, DescriptionW, u"", context);
+    return DS_OK;
+}
+
+RILVANE_DSOUND_API HRESULT DirectSoundCaptureCreate(LPCGUID /*device*/, void** capture, IUnknown* /*outer*/)
+{
+    if (!capture) return DSERR_INVALIDPARAM;
+    *capture = nullptr;
+    return DSERR_NODRIVER;
+}
+
+RILVANE_DSOUND_API HRESULT DirectSoundCaptureEnumerateA(LPDSENUMCALLBACKA callback, LPVOID /*context*/)
+{
+    return callback ? DS_OK : DSERR_INVALIDPARAM;
+}
+
+RILVANE_DSOUND_API HRESULT DirectSoundCaptureEnumerateW(LPDSENUMCALLBACKW callback, LPVOID /*context*/)
+{
+    return callback ? DS_OK : DSERR_INVALIDPARAM;
+}

@@ -1,0 +1,74 @@
+// One sound device: its PCM sink, the feeder thread that plays the buffers
+// into it, and every operation on the buffers' shared state.
+//
+// The COM objects (DirectSoundObject, SoundBufferObject) are thin shells over
+// this class; all locking lives in SoundDevice.cpp, whose head describes the
+// threading protocol.
+#pragma once
+
+#include "PcmSink.h"
+#include "platform/DirectSound.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace rilvane::dsound {
+
+// A notification offset that fires when the buffer stops (DSBPN_OFFSETSTOP).
+constexpr DWORD NotifyOnStop = 0xFFFFFFFFu;
+// Most notification positions one buffer takes (DSBNOTIFICATIONS_MAX).
+constexpr DWORD MaxNotifications = 100000;
+
+struct BufferState;
+
+class SoundDevice {
+public:
+    // Starts the feeder thread on the sink.
+    explicit SoundDevice(std::shared_ptr<PcmSink> sink);
+    // Stops the feeder thread; the sink is left to its other owners.
+    ~SoundDevice();
+    SoundDevice(const SoundDevice&) = delete;
+    SoundDevice& operator=(const SoundDevice&) = delete;
+
+    // A new, stopped buffer of the given size, filled with silence; null
+    // when the device has been lost.
+    std::shared_ptr<BufferState> addBuffer(DWORD bytes);
+    // The buffer's owner lets go of it: it stops (waking its waiters) and
+    // the device never touches it or its events again.
+    void removeBuffer(const std::shared_ptr<BufferState>& buffer);
+
+    HRESULT play(BufferState& buffer, bool looping);
+    HRESULT stop(BufferState& buffer);
+    DWORD status(BufferState& buffer);
+    HRESULT position(BufferState& buffer, DWORD* playCursor, DWORD* writeCursor);
+    HRESULT lock(BufferState& buffer, DWORD offset, DWORD bytes, LPVOID* audioPtr1, DWORD* audioBytes1,
+                 LPVOID* audioPtr2, DWORD* audioBytes2, DWORD flags);
+    HRESULT unlock(BufferState& buffer, LPVOID audioPtr1, DWORD audioBytes1, LPVOID audioPtr2, DWORD audioBytes2);
+    HRESULT setNotifications(BufferState& buffer, DWORD count, const DSBPOSITIONNOTIFY* positions);
+
+    bool lost();
+
+private:
+    void feed();
+    bool anyPlaying() const;
+    size_t mix(size_t frames, int16_t* out);
+    void advance(BufferState& buffer, DWORD bytes);
+    void halt(BufferState& buffer);
+    void loseDevice();
+
+    std::shared_ptr<PcmSink> sink_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<std::shared_ptr<BufferState>> buffers_;
+    bool lost_ = false;
+    bool shutdown_ = false;
+    std::vector<int16_t> scratch_;
+    std::vector<int32_t> sum_;
+    std::thread feeder_;  // last: starts once everything above exists
+};
+
+}  // namespace rilvane::dsound

@@ -1,0 +1,37 @@
+// The sound library "DSound.dll" and its six entry points, resolved by name.
+//
+// The program creates one DSound object when it starts, before the
+// application object, and destroys it when it ends; that loads and frees the
+// library. An entry point the library lacks stays null, and so do all of
+// them when the library cannot be loaded.
+#pragma once
+
+#include "platform/DirectSound.h"
+
+namespace rilvane {
+
+class DSound {
+public:
+    DSound();
+    ~DSound();
+    DSound(const DSound&) = delete;
+    DSound& operator=(const DSound&) = delete;
+
+    // The loader the program made, or null outside its lifetime.
+    static const DSound* current();
+
+    HMODULE library() const { return library_; }
+
+    DirectSoundCreateFunc DirectSoundCreate = nullptr;
+    DirectSoundEnumerateFunc DirectSoundEnumerateW = nullptr;
+    DirectSoundEnumerateFunc DirectSoundEnumerateA = nullptr;
+    DirectSoundCaptureCreateFunc DirectSoundCaptureCreate = nullptr;
+    DirectSoundCaptureEnumerateFunc DirectSoundCaptureEnumerateW = nullptr;
+    DirectSoundCaptureEnumerateFunc DirectSoundCaptureEnumerateA = nullptr;
+
+private:
+    HMODULE library_ = nullptr;
+    const DSound* previous_ = nullptr;
+};
+
+}  // namespace rilvane

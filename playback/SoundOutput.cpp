@@ -1,0 +1,228 @@
+// Sound set-up, start, half-buffer handoff, stop and release.
+//
+// The handoff waits on the buffer's notification events without a time-out
+// and relies on the buffer playing. So that a buffer that is stopped or lost
+// (for instance by a second playback session started from the first one's
+// message pump) never leaves it waiting for ever, the handoff asks GetStatus
+// before its first wait and again right after resetting the events that
+// each wait consumed. The DirectSound layer marks a buffer stopped or lost
+// first and then sets all its events; so either the check sees the stop, or
+// the stop's events arrive after the reset and end the next wait. When the
+// buffer no longer plays, the handoff leaves at once without copying
+// anything more and without drawing; the fill count is still set to 0, so
+// the session goes on collecting from the start of its staging buffer.
+#include "playback/SoundOutput.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace rilvane {
+
+namespace {
+
+constexpr uint64_t kAddressLimit = 0x100000000ull;  // the format's address must fit 32 bits
+
+// Copies `bytes` bytes to the logical offset `offset` of the two lock
+// regions taken as one run, and only as far as the regions reach.
+void copyIntoRegions(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2, DWORD offset, const uint8_t* source,
+                     DWORD bytes)
+{
+    auto copyInto = [&](LPVOID region, DWORD regionBytes) {
+        if (!region || bytes == 0) return;
+        if (offset >= regionBytes) {
+            offset -= regionBytes;
+            return;
+        }
+        const DWORD n = std::min(bytes, regionBytes - offset);
+        std::memcpy(static_cast<uint8_t*>(region) + offset, source, n);
+        source += n;
+        bytes -= n;
+        offset = 0;
+    };
+    copyInto(ptr1, bytes1);
+    copyInto(ptr2, bytes2);
+}
+
+}  // namespace
+
+SoundOutput::~SoundOutput()
+{
+    release();
+}
+
+bool SoundOutput::setUp(DirectSoundCreateFunc directSoundCreate, HWND window)
+{
+    release();
+    if (!directSoundCreate) return false;
+
+    // 1. The DirectSound object of the default device.
+    if (directSoundCreate(nullptr, &dsObject_, nullptr) != DS_OK) {
+        dsObject_ = nullptr;
+        return false;
+    }
+    // 2. Cooperative level: priority.
+    if (dsObject_->SetCooperativeLevel(window, DSSCL_PRIORITY) != DS_OK) return false;
+
+    // 3. The wave format record and the buffer description, zeroed and then
+    //    filled field by field.
+    waveFormat_ = static_cast<WAVEFORMATEX*>(
+        VirtualAlloc(nullptr, sizeof(WAVEFORMATEX), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!waveFormat_) return false;
+    const uintptr_t formatAddress = reinterpret_cast<uintptr_t>(waveFormat_);
+    if (formatAddress >= kAddressLimit) return false;
+    std::memset(waveFormat_, 0, sizeof(WAVEFORMATEX));
+    waveFormat_->wFormatTag = WAVE_FORMAT_PCM;
+    waveFormat_->nChannels = 2;
+    waveFormat_->nSamplesPerSec = 44100;
+    waveFormat_->nAvgBytesPerSec = 176400;
+    waveFormat_->nBlockAlign = 4;
+    waveFormat_->wBitsPerSample = 16;
+    waveFormat_->cbSize = 0;
+    std::memset(&bufferDesc_, 0, sizeof bufferDesc_);
+    bufferDesc_.dwSize = sizeof(DSBUFFERDESC);
+    bufferDesc_.dwFlags = kSoundBufferFlags;
+    bufferDesc_.dwBufferBytes = kSoundBufferBytes;
+    bufferDesc_.dwReserved = 0;
+    bufferDesc_.lpwfxFormat = static_cast<DWORD>(formatAddress);
+
+    // 4. The sound buffer.
+    if (dsObject_->CreateSoundBuffer(&bufferDesc_, &soundBuffer_, nullptr) != DS_OK) {
+        soundBuffer_ = nullptr;
+        return false;
+    }
+    // 5. Its notification interface.
+    void* notify = nullptr;
+    if (soundBuffer_->QueryInterface(IID_IDirectSoundNotify, &notify) != S_OK) return false;
+    notify_ = static_cast<LPDIRECTSOUNDNOTIFY>(notify);
+
+    // 6. The first-half and the second-half event: manual reset, not
+    //    signalled, no name.
+    firstHalfEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!firstHalfEvent_) return false;
+    secondHalfEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!secondHalfEvent_) return false;
+
+    // 7. Notification at the middle of the buffer and at its last byte.
+    notifyPositions_[0].dwOffset = kHalfBufferBytes;
+    notifyPositions_[0].hEventNotify = firstHalfEvent_;
+    notifyPositions_[1].dwOffset = kLastByteOffset;
+    notifyPositions_[1].hEventNotify = secondHalfEvent_;
+    notify_->SetNotificationPositions(2, notifyPositions_);
+    return true;
+}
+
+void SoundOutput::release()
+{
+    if (notify_) {
+        notify_->Release();
+        notify_ = nullptr;
+    }
+    if (soundBuffer_) {
+        soundBuffer_->Release();
+        soundBuffer_ = nullptr;
+    }
+    if (dsObject_) {
+        dsObject_->Release();
+        dsObject_ = nullptr;
+    }
+    // Nothing sets the events once the buffer is gone.
+    if (firstHalfEvent_) {
+        CloseHandle(firstHalfEvent_);
+        firstHalfEvent_ = nullptr;
+    }
+    if (secondHalfEvent_) {
+        CloseHandle(secondHalfEvent_);
+        secondHalfEvent_ = nullptr;
+    }
+    if (waveFormat_) {
+        VirtualFree(waveFormat_, 0, MEM_RELEASE);
+        waveFormat_ = nullptr;
+    }
+}
+
+void SoundOutput::start()
+{
+    if (!soundBuffer_) return;
+    lockPtr1_ = lockPtr2_ = nullptr;
+    lockBytes1_ = lockBytes2_ = 0;
+    if (soundBuffer_->Lock(0, 0, &lockPtr1_, &lockBytes1_, &lockPtr2_, &lockBytes2_, DSBLOCK_ENTIREBUFFER) == DS_OK) {
+        // Silence over the whole buffer, as far as the regions Lock gave.
+        DWORD left = kSoundBufferBytes;
+        const DWORD first = std::min(left, lockPtr1_ ? lockBytes1_ : 0);
+        if (first) std::memset(lockPtr1_, 0, first);
+        left -= first;
+        const DWORD second = std::min(left, lockPtr2_ ? lockBytes2_ : 0);
+        if (second) std::memset(lockPtr2_, 0, second);
+        soundBuffer_->Unlock(lockPtr1_, lockBytes1_, lockPtr2_, lockBytes2_);
+    }
+    soundBuffer_->Play(0, 0, DSBPLAY_LOOPING);
+}
+
+void SoundOutput::handOff(const uint8_t* staging, int32_t& fillCount, const WaveformDraw& drawWaveform)
+{
+    if (!isSetUp() || !stillPlaying()) {
+        fillCount = 0;
+        return;
+    }
+
+    // 1. Wait for the first-half event: the play cursor has passed 58800, so
+    //    the first half has been played and the second half is playing.
+    WaitForSingleObject(firstHalfEvent_, INFINITE);
+    // 2. Reset the first-half event, then the second-half event.
+    ResetEvent(firstHalfEvent_);
+    ResetEvent(secondHalfEvent_);
+    if (!stillPlaying()) {
+        fillCount = 0;
+        return;
+    }
+    // 3. Lock the whole buffer; 4. copy the first 58800 staging bytes into the
+    //    first half; 5. unlock with the regions as Lock returned them.
+    writeHalf(staging, 0);
+
+    // 6. Wait for the second-half event: the cursor has passed the last byte,
+    //    so the second half has been played and the first half, with the new
+    //    data, is playing.
+    WaitForSingleObject(secondHalfEvent_, INFINITE);
+    // 7. Reset the second-half event, then the first-half event.
+    ResetEvent(secondHalfEvent_);
+    ResetEvent(firstHalfEvent_);
+    if (!stillPlaying()) {
+        fillCount = 0;
+        return;
+    }
+    // 8. Lock the whole buffer again; 9. copy the staging bytes from 58800 on
+    //    to the same offsets; 10. unlock.
+    writeHalf(staging, kHalfBufferBytes);
+
+    // 11. Draw the staging buffer into the waveform view.
+    if (drawWaveform) drawWaveform(staging);
+    // 12. The staging buffer is empty again.
+    fillCount = 0;
+}
+
+void SoundOutput::stop()
+{
+    if (soundBuffer_) soundBuffer_->Stop();
+}
+
+bool SoundOutput::stillPlaying() const
+{
+    DWORD status = 0;
+    if (soundBuffer_->GetStatus(&status) != DS_OK) return false;
+    return (status & DSBSTATUS_PLAYING) != 0 && (status & DSBSTATUS_BUFFERLOST) == 0;
+}
+
+// Lock, copy one half of the staging buffer to the same offsets of the
+// sound buffer, Unlock. Nothing is copied when Lock fails, and nothing
+// beyond the regions it returned.
+void SoundOutput::writeHalf(const uint8_t* staging, DWORD offset)
+{
+    lockPtr1_ = lockPtr2_ = nullptr;
+    lockBytes1_ = lockBytes2_ = 0;
+    if (soundBuffer_->Lock(0, 0, &lockPtr1_, &lockBytes1_, &lockPtr2_, &lockBytes2_, DSBLOCK_ENTIREBUFFER) != DS_OK)
+        return;
+    copyIntoRegions(lockPtr1_, lockBytes1_, lockPtr2_, lockBytes2_, offset, staging + offset, kHalfBufferBytes);
+    soundBuffer_->Unlock(lockPtr1_, lockBytes1_, lockPtr2_, lockBytes2_);
+}
+
+}  // namespace rilvane
