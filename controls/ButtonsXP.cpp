@@ -66,7 +66,11 @@ TBitBtnXP::TBitBtnXP(QWidget* parent)
     m_theme = ThemeBinding::OpenThemeData("BUTTON");
 }
 
-TBitBtnXP::~TBitBtnXP() = default;
+TBitBtnXP::~TBitBtnXP()
+{
+    // The base class destructor may still move the focus; this part is gone by then.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 TBitBtnXPKind TBitBtnXP::Kind() const
 {

@@ -10,7 +10,9 @@
 #include "TestImages.h"
 
 #include <QApplication>
+#include <QStyle>
 #include <QDialog>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -140,6 +142,7 @@ TEST_F(BitBtnFixture, EnterPressesTheFocusedButtonBeforeTheDefaultOne)
     bool webWasActive = false;
     bool okWasActive = true;
     bool stillOpen = false;
+    TBitBtnXPKind kindWhileAway = bkCustom;
     QTimer::singleShot(0, &dialog, [&] {
         if (!activate(dialog))
             return;
@@ -148,6 +151,7 @@ TEST_F(BitBtnFixture, EnterPressesTheFocusedButtonBeforeTheDefaultOne)
         okWasActive = ok->isActiveDefault();
         QTest::keyClick(&dialog, Qt::Key_Return);
         stillOpen = dialog.isVisible();
+        kindWhileAway = ok->Kind();
         QTimer::singleShot(0, &dialog, [&] {
             ok->setFocus();
             QTest::keyClick(&dialog, Qt::Key_Return);
@@ -158,7 +162,8 @@ TEST_F(BitBtnFixture, EnterPressesTheFocusedButtonBeforeTheDefaultOne)
     EXPECT_FALSE(okWasActive);
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(webClicks, 1);
-    // Qt moved its own default flag around; the kind is untouched.
+    // Qt moves its own default flag with the focus; the kind is untouched.
+    EXPECT_EQ(kindWhileAway, bkOK);
     EXPECT_EQ(ok->Kind(), bkOK);
 }
 
@@ -409,6 +414,23 @@ TEST_F(BitBtnFixture, DisabledSingleImageButtonIsEmbossedAndEngraved)
     EXPECT_EQ(testimg::count(inside, text), 0);
 }
 
+TEST_F(BitBtnFixture, DoubleClickGivesTwoClicks)
+{
+    TBitBtnXP b;
+    b.resize(75, 25);
+    int clicks = 0;
+    QObject::connect(&b, &QAbstractButton::clicked, [&] { ++clicks; });
+    auto send = [&b](QEvent::Type type, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(&b, &e);
+    };
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    send(QEvent::MouseButtonDblClick, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    EXPECT_EQ(clicks, 2);
+}
+
 TEST_F(BitBtnFixture, CloseKindClosesItsWindow)
 {
     QWidget window;
@@ -424,6 +446,28 @@ TEST_F(BitBtnFixture, CloseKindClosesItsWindow)
     TBitBtnXP alone;
     alone.setKind(bkClose);
     alone.click();
+}
+
+} // namespace
+
+namespace {
+
+TEST(ThemeBinding, ThemesFollowTheApplicationStyle)
+{
+    ThemeBinding::setRenderer(std::make_shared<StyleThemeRenderer>());
+    const QString before = QApplication::style()->name();
+    QApplication::setStyle(QStringLiteral("fusion"));
+    EXPECT_TRUE(ThemeBinding::themesActive());
+    TBitBtnXP themed;
+    EXPECT_TRUE(themed.usesThemes());
+
+    QApplication::setStyle(QStringLiteral("windows"));
+    EXPECT_FALSE(ThemeBinding::themesActive());
+    EXPECT_FALSE(themed.usesThemes());
+    TBitBtnXP classic;
+    QApplication::setStyle(before);
+    EXPECT_FALSE(classic.usesThemes());  // its handle was never opened
+    EXPECT_TRUE(themed.usesThemes());
 }
 
 } // namespace
