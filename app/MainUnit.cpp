@@ -1,0 +1,252 @@
+#include "app/MainUnit.h"
+
+#include "app/AboutBoxUnit.h"
+#include "app/LogCategory.h"
+#include "app/MessagePrompt.h"
+#include "app/PaintBox.h"
+#include "app/PositionLabel.h"
+#include "app/SpinEdit.h"
+#include "app/StatusBar.h"
+#include "app/WebSite.h"
+#include "app/WindowMessage.h"
+#include "drive/DriveDiscovery.h"
+#include "drive/DriveListEntry.h"
+#include "platform/Win32.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWindow>
+
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcRilvaneLog, "rilvane.log", QtWarningMsg)
+
+namespace {
+constexpr int kOuterWidth = 622;
+constexpr int kOuterHeight = 489;
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
+{
+    createControls();
+    resize(kOuterWidth, kOuterHeight);
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    FormDestroy();
+}
+
+// --- Start-up ----------------------------------------------------------------
+
+void TMainForm::FormCreate()
+{
+    trackTable.presetStartup();
+    StartSecChange();
+
+    if (!setupSound()) {
+        rilvane::MessageRequest request;
+        request.parent = this;
+        request.text = QStringLiteral("Konnte DirectSound (DirectX) nicht initialisieren...");
+        request.buttons = QMessageBox::Ok;
+        rilvane::showMessage(request);
+        requestTermination();
+    }
+
+    FindAllCDDrives();
+
+    DriveBox->clear();
+    if (driveTable.count < 1) {
+        logLine(QStringLiteral("Es wurden keine CD-Laufwerke gefunden!"));
+        return;
+    }
+    const int count = std::min<int32_t>(driveTable.count, rilvane::kDriveTableSize);
+    for (int i = 0; i < count; ++i) {
+        const std::string entry = rilvane::driveListEntry(driveTable.records[static_cast<size_t>(i)], transportMode);
+        DriveBox->addItem(QString::fromStdString(entry));
+    }
+    DriveBox->setCurrentIndex(0);
+}
+
+void TMainForm::FindAllCDDrives()
+{
+    rilvane::findAllCDDrives(driveTable, transportMode, *this);
+}
+
+void TMainForm::StartSecChange()
+{
+    Label3->setText(QString::fromStdString(rilvane::positionLabel(StartSec->value(), trackTable)));
+    Label3->adjustSize();
+}
+
+void TMainForm::PaintBox1Paint(QPainter& canvas)
+{
+    canvas.setBrush(Qt::white);
+    canvas.setPen(Qt::black);
+    canvas.fillRect(QRect(0, 0, PaintBox1->width(), PaintBox1->height()), Qt::white);
+}
+
+// --- The log pane --------------------------------------------------------------
+
+void TMainForm::logLine(const std::string& line)
+{
+    logLine(QString::fromStdString(line));
+}
+
+void TMainForm::logLine(const QString& line)
+{
+    Memo1->appendPlainText(line);
+    QScrollBar* bar = Memo1->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    qCInfo(lcRilvaneLog).noquote() << line;
+}
+
+// --- Closing -------------------------------------------------------------------
+
+bool TMainForm::FormCloseQuery()
+{
+    rilvane::MessageRequest request;
+    request.parent = this;
+    request.title = QStringLiteral("Programm beenden");
+    request.text = QStringLiteral("Hiermit beenden Sie das Programm!");
+    request.icon = QMessageBox::Information;
+    request.buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    return rilvane::showMessage(request) == QMessageBox::Ok;
+}
+
+void TMainForm::FormClose()
+{
+    stopRequest = true;
+}
+
+void TMainForm::FormDestroy()
+{
+    releaseSound();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+    requestTermination();
+}
+
+void TMainForm::requestTermination()
+{
+    // The window is never deleted here: a playback or ripping loop may be
+    // running further up this very call stack, inside its click handler. The
+    // request reaches the application's event loop, which ends once that
+    // handler has seen the stop request and returned; the window is destroyed
+    // by its owner after the loop.
+    m_terminationRequested = true;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+void TMainForm::EndeBtnClick()
+{
+    close();
+}
+
+// --- Web site and information --------------------------------------------------
+
+void TMainForm::wwwBtnClick()
+{
+    const auto owner = reinterpret_cast<HWND>(static_cast<uintptr_t>(winId()));
+    ShellExecuteA(owner, "open", rilvane::kWebAddress, "", "", SW_SHOWNORMAL);
+}
+
+void TMainForm::ueberbtnClick()
+{
+    TAboutBox aboutBox(this);
+    aboutBox.exec();
+}
+
+// --- Save dialog -----------------------------------------------------------------
+
+QString TMainForm::executeSaveDialog()
+{
+    if (saveDialogOverride)
+        return saveDialogOverride();
+    if (SaveDialog1->exec() != QDialog::Accepted)
+        return QString();
+    const QStringList files = SaveDialog1->selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
+// --- Status bar progress ---------------------------------------------------------
+
+bool TMainForm::event(QEvent* event)
+{
+    if (event->type() == rilvane::WindowMessageEvent::eventType()) {
+        const auto& message = static_cast<const rilvane::WindowMessageEvent&>(*event);
+        if (message.message == rilvane::kWmUser)
+            WMUser(message);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TMainForm::WMUser(const rilvane::WindowMessageEvent& message)
+{
+    // The first parameter is a 32-bit signed number, as on the 32-bit system.
+    SetProStatus(static_cast<int32_t>(static_cast<uint32_t>(message.wParam)));
+}
+
+void TMainForm::SetProStatus(int32_t value)
+{
+    if (value < progressPercent) {
+        progressPercent = value;
+        StatusBar1->invalidate();  // clears the bar and draws the panel anew
+    } else {
+        progressPercent = value;
+        SBarPaintMore();
+    }
+}
+
+void TMainForm::StatusBar1DrawPanel(rilvane::StatusBar*, int, QPainter& canvas, const QRect& rect)
+{
+    const rilvane::PanelRect panel = rilvane::panelRectFrom(rect);
+    rilvane::drawProgressBar(canvas, panel, progressPercent);
+    progressRect = panel;
+}
+
+void TMainForm::SBarPaintMore()
+{
+    StatusBar1->paintOver([this](QPainter& canvas) { rilvane::drawProgressBar(canvas, progressRect, progressPercent); });
+}
+
+// --- Window size -------------------------------------------------------------------
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_sizedOnce) {
+        m_sizedOnce = true;
+        fitOuterSize();
+    }
+}
+
+void TMainForm::fitOuterSize()
+{
+    // 622 x 489 is the size of the whole window, frame included, centred on
+    // the desktop. The frame is known only once the window system has one.
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(kOuterWidth - frame.left() - frame.right(), kOuterHeight - frame.top() - frame.bottom());
+    if (const QScreen* desktop = screen()) {
+        const QRect area = desktop->availableGeometry();
+        move(area.x() + (area.width() - kOuterWidth) / 2, area.y() + (area.height() - kOuterHeight) / 2);
+    }
+}

@@ -1,0 +1,159 @@
+// The main window: the drive list, the position and transport controls, the
+// save controls, the waveform view, the log pane and the status bar, and the
+// long-lived state that playback and ripping share.
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/ProgressBar.h"
+#include "drive/DriveTable.h"
+#include "drive/LogSink.h"
+#include "drive/TrackTable.h"
+#include "playback/SoundOutput.h"
+
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QLabel;
+class QPlainTextEdit;
+class QScrollArea;
+class QTabWidget;
+class QToolButton;
+class TBitBtnXP;
+class TImageBtn;
+
+namespace rilvane {
+class BevelPanel;
+class PaintBox;
+class SpinEdit;
+class StatusBar;
+class WindowMessageEvent;
+}  // namespace rilvane
+
+class TMainForm : public QWidget, public rilvane::LogSink {
+    Q_OBJECT
+
+public:
+    // Builds the whole control tree, then runs FormCreate.
+    explicit TMainForm(QWidget* parent = nullptr);
+    // Runs FormDestroy.
+    ~TMainForm() override;
+
+    // --- The log pane -----------------------------------------------------
+    // Appends one whole line to Memo1 (nothing is ever removed) and mirrors it
+    // to the logging category "rilvane.log".
+    void logLine(const std::string& line) override;
+    void logLine(const QString& line);
+
+    // --- Controls, in creation order -----------------------------------------
+    rilvane::StatusBar* StatusBar1 = nullptr;
+    rilvane::BevelPanel* Panel7 = nullptr;
+    QToolButton* wwwBtn = nullptr;
+    rilvane::BevelPanel* Panel8 = nullptr;
+    TImageBtn* ueberbtn = nullptr;
+    TImageBtn* endebtn = nullptr;
+    rilvane::BevelPanel* OuterPanel = nullptr;
+    QTabWidget* PageControl2 = nullptr;
+    QWidget* TabSheet3 = nullptr;
+    rilvane::BevelPanel* Panel2 = nullptr;
+    QLabel* RxLabel2 = nullptr;
+    rilvane::BevelPanel* Panel6 = nullptr;
+    rilvane::BevelPanel* Panel9 = nullptr;
+    QLabel* Image1 = nullptr;
+    rilvane::BevelPanel* Panel12 = nullptr;
+    QLabel* RxLabel5 = nullptr;
+    rilvane::BevelPanel* Panel1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    rilvane::PaintBox* PaintBox1 = nullptr;
+    rilvane::BevelPanel* Panel3 = nullptr;
+    rilvane::BevelPanel* Panel4 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* DriveBox = nullptr;
+    QLabel* Label1 = nullptr;
+    rilvane::SpinEdit* StartSec = nullptr;
+    QLabel* Label3 = nullptr;
+    QCheckBox* KaraokeCheck = nullptr;
+    TBitBtnXP* PlayBtn = nullptr;
+    TBitBtnXP* StopBtn = nullptr;
+    TBitBtnXP* RewBtn = nullptr;
+    TBitBtnXP* FwdBtn = nullptr;
+    TBitBtnXP* LastBtn = nullptr;
+    TBitBtnXP* NextBtn = nullptr;
+    QLabel* Label4 = nullptr;
+    rilvane::SpinEdit* STrackEd = nullptr;
+    TBitBtnXP* SaveTrack = nullptr;
+    QFileDialog* SaveDialog1 = nullptr;
+
+    // --- Long-lived state ------------------------------------------------------
+    rilvane::DriveTable driveTable;  // written by discovery only
+    rilvane::TransportMode transportMode = rilvane::TransportMode::Spti;
+    rilvane::TrackTable trackTable;  // written by every table-of-contents read
+    int32_t currentSector = 0;
+    bool stopRequest = false;
+    int32_t progressPercent = 0;
+    rilvane::PanelRect progressRect;  // the progress panel as last drawn
+    rilvane::SoundOutput sound;       // set up by FormCreate, released by FormDestroy
+
+    // The save dialog: returns the chosen file, or an empty text when the user
+    // cancelled. When saveDialogOverride is set it answers instead of the
+    // dialog (for tests).
+    QString executeSaveDialog();
+    std::function<QString()> saveDialogOverride;
+
+    // True once the application has been asked to end (failed sound set-up,
+    // or a confirmed close).
+    bool terminationRequested() const { return m_terminationRequested; }
+
+    // --- Handlers ----------------------------------------------------------------
+    void FormCreate();
+    bool FormCloseQuery();  // CanClose
+    void FormClose();
+    void FormDestroy();
+    void EndeBtnClick();
+    void ueberbtnClick();
+    void wwwBtnClick();
+    void StartSecChange();
+    void FindAllCDDrives();
+
+    void PlayBtnClick();
+    void StopBtnClick();
+    void RewBtnClick();
+    void FwdBtnClick();
+    void LastBtnClick();
+    void NextBtnClick();
+    void SaveTrackClick();
+
+    void PaintBox1Paint(QPainter& canvas);
+
+    // Status bar progress (WM_USER, first parameter the percentage).
+    void WMUser(const rilvane::WindowMessageEvent& message);
+    void SetProStatus(int32_t value);
+    void StatusBar1DrawPanel(rilvane::StatusBar* statusBar, int panel, QPainter& canvas, const QRect& rect);
+    void SBarPaintMore();
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createControls();
+    void createBottomBar();
+    void createPage();
+    void createTransportArea();
+    void createSaveArea();
+    void arrangeTabOrder();
+    void requestTermination();
+    void fitOuterSize();
+
+    bool setupSound();
+    void releaseSound();
+
+    bool m_terminationRequested = false;
+    bool m_sizedOnce = false;
+};

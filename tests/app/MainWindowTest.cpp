@@ -1,0 +1,362 @@
+// The main window without any CD drive: start-up, layout, the position field,
+// closing (also while a read loop runs), the web button, the save dialog and
+// the waveform view.
+
+#include "MainWindowTest.h"
+
+#include "WindowTestSupport.h"
+#include "app/BevelPanel.h"
+#include "app/LogCategory.h"
+#include "app/MainUnit.h"
+#include "app/PaintBox.h"
+#include "app/SpinEdit.h"
+#include "app/StatusBar.h"
+#include "controls/ButtonsXP.h"
+#include "controls/ImageBtnUnit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include <limits>
+
+using rilvane::test::MessageRecorder;
+
+namespace {
+
+QRect placeIn(const QWidget* widget, const QWidget* ancestor)
+{
+    return QRect(widget->mapTo(ancestor, QPoint(0, 0)), widget->size());
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsWithDefaultsAndNoDrive();
+    void controlsSitWhereTheyAreDocked();
+    void positionFieldHasNoBoundsAndReadsTextAsNumber();
+    void trackFieldStaysWithinItsBounds();
+    void cancelledCloseChangesNothing();
+    void closeDuringReadLoopStopsItAndEndsTheProgram();
+    void webButtonOpensTheSite();
+    void saveDialogIsSetUpForWavFiles();
+    void waveformViewIsWhiteAfterRepaint();
+    void logLinesAreAppendedAndNotMirroredByDefault();
+};
+
+void MainWindowTest::startsWithDefaultsAndNoDrive()
+{
+    MessageRecorder messages;
+    TMainForm form;
+    QVERIFY2(!form.terminationRequested(), "the sound set-up failed: no usable test sound device");
+    QVERIFY(messages.requests.isEmpty());
+
+    const QStringList log = rilvane::test::logLines(form);
+    QVERIFY(!log.isEmpty());
+    QCOMPARE(log.last(), QStringLiteral("Es wurden keine CD-Laufwerke gefunden!"));
+    QCOMPARE(form.DriveBox->count(), 0);
+    QCOMPARE(form.DriveBox->currentIndex(), -1);
+
+    QCOMPARE(form.windowTitle(), QStringLiteral("Tormend Rilvane 1.0"));
+    QCOMPARE(form.StartSec->editText(), QStringLiteral("500"));
+    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
+    QCOMPARE(form.STrackEd->editText(), QStringLiteral("1"));
+    QVERIFY(!form.KaraokeCheck->isChecked());
+    QCOMPARE(form.currentSector, 0);
+    QVERIFY(!form.stopRequest);
+    QCOMPARE(form.trackTable.count, 1);
+    QCOMPARE(form.trackTable.slot(1), 500);
+    QCOMPARE(form.trackTable.slot(2), 450000);
+    QCOMPARE(form.progressPercent, 0);
+    QCOMPARE(form.progressRect.right, 0);
+    QVERIFY(form.Memo1->isReadOnly());
+    QVERIFY(form.sound.isSetUp());
+
+    // Nothing is ever disabled.
+    for (const QWidget* child : form.findChildren<QWidget*>())
+        QVERIFY2(child->isEnabled(), qPrintable(child->objectName()));
+}
+
+void MainWindowTest::controlsSitWhereTheyAreDocked()
+{
+    TMainForm form;
+    form.show();
+    form.resize(622, 489);
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    const QRect status = placeIn(form.StatusBar1, &form);
+    QCOMPARE(status, QRect(0, 489 - 19, 622, 19));
+    QCOMPARE(placeIn(form.Panel7, &form), QRect(0, 489 - 19 - 41, 622, 41));
+    QCOMPARE(placeIn(form.wwwBtn, form.Panel7), QRect(5, 5, 137, 33));
+    QCOMPARE(placeIn(form.Panel8, form.Panel7), QRect(622 - 214, 0, 214, 41));
+    QCOMPARE(placeIn(form.ueberbtn, form.Panel8), QRect(0, 8, 101, 30));
+    QCOMPARE(placeIn(form.endebtn, form.Panel8), QRect(104, 8, 101, 30));
+    QCOMPARE(placeIn(form.OuterPanel, &form), QRect(0, 0, 622, 489 - 60));
+
+    // The page: a band on top, a column on the left, the rest for Panel1.
+    const QRect sheet = placeIn(form.TabSheet3, &form);
+    QCOMPARE(placeIn(form.Panel2, &form), QRect(sheet.x(), sheet.y(), sheet.width(), 33));
+    QCOMPARE(placeIn(form.Panel6, &form), QRect(sheet.x(), sheet.y() + 33, 209, sheet.height() - 33));
+    const QRect panel1 = placeIn(form.Panel1, &form);
+    QCOMPARE(panel1, QRect(sheet.x() + 209, sheet.y() + 33, sheet.width() - 209, sheet.height() - 33));
+
+    // Inside Panel1, from top to bottom: Panel3, ScrollBox1, Panel4, Memo1.
+    QCOMPARE(placeIn(form.Panel3, form.Panel1), QRect(0, 0, panel1.width(), 129));
+    QCOMPARE(placeIn(form.Memo1, form.Panel1), QRect(0, panel1.height() - 45, panel1.width(), 45));
+    QCOMPARE(placeIn(form.Panel4, form.Panel1), QRect(0, panel1.height() - 45 - 32, panel1.width(), 32));
+    QCOMPARE(placeIn(form.ScrollBox1, form.Panel1), QRect(0, 129, panel1.width(), panel1.height() - 129 - 77));
+    QCOMPARE(form.PaintBox1->size(), form.ScrollBox1->viewport()->size());
+
+    QCOMPARE(placeIn(form.Panel9, form.Panel6), QRect(7, 7, 195, 284));
+    QCOMPARE(placeIn(form.Image1, form.Panel9), QRect(1, 1, 193, 281));
+    QCOMPARE(placeIn(form.Panel12, form.Panel9), QRect(8, 8, 177, 73));
+    QCOMPARE(placeIn(form.RxLabel5, form.Panel12), QRect(8, 8, 161, 57));
+    QCOMPARE(form.RxLabel2->pos(), QPoint(16, 10));
+
+    QCOMPARE(placeIn(form.DriveBox, form.Panel3), QRect(96, 8, 145, 21));
+    QCOMPARE(placeIn(form.StartSec, form.Panel3), QRect(96, 32, 121, 21));
+    QCOMPARE(form.Label3->pos(), QPoint(8, 56));
+    QCOMPARE(placeIn(form.KaraokeCheck, form.Panel3), QRect(8, 72, 217, 17));
+    QCOMPARE(placeIn(form.PlayBtn, form.Panel3), QRect(8, 96, 73, 25));
+    QCOMPARE(placeIn(form.StopBtn, form.Panel3), QRect(88, 96, 65, 25));
+    QCOMPARE(placeIn(form.RewBtn, form.Panel3), QRect(160, 96, 81, 25));
+    QCOMPARE(placeIn(form.FwdBtn, form.Panel3), QRect(248, 96, 81, 25));
+    QCOMPARE(placeIn(form.LastBtn, form.Panel3), QRect(248, 32, 112, 25));
+    QCOMPARE(placeIn(form.NextBtn, form.Panel3), QRect(248, 64, 112, 25));
+    QCOMPARE(placeIn(form.STrackEd, form.Panel4), QRect(120, 4, 65, 21));
+    QCOMPARE(placeIn(form.SaveTrack, form.Panel4), QRect(192, 4, 185, 25));
+
+    QCOMPARE(form.PageControl2->count(), 1);
+    QCOMPARE(form.PageControl2->tabText(0), QStringLiteral("Audio CD wiedergeben"));
+    QVERIFY(!form.PageControl2->tabIcon(0).isNull());
+    QCOMPARE(form.SaveTrack->text(), QStringLiteral("Track in WAV Datei speichern"));
+    QCOMPARE(form.ueberbtn->toolTip(), QStringLiteral("Informationen über das Programm"));
+    QCOMPARE(form.endebtn->toolTip(), QStringLiteral("Hiermit verlassen Sie das Programm"));
+
+    // A bigger window: the docked parts follow, the fixed ones stay.
+    form.resize(800, 600);
+    QCoreApplication::processEvents();
+    QCOMPARE(placeIn(form.StatusBar1, &form), QRect(0, 600 - 19, 800, 19));
+    QCOMPARE(placeIn(form.Panel8, form.Panel7), QRect(800 - 214, 0, 214, 41));
+    QCOMPARE(form.Memo1->height(), 45);
+    QCOMPARE(form.Panel3->height(), 129);
+    QCOMPARE(placeIn(form.PlayBtn, form.Panel3), QRect(8, 96, 73, 25));
+}
+
+void MainWindowTest::positionFieldHasNoBoundsAndReadsTextAsNumber()
+{
+    TMainForm form;
+    rilvane::SpinEdit& field = *form.StartSec;
+
+    field.setEditText(QStringLiteral("abc"));
+    QCOMPARE(field.value(), 0);
+    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
+
+    field.setEditText(QStringLiteral("99999999999"));  // not a 32-bit number
+    QCOMPARE(field.value(), 0);
+
+    field.setEditText(QStringLiteral("-2000000000"));
+    QCOMPARE(field.value(), -2000000000);
+    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
+
+    field.setEditText(QStringLiteral("2147483647"));
+    field.stepBy(1);
+    QCOMPARE(field.value(), std::numeric_limits<int32_t>::max());
+    field.setEditText(QStringLiteral("-2147483648"));
+    field.stepBy(-1);
+    QCOMPARE(field.value(), std::numeric_limits<int32_t>::min());
+
+    // Typing takes digits and signs only.
+    field.setEditText(QString());
+    QTest::keyClicks(&field, QStringLiteral("12a3"));
+    QCOMPARE(field.editText(), QStringLiteral("123"));
+    QTest::keyClick(&field, Qt::Key_Up);
+    QCOMPARE(field.value(), 124);
+
+    // The label follows every change, against the current track table.
+    form.trackTable.count = 2;
+    form.trackTable.slot(1) = 0;
+    form.trackTable.slot(2) = 20000;
+    form.trackTable.slot(3) = 90000;
+    field.setValue(24500);
+    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 2 Time 00:01:00 s"));
+    form.trackTable.slot(2) = 24500;
+    field.setValue(24500);  // same text: the label is still brought up to date
+    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 2 Time 00:00:00 s"));
+}
+
+void MainWindowTest::trackFieldStaysWithinItsBounds()
+{
+    TMainForm form;
+    rilvane::SpinEdit& field = *form.STrackEd;
+    QCOMPARE(field.value(), 1);
+    field.setEditText(QStringLiteral("300"));
+    QCOMPARE(field.value(), 256);
+    field.setEditText(QStringLiteral("0"));
+    QCOMPARE(field.value(), 1);
+    field.setEditText(QStringLiteral("x"));
+    QCOMPARE(field.value(), 1);
+    field.setValue(256);
+    field.stepBy(1);
+    QCOMPARE(field.editText(), QStringLiteral("256"));
+}
+
+void MainWindowTest::cancelledCloseChangesNothing()
+{
+    MessageRecorder messages;
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    messages.answer(QMessageBox::Cancel);
+    QVERIFY(!form.close());
+    QCOMPARE(messages.requests.size(), 1);
+    const rilvane::MessageRequest& question = messages.requests.first();
+    QCOMPARE(question.title, QStringLiteral("Programm beenden"));
+    QCOMPARE(question.text, QStringLiteral("Hiermit beenden Sie das Programm!"));
+    QCOMPARE(question.icon, QMessageBox::Information);
+    QCOMPARE(question.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    QVERIFY(form.isVisible());
+    QVERIFY(!form.stopRequest);
+    QVERIFY(!form.terminationRequested());
+
+    // The exit button asks the same question.
+    messages.answer(QMessageBox::Cancel);
+    QTest::mouseClick(form.endebtn, Qt::LeftButton);
+    QCOMPARE(messages.requests.size(), 2);
+    QCOMPARE(messages.requests.last().text, QStringLiteral("Hiermit beenden Sie das Programm!"));
+    QVERIFY(form.isVisible());
+    QVERIFY(!form.stopRequest);
+}
+
+void MainWindowTest::closeDuringReadLoopStopsItAndEndsTheProgram()
+{
+    MessageRecorder messages;
+    auto* form = new TMainForm;
+    QVERIFY2(!form->terminationRequested(), "the sound set-up failed: no usable test sound device");
+    QPointer<TMainForm> guard(form);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+
+    messages.answer(QMessageBox::Cancel);
+    messages.answer(QMessageBox::Ok);
+    bool runningAfterCancel = false;
+    bool aliveAfterLoop = false;
+    bool hiddenAfterLoop = false;
+    int loopsAfterCancel = 0;
+
+    // A read loop as the playback session runs it: inside the click handler,
+    // letting the window's events through once per block.
+    QObject::connect(form->PlayBtn, &QAbstractButton::clicked, form, [&] {
+        form->stopRequest = false;
+        QTimer::singleShot(0, form, [form] { form->close(); });
+        while (!form->stopRequest) {
+            QCoreApplication::processEvents();
+            if (messages.requests.size() == 1 && loopsAfterCancel++ == 0) {
+                runningAfterCancel = form->isVisible() && !form->stopRequest;
+                QTimer::singleShot(0, form, [form] { form->close(); });
+            }
+        }
+        aliveAfterLoop = !guard.isNull();
+        hiddenAfterLoop = !form->isVisible();
+    });
+
+    QTimer::singleShot(0, form->PlayBtn, &QAbstractButton::click);
+    const int result = QApplication::exec();
+
+    QCOMPARE(result, 0);
+    QCOMPARE(messages.requests.size(), 2);
+    QVERIFY(runningAfterCancel);
+    QVERIFY(aliveAfterLoop);
+    QVERIFY(hiddenAfterLoop);
+    QVERIFY(!guard.isNull());
+    QVERIFY(form->stopRequest);
+    QVERIFY(form->terminationRequested());
+    delete form;
+}
+
+void MainWindowTest::webButtonOpensTheSite()
+{
+    rilvane::test::FakeUrlOpener opener;
+    QVERIFY(opener.isValid());
+    TMainForm form;
+    QCOMPARE(form.wwwBtn->text(), QStringLiteral("www.tormend.de"));
+    QCOMPARE(form.wwwBtn->toolTip(), QStringLiteral("Auf zur Tormend Homepage..."));
+    QCOMPARE(form.wwwBtn->iconSize(), QSize(24, 25));
+    QVERIFY(form.wwwBtn->autoRaise());
+
+    form.wwwBtn->click();
+    QTRY_COMPARE_WITH_TIMEOUT(opener.openedAddresses(), QStringList{QStringLiteral("http://www.tormend.de/")}, 30000);
+}
+
+void MainWindowTest::saveDialogIsSetUpForWavFiles()
+{
+    TMainForm form;
+    QFileDialog& dialog = *form.SaveDialog1;
+    QCOMPARE(dialog.defaultSuffix(), QStringLiteral("wav"));
+    QCOMPARE(dialog.nameFilters(), QStringList{QStringLiteral("WAV-Dateien (*.wav)")});
+    QCOMPARE(dialog.acceptMode(), QFileDialog::AcceptSave);
+    QVERIFY(!dialog.testOption(QFileDialog::DontConfirmOverwrite));
+    QVERIFY(dialog.isSizeGripEnabled());
+
+    form.saveDialogOverride = [] { return QStringLiteral("/tmp/track.wav"); };
+    QCOMPARE(form.executeSaveDialog(), QStringLiteral("/tmp/track.wav"));
+    form.saveDialogOverride = [] { return QString(); };  // cancelled
+    QVERIFY(form.executeSaveDialog().isEmpty());
+}
+
+void MainWindowTest::waveformViewIsWhiteAfterRepaint()
+{
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    rilvane::PaintBox& view = *form.PaintBox1;
+    QVERIFY(view.width() > 10 && view.height() > 10);
+
+    QImage image = view.grab().toImage();
+    const QPoint middle(view.width() / 2, view.height() / 2);
+    QVERIFY(rilvane::test::hasColour(image, middle.x(), middle.y(), Qt::white));
+    QVERIFY(rilvane::test::hasColour(image, 0, 0, Qt::white));
+
+    // Drawn on outside a repaint: it stays until the view repaints.
+    QVERIFY(view.paintOver([&](QPainter& canvas) {
+        canvas.setPen(Qt::black);
+        canvas.drawLine(0, middle.y(), view.width() - 1, middle.y());
+    }));
+    image = view.grab().toImage();
+    QVERIFY(rilvane::test::hasColour(image, middle.x(), middle.y(), Qt::black));
+
+    view.invalidate();
+    image = view.grab().toImage();
+    QVERIFY(rilvane::test::hasColour(image, middle.x(), middle.y(), Qt::white));
+}
+
+void MainWindowTest::logLinesAreAppendedAndNotMirroredByDefault()
+{
+    QVERIFY(!lcRilvaneLog().isInfoEnabled());
+    TMainForm form;
+    const QStringList before = rilvane::test::logLines(form);
+    form.logLine(QStringLiteral("Erste Zeile"));
+    form.logLine(std::string("Zweite Zeile mit Umlaut: \xc3\xa4"));
+    QStringList expected = before;
+    expected << QStringLiteral("Erste Zeile") << QStringLiteral("Zweite Zeile mit Umlaut: ä");
+    QCOMPARE(rilvane::test::logLines(form), expected);
+}
+
+int runMainWindowTest(int argc, char** argv)
+{
+    return rilvane::test::runTest<MainWindowTest>(argc, argv);
+}
+
+#include "MainWindowTest.moc"

@@ -1,0 +1,5 @@
+#pragma once
+
+int runMainWindowTest(int argc, char** argv);
+int runStatusBarProgressTest(int argc, char** argv);
+int runAboutBoxTest(int argc, char** argv);
