@@ -81,8 +81,11 @@ constexpr DWORD WAIT_OBJECT_0 = 0x00000000u;
 constexpr DWORD WAIT_TIMEOUT = 0x00000102u;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
 
-// ShellExecuteA
+// ShellExecuteA: results of 32 and below are errors
 constexpr INT SW_SHOWNORMAL = 5;
+constexpr INT SE_ERR_FNF = 2;
+constexpr INT SE_ERR_OOM = 8;
+constexpr INT SE_ERR_NOASSOC = 31;
 
 // VirtualAlloc / VirtualFree
 constexpr DWORD MEM_COMMIT = 0x00001000u;
@@ -93,14 +96,18 @@ constexpr DWORD PAGE_READWRITE = 0x04u;
 // Errors reported through GetLastError
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+constexpr DWORD ERROR_NOT_READY = 21;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_SEM_TIMEOUT = 121;
 constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+constexpr DWORD ERROR_IO_DEVICE = 1117;
 constexpr DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
 
 // SCSI pass-through (ntddscsi.h)

@@ -1,0 +1,133 @@
+#include "LoadedLibrary.h"
+
+#include "LastError.h"
+#include "LibraryName.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace rilvane::platform {
+
+LoadedLibrary::LoadedLibrary(void* dlHandle, std::string path) : dlHandle_(dlHandle), path_(std::move(path)) {}
+
+LoadedLibrary::~LoadedLibrary()
+{
+    if (dlHandle_ != nullptr) dlclose(dlHandle_);
+}
+
+void* LoadedLibrary::symbol(const char* name) const
+{
+    return dlsym(dlHandle_, name);
+}
+
+std::string executableDirectory()
+{
+    std::vector<char> buffer(4096);
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (length <= 0) return {};
+    std::string path(buffer.data(), static_cast<std::size_t>(length));
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+namespace {
+
+bool isFile(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+void* openFile(const std::string& path)
+{
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        // The file is there but does not load (wrong architecture, missing
+        // dependency): worth one line, since the caller only sees NULL.
+        const char* why = dlerror();
+        std::fprintf(stderr, "rilvane: cannot load %s: %s\n", path.c_str(), why ? why : "unknown error");
+    }
+    return handle;
+}
+
+// Where a library is looked for: only in RILVANE_LIBRARY_DIR when that is
+// set, otherwise beside the executable and then on the system's path.
+void* openLibrary(const std::string& fileName, std::string& path)
+{
+    const char* onlyHere = std::getenv("RILVANE_LIBRARY_DIR");
+    if (onlyHere != nullptr && onlyHere[0] != '\0') {
+        path = std::string(onlyHere) + "/" + fileName;
+        return isFile(path) ? openFile(path) : nullptr;
+    }
+    const std::string beside = executableDirectory();
+    if (!beside.empty()) {
+        path = beside + "/" + fileName;
+        if (isFile(path)) return openFile(path);
+    }
+    path = fileName;
+    void* handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) dlerror();  // not found: clear the message, NULL says enough
+    return handle;
+}
+
+}  // namespace
+
+}  // namespace rilvane::platform
+
+using rilvane::platform::HandleTable;
+using rilvane::platform::LoadedLibrary;
+using rilvane::platform::setLastError;
+
+HMODULE LoadLibraryA(LPCSTR fileName)
+{
+    const std::string name = fileName ? rilvane::platform::libraryFileName(fileName) : std::string();
+    if (name.empty()) {
+        setLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    std::string path;
+    void* dlHandle = rilvane::platform::openLibrary(name, path);
+    if (dlHandle == nullptr) {
+        setLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    // Each load gets its own handle holding its own reference on the shared
+    // object; FreeLibrary drops exactly that one.
+    HANDLE handle = HandleTable::instance().add(std::make_shared<LoadedLibrary>(dlHandle, path));
+    if (handle == nullptr) setLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return reinterpret_cast<HMODULE>(handle);
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName)
+{
+    auto library = HandleTable::instance().getAs<LoadedLibrary>(reinterpret_cast<HANDLE>(module));
+    if (!library) {
+        setLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    // Small values stand for export ordinals on Windows; shared objects have none.
+    if (reinterpret_cast<uintptr_t>(procName) < 0x10000u) {
+        setLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    void* address = library->symbol(procName);
+    if (address == nullptr) {
+        setLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    return reinterpret_cast<FARPROC>(address);
+}
+
+BOOL FreeLibrary(HMODULE module)
+{
+    if (!HandleTable::instance().removeIf<LoadedLibrary>(reinterpret_cast<HANDLE>(module))) {
+        setLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
