@@ -89,8 +89,7 @@ TAboutBox::TAboutBox(QWidget* owner)
     Label1->adjustSize();
 
     Label2 = label(Panel1, "Label2",
-                   QStringLiteral("Tormend baut kleine Werkzeuge für alle, die ihre CDs noch hören."), at(336, 112),
-                   false);
+                   QStringLiteral("Wir bauen Werkzeuge für alle, die Musik lieben."), at(336, 112), false);
 
     Label3 = label(Panel1, "Label3",
                    QStringLiteral("Mehr über unsere Programme erfahren Sie auf unserer Homepage ") +

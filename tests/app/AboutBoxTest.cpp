@@ -95,6 +95,7 @@ void AboutBoxTest::enterOpensTheSiteAndEscapeDoesNothing()
         QTest::keyClick(box.focusWidget(), Qt::Key_Tab);
         okFocusedAfterTab = box.focusWidget() == box.BitBtn1;
         QTest::keyClick(box.BitBtn1, Qt::Key_Return);
+        QCoreApplication::processEvents();  // the button closes its dialog once its click is over
         closedByOk = !box.isVisible() && box.result() == QDialog::Accepted;
         if (box.isVisible())
             box.reject();

@@ -83,9 +83,18 @@ void MainWindowTest::startsWithDefaultsAndNoDrive()
     QVERIFY(form.Memo1->isReadOnly());
     QVERIFY(form.sound.isSetUp());
 
-    // Nothing is ever disabled.
-    for (const QWidget* child : form.findChildren<QWidget*>())
-        QVERIFY2(child->isEnabled(), qPrintable(child->objectName()));
+    // Every control of the design is there, and nothing is disabled.
+    const QStringList designed = {
+        "StatusBar1", "Panel7", "wwwBtn", "Panel8", "ueberbtn", "endebtn", "OuterPanel", "PageControl2",
+        "TabSheet3", "Panel2", "RxLabel2", "Panel6", "Panel9", "Image1", "Panel12", "RxLabel5", "Panel1",
+        "Memo1", "ScrollBox1", "PaintBox1", "Panel3", "Panel4", "Label2", "DriveBox", "Label1", "StartSec",
+        "Label3", "KaraokeCheck", "PlayBtn", "StopBtn", "RewBtn", "FwdBtn", "LastBtn", "NextBtn", "Label4",
+        "STrackEd", "SaveTrack"};
+    for (const QString& name : designed) {
+        const auto* control = form.findChild<QWidget*>(name);
+        QVERIFY2(control != nullptr, qPrintable(name));
+        QVERIFY2(control->isEnabled(), qPrintable(name));
+    }
 }
 
 void MainWindowTest::controlsSitWhereTheyAreDocked()

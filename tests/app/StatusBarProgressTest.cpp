@@ -137,10 +137,17 @@ void StatusBarProgressTest::fullAndBeyondFullAndNegative()
     QVERIFY(!hasColour(image, panel.left, y, kProgressColour));
     QVERIFY(!hasColour(image, panel.left + 5, y, kProgressColour));
 
+    // Going up from there paints over without clearing: the bar left of the
+    // panel stays until the status bar is repainted.
+    const int repaints = form.StatusBar1->fullPaintCount();
     setProgress(form, 0);
     image = barImage(form);
-    QVERIFY(!hasColour(image, panel.left, y, kProgressColour));
+    QCOMPARE(form.StatusBar1->fullPaintCount(), repaints);
+    QVERIFY(hasColour(image, panel.left - 1, y, kProgressColour));
+    form.StatusBar1->invalidate();
+    image = barImage(form);
     QVERIFY(!hasColour(image, panel.left - 1, y, kProgressColour));
+    QVERIFY(!hasColour(image, panel.left, y, kProgressColour));
 }
 
 void StatusBarProgressTest::postedMessagesCarryASigned32BitParameter()
