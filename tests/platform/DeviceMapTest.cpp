@@ -1,0 +1,259 @@
+// Drive letters, ASPI adapter numbering and the virtual drive setting.
+
+#include "DeviceMap.h"
+#include "FakeScsiGeneric.h"
+#include "ScopedEnv.h"
+#include "TestDisc.h"
+#include "VirtualDriveConfig.h"
+#include "platform/Win32.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+using namespace rilvane::platform;
+using namespace rilvane::platform::test;
+
+void touch(const std::string& path)
+{
+    std::ofstream(path).close();
+}
+
+TEST(VirtualDriveConfig, ReadsLettersAndAspiTargets)
+{
+    std::vector<std::string> errors;
+    const auto entries =
+        parseVirtualDrives(" E=/d/a.cue ; aspi:1:3=/d/b.cue,/d/b.defects;;f:=/d/c.cue , /d/c.map ;", errors);
+    EXPECT_TRUE(errors.empty());
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_FALSE(entries[0].aspi);
+    EXPECT_EQ(entries[0].letter, 'E');
+    EXPECT_EQ(entries[0].cuePath, "/d/a.cue");
+    EXPECT_EQ(entries[0].defectsPath, "");
+    EXPECT_TRUE(entries[1].aspi);
+    EXPECT_EQ(entries[1].adapter, 1);
+    EXPECT_EQ(entries[1].target, 3);
+    EXPECT_EQ(entries[1].defectsPath, "/d/b.defects");
+    EXPECT_EQ(entries[2].letter, 'F');
+    EXPECT_EQ(entries[2].cuePath, "/d/c.cue");
+    EXPECT_EQ(entries[2].defectsPath, "/d/c.map");
+    EXPECT_TRUE(parseVirtualDrives("", errors).empty());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST(VirtualDriveConfig, EachBadEntryIsSkippedWithOneLineNamingIt)
+{
+    const char* bad[] = {"E", "EE=/a.cue", "1=/a.cue", "aspi:1=/a.cue", "aspi:x:1=/a.cue", "aspi:255:0=/a.cue",
+                         "aspi:0:256=/a.cue", "aspi:-1:0=/a.cue", "E=", "E=/a.cue,", "=/a.cue"};
+    for (const char* entry : bad) {
+        std::vector<std::string> errors;
+        const auto entries = parseVirtualDrives(std::string("D=/ok.cue;") + entry + ";G=/ok2.cue", errors);
+        EXPECT_EQ(entries.size(), 2u) << entry;
+        ASSERT_EQ(errors.size(), 1u) << entry;
+        EXPECT_NE(errors[0].find(std::string("\"") + entry + "\""), std::string::npos) << errors[0];
+    }
+    std::vector<std::string> errors;
+    const auto entries = parseVirtualDrives("E=/a.cue;e:=/b.cue;aspi:0:1=/c.cue;ASPI:0:1=/d.cue", errors);
+    EXPECT_EQ(entries.size(), 2u);
+    EXPECT_EQ(errors.size(), 2u);  // the same letter and the same ASPI place twice
+}
+
+TEST(AspiAdapters, EachHostBecomesOneAdapterInAscendingOrder)
+{
+    std::vector<SgDevice> devices = {
+        {"/dev/sg0", 7, 0, 0, 0, 0},  {"/dev/sg1", 2, 0, 1, 0, 5}, {"/dev/sg2", 7, 0, 3, 0, 5},
+        {"/dev/sg3", 4, 0, 0, 0, 5},  {"/dev/sg4", 4, 1, 0, 0, 5},  // same target on a second channel
+        {"/dev/sg5", 2, 0, 300, 0, 5},                              // no byte for this target id
+    };
+    const auto targets = DeviceMap::numberAdapters(devices);
+    ASSERT_EQ(targets.size(), 4u);
+    auto find = [&](const std::string& path) -> const AspiTarget* {
+        for (const auto& target : targets)
+            if (target.devicePath == path) return &target;
+        return nullptr;
+    };
+    ASSERT_TRUE(find("/dev/sg1") && find("/dev/sg3") && find("/dev/sg0") && find("/dev/sg2"));
+    EXPECT_EQ(find("/dev/sg1")->adapter, 0);  // host 2
+    EXPECT_EQ(find("/dev/sg3")->adapter, 1);  // host 4
+    EXPECT_EQ(find("/dev/sg0")->adapter, 2);  // host 7
+    EXPECT_EQ(find("/dev/sg2")->adapter, 2);
+    EXPECT_EQ(find("/dev/sg2")->target, 3);
+    EXPECT_EQ(find("/dev/sg2")->deviceType, 5);
+    EXPECT_EQ(find("/dev/sg4"), nullptr);
+}
+
+class DeviceMapTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        devDir = dir.path().string() + "/dev";
+        std::filesystem::create_directory(devDir);
+        disc = writeTestDisc(dir.path().string(), "disc", 300, 150);
+    }
+
+    DeviceOptions options(const std::string& virtualDrives, bool realDrives = true) const
+    {
+        DeviceOptions result;
+        result.virtualDrives = virtualDrives;
+        result.realDrives = realDrives;
+        result.deviceDirectory = devDir;
+        return result;
+    }
+
+    TempDir dir;
+    std::string devDir;
+    TestDisc disc;
+    FakeScsiGeneric sg;
+    std::vector<std::string> messages;
+};
+
+TEST_F(DeviceMapTest, OpticalDrivesFillTheLettersLeftFromD)
+{
+    for (const char* name : {"sr0", "sr1", "sr10", "sr2", "sda", "srx", "sr"}) touch(devDir + "/" + name);
+    const auto map = DeviceMap::build(options("E=" + disc.cuePath), sg, messages);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(map->letter('C').kind, LetterDrive::Kind::Fixed);
+    EXPECT_EQ(map->letter('D').devicePath, devDir + "/sr0");
+    EXPECT_EQ(map->letter('E').kind, LetterDrive::Kind::Virtual);
+    EXPECT_EQ(map->letter('F').devicePath, devDir + "/sr1");
+    EXPECT_EQ(map->letter('G').devicePath, devDir + "/sr2");
+    EXPECT_EQ(map->letter('H').devicePath, devDir + "/sr10");
+    EXPECT_EQ(map->letter('I').kind, LetterDrive::Kind::None);
+    EXPECT_EQ(map->logicalDrives(), 0b11111100u);
+
+    const auto withoutReal = DeviceMap::build(options("E=" + disc.cuePath, false), sg, messages);
+    EXPECT_EQ(withoutReal->logicalDrives(), (1u << 2) | (1u << 4));
+}
+
+TEST_F(DeviceMapTest, AVirtualDriveMayTakeAnyLetterEvenC)
+{
+    touch(devDir + "/sr0");
+    const auto map = DeviceMap::build(options("C=" + disc.cuePath + ";d=" + disc.cuePath), sg, messages);
+    EXPECT_EQ(map->letter('C').kind, LetterDrive::Kind::Virtual);
+    EXPECT_EQ(map->letter('D').kind, LetterDrive::Kind::Virtual);
+    EXPECT_EQ(map->letter('E').devicePath, devDir + "/sr0");
+}
+
+TEST_F(DeviceMapTest, ABrokenImageIsSkippedWithAMessageNamingIt)
+{
+    std::ofstream(dir / "bad.cue") << "FILE \"missing.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    std::ofstream(dir / "bad.defects") << "12 this-is-no-sense\n";
+    const auto map = DeviceMap::build(options("E=" + (dir / "bad.cue") + ";F=" + disc.cuePath + "," +
+                                                  (dir / "bad.defects") + ";G=" + disc.cuePath + ";H=" +
+                                                  (dir / "nothing-here.cue")),
+                                      sg, messages);
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_NE(messages[0].find("bad.cue"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[1].find("bad.defects"), std::string::npos) << messages[1];
+    EXPECT_NE(messages[2].find("nothing-here.cue"), std::string::npos) << messages[2];
+    EXPECT_EQ(map->letter('E').kind, LetterDrive::Kind::None);
+    EXPECT_EQ(map->letter('F').kind, LetterDrive::Kind::None);
+    EXPECT_EQ(map->letter('G').kind, LetterDrive::Kind::Virtual);
+}
+
+TEST_F(DeviceMapTest, AspiTargetsComeFromScsiGenericAndVirtualDrives)
+{
+    for (const char* name : {"sg0", "sg1", "sg2", "sg3"}) touch(devDir + "/" + name);
+    sg.ids[devDir + "/sg0"] = sg_scsi_id{3, 0, 0, 0, 0, 0, 0, {0, 0}};  // a disk on host 3
+    sg.ids[devDir + "/sg1"] = sg_scsi_id{5, 0, 1, 0, 5, 0, 0, {0, 0}};  // a CD drive on host 5
+    sg.ids[devDir + "/sg2"] = sg_scsi_id{3, 0, 2, 0, 5, 0, 0, {0, 0}};  // hidden by a virtual drive
+    // sg3 does not answer SG_GET_SCSI_ID and is left out.
+    const auto map = DeviceMap::build(options("aspi:0:2=" + disc.cuePath + ";aspi:4:15=" + disc.cuePath), sg, messages);
+    EXPECT_EQ(map->adapterCount(), 5);
+    ASSERT_EQ(map->aspiTargets().size(), 4u);
+    const AspiTarget* disk = map->aspiTarget(0, 0, 0);
+    ASSERT_NE(disk, nullptr);
+    EXPECT_EQ(disk->deviceType, 0);
+    EXPECT_EQ(disk->devicePath, devDir + "/sg0");
+    const AspiTarget* cd = map->aspiTarget(1, 1, 0);
+    ASSERT_NE(cd, nullptr);
+    EXPECT_EQ(cd->devicePath, devDir + "/sg1");
+    const AspiTarget* virtualAtZero = map->aspiTarget(0, 2, 0);
+    ASSERT_NE(virtualAtZero, nullptr);
+    EXPECT_TRUE(virtualAtZero->unit);
+    EXPECT_EQ(virtualAtZero->deviceType, 5);
+    EXPECT_TRUE(map->aspiTarget(4, 15, 0) && map->aspiTarget(4, 15, 0)->unit);
+    ASSERT_EQ(messages.size(), 1u);  // the hidden real device
+    EXPECT_NE(messages[0].find("sg2"), std::string::npos);
+
+    const auto none = DeviceMap::build(options("", false), sg, messages);
+    EXPECT_EQ(none->adapterCount(), 0);
+}
+
+// The Windows calls over the map in use.
+class DriveLetterCalls : public DeviceMapTest {
+protected:
+    void TearDown() override
+    {
+        DeviceOptions empty;
+        empty.realDrives = false;
+        reloadDevices(empty);
+    }
+};
+
+TEST_F(DriveLetterCalls, AnswerFromTheMap)
+{
+    touch(devDir + "/sr0");
+    reloadDevices(options("E=" + disc.cuePath));
+    EXPECT_EQ(GetLogicalDrives(), (1u << 2) | (1u << 3) | (1u << 4));
+    EXPECT_EQ(GetDriveTypeA("C:\\"), DRIVE_FIXED);
+    EXPECT_EQ(GetDriveTypeA(nullptr), DRIVE_FIXED);
+    EXPECT_EQ(GetDriveTypeA("D:\\"), DRIVE_CDROM);
+    EXPECT_EQ(GetDriveTypeA("e:"), DRIVE_CDROM);
+    EXPECT_EQ(GetDriveTypeA("E:/"), DRIVE_CDROM);
+    EXPECT_EQ(GetDriveTypeA("F:\\"), DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(GetDriveTypeA("E:\\x"), DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(GetDriveTypeA(""), DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(GetDriveTypeA("1:\\"), DRIVE_NO_ROOT_DIR);
+}
+
+TEST_F(DriveLetterCalls, CreateFileOpensDrivesOnly)
+{
+    touch(devDir + "/sr0");
+    reloadDevices(options("E=" + disc.cuePath));
+
+    HANDLE optical = CreateFileA("\\\\.\\D:", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(optical, INVALID_HANDLE_VALUE);
+    HANDLE virtualDrive = CreateFileA("\\\\.\\e:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(virtualDrive, INVALID_HANDLE_VALUE);
+    EXPECT_NE(optical, virtualDrive);
+    EXPECT_TRUE(CloseHandle(optical));
+    EXPECT_TRUE(CloseHandle(virtualDrive));
+
+    struct Case {
+        const char* path;
+        DWORD error;
+    };
+    for (const Case& c : {Case{"\\\\.\\F:", ERROR_FILE_NOT_FOUND}, Case{"\\\\.\\C:", ERROR_ACCESS_DENIED},
+                          Case{"\\\\.\\E:\\", ERROR_PATH_NOT_FOUND}, Case{"E:", ERROR_PATH_NOT_FOUND},
+                          Case{"/dev/sr0", ERROR_PATH_NOT_FOUND}, Case{"", ERROR_PATH_NOT_FOUND}}) {
+        EXPECT_EQ(CreateFileA(c.path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE)
+            << c.path;
+        EXPECT_EQ(GetLastError(), c.error) << c.path;
+    }
+    EXPECT_EQ(CreateFileA(nullptr, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+}
+
+TEST_F(DriveLetterCalls, AnOpticalDriveThatCannotBeOpenedGivesAnError)
+{
+    touch(devDir + "/sr0");
+    reloadDevices(options(""));
+    std::filesystem::remove(devDir + "/sr0");  // unplugged after the scan
+    EXPECT_EQ(CreateFileA("\\\\.\\D:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(DriveLetterCalls, TheEnvironmentIsReadWhenTheMapIsBuilt)
+{
+    ScopedEnv drives("RILVANE_VIRTUAL_DRIVES", "K=" + disc.cuePath + ";aspi:2:0=" + disc.cuePath + ";Q=/none.cue");
+    ScopedEnv noReal("RILVANE_NO_REAL_DRIVES", "1");
+    reloadDevices();
+    EXPECT_EQ(GetDriveTypeA("K:\\"), DRIVE_CDROM);
+    EXPECT_EQ(GetDriveTypeA("Q:\\"), DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(devices()->adapterCount(), 3);
+}
+
+}  // namespace
