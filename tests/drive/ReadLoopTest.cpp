@@ -1,0 +1,129 @@
+// The read loop: skipping, the error limit, the stop request and the current
+// sector that the window may move between two reads.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <set>
+#include <vector>
+
+#include "RecordingLog.h"
+#include "ScriptedHost.h"
+#include "drive/ReadLoop.h"
+
+namespace rilvane {
+namespace {
+
+using test::ScriptedHost;
+
+// Fails at the listed sectors, succeeds elsewhere.
+class ScriptedReader : public BlockReader {
+public:
+    explicit ScriptedReader(std::set<int32_t> failing) : failing_(std::move(failing)) {}
+    uint8_t* readBlock(int32_t sector) override
+    {
+        reads.push_back(sector);
+        return failing_.count(sector) ? nullptr : block_.data();
+    }
+    std::vector<int32_t> reads;
+
+private:
+    std::set<int32_t> failing_;
+    std::vector<uint8_t> block_ = std::vector<uint8_t>(23520);
+};
+
+std::set<int32_t> blocks(int32_t first, int count)
+{
+    std::set<int32_t> sectors;
+    for (int i = 0; i < count; ++i)
+        sectors.insert(first + 10 * i);
+    return sectors;
+}
+
+TEST(ReadLoop, EleventhFailureInARowStops)
+{
+    ScriptedReader reader(blocks(1000, 100));
+    ScriptedHost host;
+    host.sector = 1000;
+    const ReadLoopStats stats = ReadLoop(reader, host).run();
+
+    EXPECT_EQ(reader.reads.size(), 11u);
+    EXPECT_TRUE(host.stop);
+    EXPECT_TRUE(stats.errorLimitReached);
+    EXPECT_EQ(stats.failedBlocks, 11);
+    EXPECT_EQ(stats.goodBlocks, 0);
+    // Every attempt moves on by ten, the failed ones included.
+    EXPECT_EQ(host.sector, 1110);
+    EXPECT_EQ(host.positions.back(), 1110);
+    EXPECT_EQ(host.pumps, 11);
+}
+
+TEST(ReadLoop, GoodReadBetweenTenFailuresResetsTheCount)
+{
+    std::set<int32_t> failing = blocks(0, 10);
+    failing.merge(blocks(110, 10));
+    ScriptedReader reader(failing);
+    ScriptedHost host;
+    host.blocks = 30;
+    const ReadLoopStats stats = ReadLoop(reader, host).run();
+
+    EXPECT_EQ(reader.reads.size(), 30u);
+    EXPECT_FALSE(host.stop);
+    EXPECT_FALSE(stats.errorLimitReached);
+    EXPECT_EQ(stats.failedBlocks, 20);
+    EXPECT_EQ(stats.goodBlocks, 10);
+    EXPECT_EQ(host.goodSectors.front(), 100);
+    EXPECT_EQ(host.sector, 300);
+}
+
+TEST(ReadLoop, ClearsTheStopRequestBeforeItStarts)
+{
+    ScriptedReader reader({});
+    ScriptedHost host;
+    host.stop = true;
+    host.blocks = 3;
+    ReadLoop(reader, host).run();
+    EXPECT_EQ(host.clears, 1);
+    EXPECT_EQ(reader.reads, (std::vector<int32_t>{0, 10, 20}));
+}
+
+TEST(ReadLoop, ReadsWhereTheWindowMovedTheSectorAndEndsTheIterationOfAStop)
+{
+    ScriptedReader reader({});
+    ScriptedHost host;
+    host.sector = 500;
+    host.onPump = [](ScriptedHost& h) {
+        if (h.pumps == 3)
+            h.sector = 7000;  // a navigation button
+        if (h.pumps == 5)
+            h.stop = true;  // the Stop button
+    };
+    ReadLoop(reader, host).run();
+    // The iteration in which Stop was pressed still reads; then the loop ends.
+    EXPECT_EQ(reader.reads, (std::vector<int32_t>{500, 510, 7000, 7010, 7020}));
+    EXPECT_EQ(host.positions, (std::vector<int32_t>{510, 520, 7010, 7020, 7030}));
+    EXPECT_EQ(host.goodSectors, reader.reads);
+}
+
+TEST(ReadLoop, NothingIsReadWhenTheHostWantsNothing)
+{
+    ScriptedReader reader({});
+    ScriptedHost host;
+    host.blocks = 0;
+    const ReadLoopStats stats = ReadLoop(reader, host).run();
+    EXPECT_TRUE(reader.reads.empty());
+    EXPECT_EQ(host.pumps, 0);
+    EXPECT_EQ(stats.goodBlocks + stats.failedBlocks, 0);
+}
+
+TEST(ReadLoop, SectorWrapsAtTheEndOfTheField)
+{
+    ScriptedReader reader({});
+    ScriptedHost host;
+    host.sector = INT32_MAX - 5;
+    host.blocks = 1;
+    ReadLoop(reader, host).run();
+    EXPECT_EQ(host.sector, INT32_MIN + 4);
+}
+
+}  // namespace
+}  // namespace rilvane

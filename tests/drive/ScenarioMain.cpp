@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <vector>
+
+#include "Scenario.h"
+
+namespace rilvane::test {
+
+namespace {
+
+Scenario current;
+
+struct DiscRequest {
+    std::string target;  // "D" or "aspi:1:3"
+    makedisc::DiscSpec spec;
+    std::string discName;
+};
+
+makedisc::DiscSpec twelveTracks(const std::string& name)
+{
+    makedisc::DiscSpec spec;
+    spec.tracks = 12;
+    spec.name = name;
+    spec.stamp = true;
+    spec.defects = {
+        "1000 03/11/05",
+        "2000 03/11/05",
+        "2010 02/04/00",
+        "3000-3109 03/11/05",  // eleven read blocks in a row
+        "4000-4099 03/11/05",  // ten, a good one at 4100, then ten more
+        "4110-4209 03/11/05",
+    };
+    return spec;
+}
+
+makedisc::DiscSpec brokenDisc()
+{
+    makedisc::DiscSpec spec;
+    spec.tracks = 3;
+    spec.name = "BROKEN";
+    spec.defects = {"inquiry 05/20/00", "toc 05/24/00", "50 03/11/05", "100 gone"};
+    return spec;
+}
+
+makedisc::DiscSpec plainDisc(const std::string& name, int tracks)
+{
+    makedisc::DiscSpec spec;
+    spec.tracks = tracks;
+    spec.name = name;
+    return spec;
+}
+
+// Which drives each scenario has.
+std::vector<DiscRequest> requestsFor(const std::string& name)
+{
+    if (name == "Letters")
+        return {
+            {"D", twelveTracks("TWELVE TRACKS"), "twelve"},
+            {"F", plainDisc("SHORT", 1), "short"},
+            {"G", brokenDisc(), "broken"},
+            {"aspi:0:1", plainDisc("BEHIND ASPI", 2), "aspionly"},
+        };
+    if (name == "Aspi")
+        return {
+            {"aspi:1:3", twelveTracks("ASPI TWELVE"), "twelve"},
+            {"aspi:0:5", brokenDisc(), "broken"},
+        };
+    if (name == "FakeLayer")
+        return {};
+    return {{"", {}, "unknown"}};
+}
+
+std::string makeFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "rilvane-drive-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    return pattern;
+}
+
+bool setUp(const std::string& name)
+{
+    current.name = name;
+    current.folder = makeFolder();
+    const std::vector<DiscRequest> requests = requestsFor(name);
+    std::string drives;
+    for (const DiscRequest& request : requests) {
+        if (request.discName == "unknown") {
+            std::cerr << "unknown scenario " << name << "\n";
+            return false;
+        }
+        makedisc::DiscSpec spec = request.spec;
+        spec.out = current.folder + "/" + request.discName;
+        makedisc::GeneratedDisc disc;
+        std::string error;
+        if (!makedisc::writeDisc(spec, disc, error)) {
+            std::cerr << "cannot make disc " << request.discName << ": " << error << "\n";
+            return false;
+        }
+        if (!drives.empty())
+            drives += ';';
+        drives += request.target + "=" + disc.cuePath;
+        if (!disc.defectsPath.empty())
+            drives += "," + disc.defectsPath;
+        current.discs[request.discName] = disc;
+    }
+    setenv("RILVANE_VIRTUAL_DRIVES", drives.c_str(), 1);
+    setenv("RILVANE_NO_REAL_DRIVES", "1", 1);
+    unsetenv("RILVANE_LIBRARY_DIR");
+    return true;
+}
+
+}  // namespace
+
+const Scenario& scenario()
+{
+    return current;
+}
+
+std::string emptyFolder()
+{
+    const std::string folder = current.folder + "/empty";
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+}  // namespace rilvane::test
+
+int main(int argc, char** argv)
+{
+    std::string name;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--scenario=", 0) == 0)
+            name = arg.substr(11);
+        else
+            args.push_back(argv[i]);
+    }
+    if (name.empty()) {
+        std::cerr << "usage: " << argv[0] << " --scenario=Letters|Aspi|FakeLayer [gtest options]\n";
+        return 2;
+    }
+    if (!rilvane::test::setUp(name))
+        return 1;
+
+    int count = static_cast<int>(args.size());
+    testing::InitGoogleTest(&count, args.data());
+    // Only this scenario's suite runs in this process.
+    if (GTEST_FLAG_GET(filter) == "*")
+        GTEST_FLAG_SET(filter, name + ".*");
+    const int result = RUN_ALL_TESTS();
+
+    std::error_code ignored;
+    std::filesystem::remove_all(rilvane::test::scenario().folder, ignored);
+    return result;
+}

@@ -1,0 +1,147 @@
+#include "Probe.h"
+
+#include <iomanip>
+
+#include "drive/AspiBlockReader.h"
+#include "drive/AspiSession.h"
+#include "drive/DriveDiscovery.h"
+#include "drive/DriveListEntry.h"
+#include "drive/DriveMessages.h"
+#include "drive/ReadLoop.h"
+#include "drive/SptiBlockReader.h"
+#include "drive/SptiSession.h"
+#include "drive/TocExchange.h"
+
+namespace rilvane::probe {
+
+namespace {
+
+// Reads a fixed number of blocks and keeps nothing of them.
+class CountingHost : public ReadLoopHost {
+public:
+    CountingHost(int32_t sector, int64_t blocks) : sector_(sector), blocks_(blocks) {}
+
+    void processEvents() override {}
+    int32_t currentSector() const override { return sector_; }
+    void setCurrentSector(int32_t sector) override { sector_ = sector; }
+    bool stopRequested() const override { return stop_; }
+    void requestStop() override { stop_ = true; }
+    void clearStopRequest() override { stop_ = false; }
+    bool keepReading(int32_t) override { return done_ < blocks_; }
+    void goodBlock(uint8_t*) override {}
+    void positionChanged(int32_t) override { ++done_; }
+
+private:
+    int32_t sector_;
+    int64_t blocks_;
+    int64_t done_ = 0;
+    bool stop_ = false;
+};
+
+}  // namespace
+
+Probe::Probe(std::ostream& out) : out_(out), log_(out) {}
+
+int Probe::run(const ProbeArguments& args)
+{
+    switch (args.action) {
+    case ProbeArguments::Action::List:
+        return list();
+    case ProbeArguments::Action::Toc:
+        return toc(args.drive);
+    case ProbeArguments::Action::Read:
+        return read(args.drive, args.sector, args.blocks);
+    }
+    return 2;
+}
+
+int Probe::list()
+{
+    // Discovery's own lines come after the mode and the drives.
+    struct Collected : LogSink {
+        std::vector<std::string> lines;
+        void logLine(const std::string& line) override { lines.push_back(line); }
+    } collected;
+    findAllCDDrives(table_, mode_, collected);
+
+    out_ << (mode_ == TransportMode::Spti ? "SPTI" : "ASPI") << '\n';
+    for (int i = 0; i < table_.count; ++i)
+        out_ << driveListEntry(table_.records[static_cast<size_t>(i)], mode_) << '\n';
+    for (const std::string& line : collected.lines)
+        out_ << line << '\n';
+    if (table_.count == 0)
+        out_ << DriveMessages::kNoDrives << '\n';
+    return 0;
+}
+
+bool Probe::selectDrive(int drive)
+{
+    struct Quiet : LogSink {
+        void logLine(const std::string&) override {}
+    } quiet;
+    findAllCDDrives(table_, mode_, quiet);
+    if (drive < 0 || drive >= table_.count) {
+        out_ << "Laufwerk " << drive << " gibt es nicht (" << table_.count << " gefunden)\n";
+        return false;
+    }
+    drive_ = table_.records[static_cast<size_t>(drive)];
+    return true;
+}
+
+int Probe::toc(int drive)
+{
+    if (!selectDrive(drive))
+        return 1;
+
+    TrackTable tracks;
+    tracks.presetStartup();
+    TocExchange exchange(DriveCaller::Playback, tracks, log_);
+    if (mode_ == TransportMode::Spti) {
+        SptiSession session;
+        if (!session.open(drive_.letter)) {
+            log_.logLine(DriveMessages::kSptiNoAccess);
+            return 1;
+        }
+        exchange.overSpti(session);
+    } else {
+        AspiSession session;
+        if (!session.open(DriveCaller::Playback, log_))
+            return 1;
+        exchange.overAspi(session, drive_);
+    }
+
+    for (int slot = 1; slot <= tracks.count + 1 && slot <= kTrackSlots; ++slot)
+        out_ << std::setw(3) << slot << ' ' << tracks.slot(slot) << '\n';
+    return 0;
+}
+
+int Probe::read(int drive, int32_t sector, int64_t blocks)
+{
+    if (!selectDrive(drive))
+        return 1;
+
+    CountingHost host(sector, blocks);
+    ReadLoopStats stats;
+    if (mode_ == TransportMode::Spti) {
+        SptiSession session;
+        if (!session.open(drive_.letter)) {
+            log_.logLine(DriveMessages::kSptiNoAccess);
+            return 1;
+        }
+        SptiBlockReader reader(session, log_);
+        stats = ReadLoop(reader, host).run();
+    } else {
+        AspiSession session;
+        if (!session.open(DriveCaller::Playback, log_) || !session.openEvent(log_))
+            return 1;
+        AspiBlockReader reader(session, drive_, log_);
+        stats = ReadLoop(reader, host).run();
+    }
+
+    out_ << stats.goodBlocks << " gute Blöcke, " << stats.failedBlocks << " fehlerhafte Blöcke\n";
+    if (stats.errorLimitReached)
+        out_ << "Abgebrochen: mehr als " << ReadLoop::kErrorLimit << " fehlerhafte Blöcke in Folge\n";
+    return 0;
+}
+
+}  // namespace rilvane::probe

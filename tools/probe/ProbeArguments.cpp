@@ -1,0 +1,60 @@
+#include "ProbeArguments.h"
+
+#include <charconv>
+
+namespace rilvane::probe {
+
+namespace {
+
+// A whole decimal number within [low, high], nothing else.
+template <typename T>
+std::optional<T> number(const std::string& text, T low, T high)
+{
+    T value{};
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<ProbeArguments> ProbeArguments::parse(const std::vector<std::string>& args)
+{
+    ProbeArguments result;
+    if (args.empty())
+        return result;
+
+    if (args[0] == "--toc" && args.size() == 2) {
+        const auto drive = number<int>(args[1], 0, 31);
+        if (!drive)
+            return std::nullopt;
+        result.action = Action::Toc;
+        result.drive = drive.value();
+        return result;
+    }
+    if (args[0] == "--read" && args.size() == 4) {
+        const auto drive = number<int>(args[1], 0, 31);
+        const auto sector = number<int32_t>(args[2], INT32_MIN, INT32_MAX);
+        const auto blocks = number<int64_t>(args[3], 0, INT64_MAX);
+        if (!drive || !sector || !blocks)
+            return std::nullopt;
+        result.action = Action::Read;
+        result.drive = drive.value();
+        result.sector = sector.value();
+        result.blocks = blocks.value();
+        return result;
+    }
+    return std::nullopt;
+}
+
+const char* ProbeArguments::usage()
+{
+    return "usage: rilvane-probe                          list the CD drives\n"
+           "       rilvane-probe --toc N                  read the table of contents of drive N\n"
+           "       rilvane-probe --read N SECTOR BLOCKS   read BLOCKS blocks of ten sectors from SECTOR\n"
+           "N is the drive's position in the list, counted from 0.\n";
+}
+
+}  // namespace rilvane::probe

@@ -1,0 +1,20 @@
+// rilvane-probe: a look at the CD drives through the program's own drive
+// code, for people and for tests. See ProbeArguments::usage().
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "Probe.h"
+#include "ProbeArguments.h"
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto parsed = rilvane::probe::ProbeArguments::parse(args);
+    if (!parsed) {
+        std::cerr << rilvane::probe::ProbeArguments::usage();
+        return 2;
+    }
+    rilvane::probe::Probe probe(std::cout);
+    return probe.run(*parsed);
+}
