@@ -21,7 +21,11 @@
 //    every buffer whose generation is unchanged, moves the play cursor on by
 //    what the sink took and sets every notification event whose offset the
 //    cursor passed, the wrap from the last byte to the first included. The
-//    play cursor is therefore exactly what has been handed to the device.
+//    play cursor is therefore exactly what has been handed to the device, and
+//    an offset counts as passed once the byte at that offset has been handed
+//    over: the middle of a 117600-byte buffer (58800) fires when the cursor
+//    goes beyond 58800, its last byte (117599) when the cursor wraps to the
+//    start, once per lap each.
 //    Audio taken for a buffer whose generation changed meanwhile (stopped,
 //    restarted, lost, released) is not counted.
 //

@@ -9,7 +9,20 @@
 // Used as the command of ALSA's file plugin (file "|..."), it makes the
 // plugin's writes block like a device that plays in real time: 176400 bytes
 // per second is CD audio at normal speed, 705600 four times as fast. The
-// pipe is shrunk to one page so that little audio waits in it.
+// pipe is shrunk to one page so that little audio waits in it. An ALSA
+// configuration for it, put into $HOME/.asoundrc of a test's own HOME (or
+// $XDG_CONFIG_HOME/alsa/asoundrc):
+//
+//   pcm.!default {
+//       type file
+//       slave.pcm "null"
+//       file "|/path/to/rilvane-paced-capture 176400 /tmp/capture.raw"
+//       format "raw"
+//   }
+//
+// The plugin keeps up to one device buffer of audio before it writes to the
+// pipe, and writes the rest when the stream is dropped or closed, so the
+// capture holds every byte the player handed to ALSA.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
