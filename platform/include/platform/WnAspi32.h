@@ -37,6 +37,19 @@ constexpr BYTE SRB_DIR_IN = 0x08;
 constexpr BYTE SRB_DIR_OUT = 0x10;
 constexpr BYTE SRB_EVENT_NOTIFY = 0x40;
 
+// Host adapter status (SRB_HaStat)
+constexpr BYTE HASTAT_OK = 0x00;
+constexpr BYTE HASTAT_TIMEOUT = 0x09;
+constexpr BYTE HASTAT_COMMAND_TIMEOUT = 0x0B;
+constexpr BYTE HASTAT_MESSAGE_REJECT = 0x0D;
+constexpr BYTE HASTAT_BUS_RESET = 0x0E;
+constexpr BYTE HASTAT_PARITY_ERROR = 0x0F;
+constexpr BYTE HASTAT_REQUEST_SENSE_FAILED = 0x10;
+constexpr BYTE HASTAT_SEL_TO = 0x11;
+constexpr BYTE HASTAT_DO_DU = 0x12;
+constexpr BYTE HASTAT_BUS_FREE = 0x13;
+constexpr BYTE HASTAT_PHASE_ERR = 0x14;
+
 // Peripheral device type of a CD device
 constexpr BYTE DTYPE_CDROM = 0x05;
 
@@ -77,6 +90,21 @@ struct SRB_GDEVBlock {
     BYTE SRB_Rsvd1;         // 11
 };
 
+// Inquire about a host adapter (request code 0), 60 bytes.
+struct SRB_HAInquiry {
+    BYTE SRB_Cmd;            //  0
+    BYTE SRB_Status;         //  1
+    BYTE SRB_HaId;           //  2
+    BYTE SRB_Flags;          //  3
+    DWORD SRB_Hdr_Rsvd;      //  4
+    BYTE HA_Count;           //  8: number of host adapters
+    BYTE HA_SCSI_ID;         //  9: the adapter's own SCSI id
+    BYTE HA_ManagerId[16];   // 10
+    BYTE HA_Identifier[16];  // 26
+    BYTE HA_Unique[16];      // 42: alignment mask (16-bit), flags, max targets, max transfer (32-bit)
+    WORD HA_Rsvd1;           // 58
+};
+
 #pragma pack(pop)
 
 static_assert(sizeof(SRB_ExecSCSICmd) == 96, "SRB_ExecSCSICmd is 96 bytes");
@@ -84,6 +112,7 @@ static_assert(offsetof(SRB_ExecSCSICmd, SRB_BufPointer) == 16, "layout");
 static_assert(offsetof(SRB_ExecSCSICmd, SRB_PostProc) == 24, "layout");
 static_assert(offsetof(SRB_ExecSCSICmd, CDBByte) == 48, "layout");
 static_assert(offsetof(SRB_ExecSCSICmd, SenseArea) == 64, "layout");
+static_assert(sizeof(SRB_HAInquiry) == 60, "SRB_HAInquiry is 60 bytes");
 static_assert(sizeof(SRB_GDEVBlock) == 12, "SRB_GDEVBlock is 12 bytes");
 static_assert(offsetof(SRB_GDEVBlock, SRB_DeviceType) == 10, "layout");
 
