@@ -1,0 +1,52 @@
+// A main window stand-in for the session tests: it keeps the shared state
+// the way TMainForm does and lets a test act "between two reads" from its
+// message pump.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "drive/LogSink.h"
+#include "playback/SessionWindow.h"
+
+namespace rilvane::test {
+
+class FakeSessionWindow : public SessionWindow, public LogSink {
+public:
+    FakeSessionWindow() { table.presetStartup(); }
+
+    void processEvents() override
+    {
+        ++pumps;
+        if (onPump) onPump(pumps);
+    }
+    int32_t currentSector() const override { return sector; }
+    void setCurrentSector(int32_t s) override { sector = s; }
+    bool stopRequested() const override { return stop; }
+    void setStopRequested(bool s) override { stop = s; }
+    int32_t positionValue() const override { return position; }
+    void showPosition(int32_t s) override
+    {
+        position = s;
+        shown.push_back(s);
+    }
+    bool karaokeChecked() const override { return karaoke; }
+    LogSink& log() override { return *this; }
+    TrackTable& trackTable() override { return table; }
+    void drawWaveform(const uint8_t*) override { ++waveforms; }
+    void logLine(const std::string& line) override { lines.push_back(line); }
+
+    int32_t sector = 0;
+    bool stop = false;
+    int32_t position = 500;
+    bool karaoke = false;
+    TrackTable table;
+    int pumps = 0;
+    int waveforms = 0;
+    std::function<void(int pump)> onPump;
+    std::vector<int32_t> shown;
+    std::vector<std::string> lines;
+};
+
+}  // namespace rilvane::test

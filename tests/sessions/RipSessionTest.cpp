@@ -1,0 +1,269 @@
+#include "rip/RipSession.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "FakeSessionWindow.h"
+#include "TestDiscs.h"
+#include "playback/Karaoke.h"
+
+namespace rilvane::test {
+namespace {
+
+constexpr size_t kBlock = 23520;
+
+using Lines = std::vector<std::string>;
+
+std::vector<uint8_t> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+uint32_t u32At(const std::vector<uint8_t>& b, size_t off)
+{
+    return b[off] | (b[off + 1] << 8) | (b[off + 2] << 16) | (uint32_t(b[off + 3]) << 24);
+}
+
+DriveRecord letter(char l)
+{
+    DriveRecord d;
+    d.letter = l;
+    return d;
+}
+
+DriveRecord aspiDrive()
+{
+    DriveRecord d;
+    d.adapterId = 0;
+    d.targetId = 1;
+    return d;
+}
+
+// The audio the disc holds for the read blocks starting at `blocks`.
+std::vector<uint8_t> expectedAudio(const std::string& bin, const std::vector<int32_t>& blocks)
+{
+    std::vector<uint8_t> out;
+    for (int32_t s : blocks) {
+        auto b = TestDiscs::sectors(bin, s, 10);
+        out.insert(out.end(), b.begin(), b.end());
+    }
+    return out;
+}
+
+std::vector<int32_t> blockStarts(int32_t from, int32_t to, std::vector<std::pair<int32_t, int32_t>> skip = {})
+{
+    std::vector<int32_t> out;
+    for (int32_t s = from; s < to; s += 10) {
+        bool skipped = false;
+        for (auto [a, b] : skip) skipped = skipped || (s >= a && s < b);
+        if (!skipped) out.push_back(s);
+    }
+    return out;
+}
+
+void expectFinishedFile(const std::vector<uint8_t>& file, size_t audioBytes)
+{
+    ASSERT_EQ(file.size(), 44 + audioBytes);
+    EXPECT_EQ(u32At(file, 4), 36 + audioBytes);
+    EXPECT_EQ(u32At(file, 40), audioBytes);
+}
+
+bool soxAccepts(const std::string& path)
+{
+    if (std::system("command -v sox >/dev/null 2>&1") != 0) return true;  // nothing to ask
+    return std::system(("sox --i '" + path + "' >/dev/null 2>&1").c_str()) == 0;
+}
+
+class RipSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override { path = TestDiscs::get().folder + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".wav"; }
+    std::string path;
+    FakeSessionWindow window;
+};
+
+TEST_F(RipSessionTest, FirstTrackOverPassThroughRipsSlotOneUpToSlotTwo)
+{
+    const auto& d = TestDiscs::get();
+    RipSession(window, letter('D'), TransportMode::Spti, 1).run(path);
+
+    EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "3 Tracks gefunden...", "Starte Ripping...", "Ripping beendet..."}));
+    // 1003 sectors are 101 read blocks; the last one reaches 7 sectors into track 2.
+    const auto file = readFile(path);
+    expectFinishedFile(file, 101 * kBlock);
+    EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), expectedAudio(d.plainBin, blockStarts(0, 1003)).begin()));
+    EXPECT_EQ(window.sector, 1010);
+    EXPECT_EQ(window.position, 1010);
+    EXPECT_EQ(window.table.count, 3);
+    EXPECT_TRUE(soxAccepts(path));
+}
+
+TEST_F(RipSessionTest, FirstTrackOverAspiGivesTheSameFile)
+{
+    const auto& d = TestDiscs::get();
+    RipSession(window, aspiDrive(), TransportMode::Aspi, 1).run(path);
+    EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "3 Tracks gefunden...", "Starte Ripping...", "Ripping beendet..."}));
+    const auto file = readFile(path);
+    expectFinishedFile(file, 101 * kBlock);
+    EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), expectedAudio(d.plainBin, blockStarts(0, 1003)).begin()));
+}
+
+TEST_F(RipSessionTest, LastTrackEndsAtTheLeadOutAndItsOverrunBlockFails)
+{
+    const auto& d = TestDiscs::get();
+    RipSession(window, letter('D'), TransportMode::Spti, 3).run(path);
+    // Track 3 is 1005 sectors: 101 blocks, the last one runs 5 sectors past
+    // the lead-out, which the drive refuses.
+    ASSERT_EQ(window.lines.size(), 5u);
+    EXPECT_EQ(window.lines[3],
+              "Fehler: SCSI Status 2; Code:5;21;0 \"Illegal Request: logical block address out of range\"");
+    EXPECT_EQ(window.lines[4], "Ripping beendet...");
+    const auto file = readFile(path);
+    expectFinishedFile(file, 100 * kBlock);
+    EXPECT_TRUE(std::equal(file.begin() + 44, file.end(),
+                           expectedAudio(d.plainBin, blockStarts(d.plainStarts[2], d.plainStarts[2] + 1000)).begin()));
+    EXPECT_EQ(window.sector, d.plainStarts[2] + 1010);
+}
+
+TEST_F(RipSessionTest, TrackNumberAboveTheCountIsRefusedAndTheFileKeepsItsProvisionalHeader)
+{
+    RipSession(window, letter('D'), TransportMode::Spti, 4).run(path);
+    EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "Ungültige Track-Nummer..."}));
+    const auto file = readFile(path);
+    ASSERT_EQ(file.size(), 44u);
+    EXPECT_EQ(u32At(file, 4), 0u);
+    EXPECT_EQ(u32At(file, 40), 0u);
+}
+
+TEST_F(RipSessionTest, ScratchedTrackSkipsFailedBlocksAndStopsAfterElevenInARow)
+{
+    const auto& d = TestDiscs::get();
+    RipSession(window, letter('E'), TransportMode::Spti, 1).run(path);
+
+    const auto errors = std::count_if(window.lines.begin(), window.lines.end(),
+                                      [](const std::string& l) { return l.rfind("Fehler: SCSI Status 2; Code:3;11;", 0) == 0; });
+    EXPECT_EQ(errors, 10 + 10 + 11);
+    EXPECT_EQ(window.lines.back(), "Ripping beendet...");
+    EXPECT_TRUE(window.stop);
+    // Ten failures then a good block go on; eleven end the rip after 1100.
+    const auto good = blockStarts(0, 1000, {{200, 300}, {310, 410}});
+    const auto file = readFile(path);
+    expectFinishedFile(file, good.size() * kBlock);
+    EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), expectedAudio(d.scratchedBin, good).begin()));
+    EXPECT_EQ(window.sector, 1110);
+    EXPECT_TRUE(soxAccepts(path));
+}
+
+TEST_F(RipSessionTest, StopDuringTheRipFinishesTheFileWithTheBlocksReadSoFar)
+{
+    window.onPump = [this](int pump) {
+        if (pump == 5) window.stop = true;  // Stop clicked while the fifth read waits for its turn
+    };
+    RipSession(window, letter('D'), TransportMode::Spti, 2).run(path);
+    const int32_t s = TestDiscs::get().plainStarts[1];
+    EXPECT_EQ(window.lines.back(), "Ripping beendet...");
+    expectFinishedFile(readFile(path), 5 * kBlock);
+    EXPECT_EQ(window.sector, s + 50);
+    EXPECT_EQ(window.position, s + 50);
+}
+
+TEST_F(RipSessionTest, KaraokeTakesEffectFromTheNextBlock)
+{
+    const auto& d = TestDiscs::get();
+    window.onPump = [this](int pump) { window.karaoke = pump >= 3; };
+    RipSession(window, letter('D'), TransportMode::Spti, 1).run(path);
+    const auto file = readFile(path);
+    auto expected = expectedAudio(d.plainBin, blockStarts(0, 1003));
+    for (size_t b = 2; b < 101; ++b) applyKaraoke(expected.data() + b * kBlock, kBlock / 4);
+    ASSERT_EQ(file.size(), 44 + expected.size());
+    EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), expected.begin()));
+}
+
+TEST_F(RipSessionTest, UnreadableTableOfContentsReadsNothing)
+{
+    RipSession(window, letter('F'), TransportMode::Spti, 1).run(path);
+    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...", "Starte Ripping...", "Ripping beendet..."}));
+    expectFinishedFile(readFile(path), 0);
+    EXPECT_EQ(window.table.count, 1);
+    EXPECT_EQ(window.table.slot(1), 500);
+    EXPECT_EQ(window.table.slot(2), 450000);
+}
+
+TEST_F(RipSessionTest, DriveThatCannotBeOpenedGivesAHeaderOnlyFile)
+{
+    RipSession(window, letter('Q'), TransportMode::Spti, 1).run(path);
+    EXPECT_EQ(window.lines, (Lines{"Kein Laufwerkszugriff über SPTI möglich...", "Ripping beendet..."}));
+    expectFinishedFile(readFile(path), 0);
+}
+
+TEST_F(RipSessionTest, FileThatCannotBeCreatedIsReportedAndNothingIsRead)
+{
+    RipSession(window, letter('D'), TransportMode::Spti, 1).run(TestDiscs::get().folder + "/no/such/folder.wav");
+    EXPECT_EQ(window.lines, (Lines{"Konnte Datei nicht erstellen..."}));
+    EXPECT_EQ(window.pumps, 0);
+}
+
+// Run only with the ASPI layer hidden (RILVANE_LIBRARY_DIR pointing at an
+// empty folder), see CMakeLists.txt.
+TEST_F(RipSessionTest, MissingAspiLayerGivesAHeaderOnlyFile)
+{
+    if (!std::getenv("RILVANE_TEST_NO_ASPI")) GTEST_SKIP() << "needs the ASPI layer hidden";
+    RipSession(window, aspiDrive(), TransportMode::Aspi, 1).run(path);
+    ASSERT_EQ(window.lines.size(), 2u);
+    EXPECT_EQ(window.lines[0].rfind("Konnte ASPI Layer nicht laden. Downloaden Sie den ASPI-Treiber von ", 0), 0u);
+    EXPECT_EQ(window.lines[0].back(), '!');
+    EXPECT_EQ(window.lines[1], "Ripping beendet...");
+    expectFinishedFile(readFile(path), 0);
+}
+
+// A disk that fills up in the middle of the rip: the failure is logged, the
+// rip stops, and the file's header describes exactly the blocks it holds.
+TEST_F(RipSessionTest, DiskFullStopsTheRipAndLeavesAConsistentFile)
+{
+    TestDiscs::get();
+    int pipeFd[2];
+    ASSERT_EQ(pipe(pipeFd), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        close(pipeFd[0]);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{};
+        lim.rlim_cur = lim.rlim_max = 44 + 7 * kBlock + 500;
+        if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(10);
+        FakeSessionWindow child;
+        RipSession(child, letter('D'), TransportMode::Spti, 1).run(path);
+        std::string all;
+        for (const auto& l : child.lines) all += l + "\n";
+        if (write(pipeFd[1], all.data(), all.size()) != static_cast<ssize_t>(all.size())) _exit(11);
+        _exit(child.sector == 80 ? 0 : 12);
+    }
+    close(pipeFd[1]);
+    std::string output;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(pipeFd[0], buf, sizeof buf)) > 0) output.append(buf, static_cast<size_t>(n));
+    close(pipeFd[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    EXPECT_EQ(output,
+              "TOC eingelesen...\n3 Tracks gefunden...\nStarte Ripping...\n"
+              "Fehler beim Schreiben der WAV-Datei (Datenträger voll oder entfernt?)! Ripping abgebrochen...\n"
+              "Ripping beendet...\n");
+    const auto file = readFile(path);
+    expectFinishedFile(file, 7 * kBlock);
+    EXPECT_TRUE(soxAccepts(path));
+}
+
+}  // namespace
+}  // namespace rilvane::test

@@ -1,0 +1,27 @@
+// The discs the session tests run on, made once per test process before
+// the platform reads RILVANE_VIRTUAL_DRIVES.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rilvane::test {
+
+struct TestDiscs {
+    std::string folder;
+    // D: and aspi:0:1 - three tracks of 1003, 2000 and 1005 sectors, every
+    // sector stamped with its number.
+    std::string plainBin;
+    std::vector<int32_t> plainStarts;  // 0, 1003, 3003
+    int32_t plainLeadOut = 0;          // 4008
+    // E: - one track of 3000 sectors with scratches (see TestDiscs.cpp).
+    std::string scratchedBin;
+    // F: - a disc whose table of contents cannot be read.
+
+    static const TestDiscs& get();
+    // The bytes of `count` sectors from `first` on, read from a BIN file.
+    static std::vector<uint8_t> sectors(const std::string& bin, int32_t first, int32_t count);
+};
+
+}  // namespace rilvane::test
