@@ -52,6 +52,10 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  mkdir -m 700 "$WORK/runtime"
+  export XDG_RUNTIME_DIR="$WORK/runtime"
+fi
 
 # --- The demo disc: four tracks, a scratched stretch in track 2 -------------
 DISC="$OUT/demo-disc/demo"

@@ -6,6 +6,7 @@
 
 #include "WindowTestSupport.h"
 #include "app/BevelPanel.h"
+#include "app/FormSessionWindow.h"
 #include "app/LogCategory.h"
 #include "app/MainUnit.h"
 #include "app/PaintBox.h"
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void saveDialogIsSetUpForWavFiles();
     void waveformViewIsWhiteAfterRepaint();
     void logLinesAreAppendedAndNotMirroredByDefault();
+    void sessionsSeeTheWindowsState();
 };
 
 void MainWindowTest::startsWithDefaultsAndNoDrive()
@@ -361,6 +363,45 @@ void MainWindowTest::logLinesAreAppendedAndNotMirroredByDefault()
     QStringList expected = before;
     expected << QStringLiteral("Erste Zeile") << QStringLiteral("Zweite Zeile mit Umlaut: ä");
     QCOMPARE(rilvane::test::logLines(form), expected);
+}
+
+void MainWindowTest::sessionsSeeTheWindowsState()
+{
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    rilvane::FormSessionWindow window(form);
+
+    window.setCurrentSector(1234);
+    QCOMPARE(form.currentSector, 1234);
+    QCOMPARE(window.currentSector(), 1234);
+    window.setStopRequested(true);
+    QVERIFY(form.stopRequest);
+    QVERIFY(window.stopRequested());
+
+    form.StartSec->setEditText(QStringLiteral("777"));
+    QCOMPARE(window.positionValue(), 777);
+    window.showPosition(20500);
+    QCOMPARE(form.StartSec->editText(), QStringLiteral("20500"));
+    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 1 Time 00:04:26 s"));
+
+    QVERIFY(!window.karaokeChecked());
+    form.KaraokeCheck->setChecked(true);
+    QVERIFY(window.karaokeChecked());
+    QCOMPARE(&window.trackTable(), &form.trackTable);
+    window.log().logLine("Wiedergabe gestoppt...");
+    QCOMPARE(rilvane::test::logLines(form).last(), QStringLiteral("Wiedergabe gestoppt..."));
+
+    // The waveform goes straight onto the view: the left channel at full
+    // negative scale lies along the top edge.
+    std::vector<uint8_t> staging(117600, 0);
+    for (size_t frame = 0; frame < 29400; ++frame)
+        staging[frame * 4 + 1] = 0x80;  // left sample -32768
+    window.drawWaveform(staging.data());
+    const QImage image = form.PaintBox1->grab().toImage();
+    const int middle = form.PaintBox1->width() / 2;
+    QVERIFY(rilvane::test::hasColour(image, middle, 0, Qt::black));
+    QVERIFY(rilvane::test::hasColour(image, middle, form.PaintBox1->height() / 2, Qt::white));
 }
 
 int runMainWindowTest(int argc, char** argv)
