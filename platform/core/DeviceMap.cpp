@@ -77,7 +77,7 @@ std::shared_ptr<VirtualUnit> loadUnit(const VirtualDriveEntry& entry, std::vecto
 DeviceOptions DeviceOptions::fromEnvironment()
 {
     DeviceOptions options;
-    if (const char* spec = std::getenv("RILVANE_VIRTUAL_DRIVES")) options.virtualDrives = spec;
+    if (const char* setting = std::getenv("RILVANE_VIRTUAL_DRIVES")) options.virtualDrives = setting;
     const char* noReal = std::getenv("RILVANE_NO_REAL_DRIVES");
     options.realDrives = noReal == nullptr || noReal[0] == '\0' || std::string(noReal) == "0";
     return options;

@@ -61,13 +61,13 @@ std::string parseTarget(std::string_view target, VirtualDriveEntry& entry)
 
 }  // namespace
 
-std::vector<VirtualDriveEntry> parseVirtualDrives(std::string_view spec, std::vector<std::string>& errors)
+std::vector<VirtualDriveEntry> parseVirtualDrives(std::string_view setting, std::vector<std::string>& errors)
 {
     std::vector<VirtualDriveEntry> entries;
-    while (!spec.empty()) {
-        const auto semicolon = spec.find(';');
-        const std::string_view text = trim(spec.substr(0, semicolon));
-        spec = semicolon == std::string_view::npos ? std::string_view() : spec.substr(semicolon + 1);
+    while (!setting.empty()) {
+        const auto semicolon = setting.find(';');
+        const std::string_view text = trim(setting.substr(0, semicolon));
+        setting = semicolon == std::string_view::npos ? std::string_view() : setting.substr(semicolon + 1);
         if (text.empty()) continue;
 
         VirtualDriveEntry entry;

@@ -25,6 +25,6 @@ struct VirtualDriveEntry {
 
 // Parses the whole variable. Bad entries are left out, each with one line
 // in errors naming the entry and what is wrong with it.
-std::vector<VirtualDriveEntry> parseVirtualDrives(std::string_view spec, std::vector<std::string>& errors);
+std::vector<VirtualDriveEntry> parseVirtualDrives(std::string_view setting, std::vector<std::string>& errors);
 
 }  // namespace rilvane::platform
