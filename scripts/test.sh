@@ -18,14 +18,16 @@ run_suite() {
   local label=$1; shift
   echo "=== ${label}: configure and build (${dir}) ==="
   cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  cmake --build "$dir" -j "$jobs" ${BUILD_TARGETS:+--target $BUILD_TARGETS}
   echo "=== ${label}: tests ==="
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" ${CTEST_ARGS:-}
 }
 
 run_suite "$root/build" "Release build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_suite "$root/build-asan" "ASan/UBSan build" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_SANITIZE=ON -DRILVANE_BENCH=OFF
-CTEST_ARGS="-L sound" run_suite "$root/build-tsan" "TSan build (sound)" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_TSAN=ON -DRILVANE_BENCH=OFF
+BUILD_TARGETS= CTEST_ARGS="-LE bench" run_suite "$root/build-asan" "ASan/UBSan build" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_SANITIZE=ON -DRILVANE_BENCH=OFF
+BUILD_TARGETS="test_sound_device test_sound_output test_sound_e2e platform_tests dsound wnaspi32 rilvane-paced-capture" \
+CTEST_ARGS="-L sound|platform" run_suite "$root/build-tsan" "TSan build (sound and platform)" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_TSAN=ON -DRILVANE_BENCH=OFF
+BUILD_TARGETS="fuzz_toc fuzz_vdrive_cue_sheet fuzz_vdrive_defect_map fuzz_vdrive_scsi_target" \
 CTEST_ARGS="-L fuzz" run_suite "$root/build-fuzz" "Fuzz targets" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRILVANE_FUZZ=ON \
   -DRILVANE_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 echo "=== all test suites passed ==="
