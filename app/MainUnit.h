@@ -92,6 +92,10 @@ public:
     // --- Long-lived state ------------------------------------------------------
     rilvane::DriveTable driveTable;  // written by discovery only
     rilvane::TransportMode transportMode = rilvane::TransportMode::Spti;
+    // A playback session or a rip is running inside its click handler (the
+    // message pump lets the other buttons through meanwhile).
+    bool playbackRunning = false;
+    bool ripRunning = false;
     rilvane::TrackTable trackTable;  // written by every table-of-contents read
     int32_t currentSector = 0;
     bool stopRequest = false;

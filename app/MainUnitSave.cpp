@@ -1,8 +1,33 @@
-// The save button: ripping one track into a WAV file runs here.
+// The save button: ripping one track into a WAV file runs here, inside the
+// click handler, and lets the window's messages through between two reads.
 
 #include "app/MainUnit.h"
 
+#include "app/FormSessionWindow.h"
+#include "app/SpinEdit.h"
+#include "rip/RipMessages.h"
+#include "rip/RipSession.h"
+
+#include <QComboBox>
+
 void TMainForm::SaveTrackClick()
 {
-    // Track ripping is not written yet; the button does nothing.
+    const int index = DriveBox->currentIndex();
+    if (index < 0 || index >= driveTable.count) {
+        logLine(std::string(rilvane::RipMessages::kNoDrive));
+        return;
+    }
+    // A second rip started from the first one's message pump would share its
+    // read position; the press is ignored while a rip runs. A rip started
+    // during playback holds the playback until it is done.
+    if (ripRunning) return;
+
+    const QString path = executeSaveDialog();
+    if (path.isEmpty()) return;
+
+    ripRunning = true;
+    rilvane::FormSessionWindow window(*this);
+    rilvane::RipSession(window, driveTable.records[static_cast<size_t>(index)], transportMode, STrackEd->value())
+        .run(path.toStdString());
+    ripRunning = false;
 }

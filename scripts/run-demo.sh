@@ -7,7 +7,9 @@
 #
 #   scripts/run-demo.sh [--play SECONDS] [--keep]
 #
-#   --play SECONDS  also press Play, wait, take out/screenshot-playing.png, press Stop
+#   --play SECONDS  also type a start sector (RILVANE_DEMO_START, default 5850, just
+#                   before the scratches), press Play, wait, take
+#                   out/screenshot-playing.png, press Stop
 #   --keep          leave the program running (on the display it was started on)
 #
 # Environment: RILVANE_BUILD_DIR (default: build), RILVANE_OUT_DIR (default: out).
@@ -77,10 +79,25 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "Started Xvfb on $DISPLAY"
 fi
 if ! aplay -l 2>/dev/null | grep -q '^card'; then
+  # No sound card: what the program plays goes, paced like real time, into
+  # out/demo-capture.raw (16-bit stereo 44100 Hz; `sox -t raw -r 44100 -e signed
+  # -b 16 -c 2 out/demo-capture.raw out/demo-capture.wav` makes a WAV of it).
   mkdir -p "$WORK/xdg/alsa"
-  echo 'pcm.!default { type null }' >"$WORK/xdg/alsa/asoundrc"
+  if [ -x "$BUILD/bin/rilvane-paced-capture" ]; then
+    cat >"$WORK/xdg/alsa/asoundrc" <<CONF
+pcm.!default {
+    type file
+    slave.pcm "null"
+    file "|$BUILD/bin/rilvane-paced-capture 176400 $OUT/demo-capture.raw"
+    format "raw"
+}
+CONF
+    echo "No sound card: the sound is captured in real time to $OUT/demo-capture.raw"
+  else
+    echo 'pcm.!default { type null }' >"$WORK/xdg/alsa/asoundrc"
+    echo "No sound card: ALSA's null device stands in"
+  fi
   export XDG_CONFIG_HOME="$WORK/xdg"
-  echo "No sound card: ALSA's null device stands in"
 fi
 
 # --- Start the program -----------------------------------------------------------
@@ -141,6 +158,12 @@ if [ -n "$PLAY_SECONDS" ]; then
   # right of it and 33 below, and Play and Stop at (8,96) and (88,96) in it.
   PANEL3_LEFT=$(( 2 + 209 ))
   PANEL3_TOP=$(( 28 + 33 ))
+  # Start a little before the scratched stretch: type the sector into
+  # "Aktueller Sektor:" (StartSec at (96,32)).
+  click_at "$MAIN" $(( PANEL3_LEFT + 96 + 40 )) $(( PANEL3_TOP + 32 + 10 ))
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 20 "${RILVANE_DEMO_START:-5850}"
+  sleep 0.3
   click_at "$MAIN" $(( PANEL3_LEFT + 8 + 36 )) $(( PANEL3_TOP + 96 + 12 ))
   sleep "$PLAY_SECONDS"
   import -window root "$OUT/screenshot-playing.png"

@@ -9,4 +9,5 @@ fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target rilvane rilvane-make-disc rilvane-probe \
   wnaspi32 dsound rilvane-paced-capture
+if [ $# -eq 0 ]; then set -- --play 6; fi
 exec bash scripts/run-demo.sh "$@"
