@@ -54,12 +54,12 @@ int main(int argc, char** argv)
     char tmpl[] = "/tmp/rilvane-rip-bench-XXXXXX";
     const std::string dir = mkdtemp(tmpl);
 
-    rilvane::makedisc::DiscSpec spec;
-    spec.out = dir + "/LONG";
-    spec.lengths = {sectors};
+    rilvane::makedisc::DiscPlan plan;
+    plan.out = dir + "/LONG";
+    plan.lengths = {sectors};
     rilvane::makedisc::GeneratedDisc disc;
     std::string error;
-    if (!rilvane::makedisc::writeDisc(spec, disc, error)) {
+    if (!rilvane::makedisc::writeDisc(plan, disc, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }

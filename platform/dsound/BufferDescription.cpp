@@ -7,7 +7,7 @@
 
 namespace rilvane::dsound {
 
-HRESULT checkBufferDescription(const DSBUFFERDESC* desc, BufferSpec& spec)
+HRESULT checkBufferDescription(const DSBUFFERDESC* desc, BufferShape& shape)
 {
     if (!desc) return DSERR_INVALIDPARAM;
     if (desc->dwSize != sizeof(DSBUFFERDESC) && desc->dwSize != LongBufferDescSize) return DSERR_INVALIDPARAM;
@@ -30,8 +30,8 @@ HRESULT checkBufferDescription(const DSBUFFERDESC* desc, BufferSpec& spec)
     if (desc->dwBufferBytes < MinBufferBytes || desc->dwBufferBytes > MaxBufferBytes) return DSERR_INVALIDPARAM;
     if (desc->dwBufferBytes % format.nBlockAlign != 0) return DSERR_INVALIDPARAM;
 
-    spec.bytes = desc->dwBufferBytes;
-    spec.flags = desc->dwFlags;
+    shape.bytes = desc->dwBufferBytes;
+    shape.flags = desc->dwFlags;
     return DS_OK;
 }
 

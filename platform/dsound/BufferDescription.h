@@ -10,7 +10,7 @@ constexpr DWORD MinBufferBytes = 4;             // DSBSIZE_MIN
 constexpr DWORD MaxBufferBytes = 64u << 20;     // about six minutes of CD audio
 constexpr DWORD LongBufferDescSize = 36;        // the later form with a 3D-algorithm GUID
 
-struct BufferSpec {
+struct BufferShape {
     DWORD bytes = 0;
     DWORD flags = 0;
 };
@@ -21,6 +21,6 @@ struct BufferSpec {
 // size that is a whole number of frames between MinBufferBytes and
 // MaxBufferBytes. DSERR_UNSUPPORTED for a primary buffer or another valid
 // PCM format; DSERR_INVALIDPARAM for anything malformed.
-HRESULT checkBufferDescription(const DSBUFFERDESC* desc, BufferSpec& spec);
+HRESULT checkBufferDescription(const DSBUFFERDESC* desc, BufferShape& shape);
 
 }  // namespace rilvane::dsound

@@ -58,15 +58,15 @@ HRESULT DirectSoundObject::CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSo
     if (!buffer) return DSERR_INVALIDPARAM;
     *buffer = nullptr;
     if (outer) return DSERR_INVALIDPARAM;  // no aggregation
-    BufferSpec spec;
-    const HRESULT checked = checkBufferDescription(desc, spec);
+    BufferShape shape;
+    const HRESULT checked = checkBufferDescription(desc, shape);
     if (checked != DS_OK) return checked;
 
     std::shared_ptr<BufferState> state;
     try {
-        state = device_->addBuffer(spec.bytes);
+        state = device_->addBuffer(shape.bytes);
         if (!state) return DSERR_NODRIVER;
-        *buffer = new SoundBufferObject(device_, state, spec.flags);
+        *buffer = new SoundBufferObject(device_, state, shape.flags);
     } catch (const std::bad_alloc&) {
         if (state) device_->removeBuffer(state);
         return E_OUTOFMEMORY;

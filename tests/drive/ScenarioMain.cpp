@@ -16,17 +16,17 @@ Scenario current;
 
 struct DiscRequest {
     std::string target;  // "D" or "aspi:1:3"
-    makedisc::DiscSpec spec;
+    makedisc::DiscPlan plan;
     std::string discName;
 };
 
-makedisc::DiscSpec twelveTracks(const std::string& name)
+makedisc::DiscPlan twelveTracks(const std::string& name)
 {
-    makedisc::DiscSpec spec;
-    spec.tracks = 12;
-    spec.name = name;
-    spec.stamp = true;
-    spec.defects = {
+    makedisc::DiscPlan plan;
+    plan.tracks = 12;
+    plan.name = name;
+    plan.stamp = true;
+    plan.defects = {
         "1000 03/11/05",
         "2000 03/11/05",
         "2010 02/04/00",
@@ -34,24 +34,24 @@ makedisc::DiscSpec twelveTracks(const std::string& name)
         "4000-4099 03/11/05",  // ten, a good one at 4100, then ten more
         "4110-4209 03/11/05",
     };
-    return spec;
+    return plan;
 }
 
-makedisc::DiscSpec brokenDisc()
+makedisc::DiscPlan brokenDisc()
 {
-    makedisc::DiscSpec spec;
-    spec.tracks = 3;
-    spec.name = "BROKEN";
-    spec.defects = {"inquiry 05/20/00", "toc 05/24/00", "50 03/11/05", "100 gone"};
-    return spec;
+    makedisc::DiscPlan plan;
+    plan.tracks = 3;
+    plan.name = "BROKEN";
+    plan.defects = {"inquiry 05/20/00", "toc 05/24/00", "50 03/11/05", "100 gone"};
+    return plan;
 }
 
-makedisc::DiscSpec plainDisc(const std::string& name, int tracks)
+makedisc::DiscPlan plainDisc(const std::string& name, int tracks)
 {
-    makedisc::DiscSpec spec;
-    spec.tracks = tracks;
-    spec.name = name;
-    return spec;
+    makedisc::DiscPlan plan;
+    plan.tracks = tracks;
+    plan.name = name;
+    return plan;
 }
 
 // Which drives each scenario has.
@@ -95,11 +95,11 @@ bool setUp(const std::string& name)
             std::cerr << "unknown scenario " << name << "\n";
             return false;
         }
-        makedisc::DiscSpec spec = request.spec;
-        spec.out = current.folder + "/" + request.discName;
+        makedisc::DiscPlan plan = request.plan;
+        plan.out = current.folder + "/" + request.discName;
         makedisc::GeneratedDisc disc;
         std::string error;
-        if (!makedisc::writeDisc(spec, disc, error)) {
+        if (!makedisc::writeDisc(plan, disc, error)) {
             std::cerr << "cannot make disc " << request.discName << ": " << error << "\n";
             return false;
         }

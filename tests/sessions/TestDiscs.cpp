@@ -18,14 +18,14 @@ TestDiscs* discs = nullptr;
 std::string makeDisc(const std::string& folder, const std::string& name, std::vector<int64_t> lengths,
                      std::vector<std::string> defects, makedisc::GeneratedDisc& out)
 {
-    makedisc::DiscSpec spec;
-    spec.out = folder + "/" + name;
-    spec.lengths = std::move(lengths);
-    spec.defects = std::move(defects);
-    spec.stamp = true;
-    spec.name = name;
+    makedisc::DiscPlan plan;
+    plan.out = folder + "/" + name;
+    plan.lengths = std::move(lengths);
+    plan.defects = std::move(defects);
+    plan.stamp = true;
+    plan.name = name;
     std::string error;
-    if (!makedisc::writeDisc(spec, out, error)) throw std::runtime_error(error);
+    if (!makedisc::writeDisc(plan, out, error)) throw std::runtime_error(error);
     std::string entry = out.cuePath;
     if (!out.defectsPath.empty()) entry += "," + out.defectsPath;
     return entry;

@@ -285,11 +285,11 @@ TEST_F(DeviceTest, NotificationPositionsAreCheckedAndNeedTheFlag)
 
 TEST(BufferDescription, OnlyTheTwentyByteFormOfSixteenBitStereoCdAudioIsTaken)
 {
-    BufferSpec spec;
+    BufferShape shape;
     DSBUFFERDESC desc = describeCdBuffer(117600, 0x8102);
-    EXPECT_EQ(checkBufferDescription(&desc, spec), DS_OK);
-    EXPECT_EQ(spec.bytes, 117600u);
-    EXPECT_EQ(spec.flags, 0x8102u);
+    EXPECT_EQ(checkBufferDescription(&desc, shape), DS_OK);
+    EXPECT_EQ(shape.bytes, 117600u);
+    EXPECT_EQ(shape.flags, 0x8102u);
 
     struct Case {
         const char* what;
@@ -327,7 +327,7 @@ TEST(BufferDescription, OnlyTheTwentyByteFormOfSixteenBitStereoCdAudioIsTaken)
         DSBUFFERDESC d = describeCdBuffer(117600, 0x8102);
         WAVEFORMATEX* format = lowCdFormat();
         c.change(d, *format);
-        EXPECT_EQ(checkBufferDescription(&d, spec), c.expected) << c.what;
+        EXPECT_EQ(checkBufferDescription(&d, shape), c.expected) << c.what;
         setCdFormat(format);
     }
 }

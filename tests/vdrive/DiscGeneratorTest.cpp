@@ -46,12 +46,12 @@ int risingCrossings(const std::vector<uint8_t>& bin, int64_t firstSector, int se
     return count;
 }
 
-GeneratedDisc make(const TempDir& dir, DiscSpec spec, const std::string& name = "disc")
+GeneratedDisc make(const TempDir& dir, DiscPlan plan, const std::string& name = "disc")
 {
-    spec.out = dir.file(name);
+    plan.out = dir.file(name);
     GeneratedDisc disc;
     std::string error;
-    EXPECT_TRUE(writeDisc(spec, disc, error)) << error;
+    EXPECT_TRUE(writeDisc(plan, disc, error)) << error;
     return disc;
 }
 
@@ -101,12 +101,12 @@ TEST(DiscGenerator, DefaultDiscHasThreeDistinctStereoTracks)
 TEST(DiscGenerator, StampsPregapsAndFirstTrackNumber)
 {
     TempDir dir;
-    DiscSpec spec;
-    spec.stamp = true;
-    spec.pregap = 150;
-    spec.firstTrack = 5;
-    spec.lengths = {1000, 300};
-    const GeneratedDisc disc = make(dir, spec);
+    DiscPlan plan;
+    plan.stamp = true;
+    plan.pregap = 150;
+    plan.firstTrack = 5;
+    plan.lengths = {1000, 300};
+    const GeneratedDisc disc = make(dir, plan);
     EXPECT_EQ(disc.trackStarts, (std::vector<int64_t>{150, 1300}));
     EXPECT_EQ(disc.leadOut, 1600);
     const std::vector<uint8_t> bin = readFile(disc.binPaths.at(0));
@@ -139,17 +139,17 @@ TEST(DiscGenerator, StampsPregapsAndFirstTrackNumber)
 TEST(DiscGenerator, OutputIsDeterministicAndSplitFilesHoldTheSameSectors)
 {
     TempDir dir;
-    DiscSpec spec;
-    spec.lengths = {200, 300};
-    spec.pregap = 20;
-    spec.dataTrack = DataTrack::First;
-    const GeneratedDisc one = make(dir, spec, "one");
-    const GeneratedDisc again = make(dir, spec, "again");
+    DiscPlan plan;
+    plan.lengths = {200, 300};
+    plan.pregap = 20;
+    plan.dataTrack = DataTrack::First;
+    const GeneratedDisc one = make(dir, plan, "one");
+    const GeneratedDisc again = make(dir, plan, "again");
     const std::vector<uint8_t> bin = readFile(one.binPaths.at(0));
     EXPECT_EQ(bin, readFile(again.binPaths.at(0)));
 
-    spec.splitFiles = true;
-    const GeneratedDisc split = make(dir, spec, "split");
+    plan.splitFiles = true;
+    const GeneratedDisc split = make(dir, plan, "split");
     ASSERT_EQ(split.binPaths.size(), 2u);
     EXPECT_NE(split.binPaths[1].find("split-02.bin"), std::string::npos);
     std::vector<uint8_t> joined = readFile(split.binPaths[0]);
@@ -199,10 +199,10 @@ bool syndromesVanish(const uint8_t* sector, const std::vector<int>& offsets)
 TEST(DiscGenerator, DataSectorsCarryHeaderEdcAndParity)
 {
     TempDir dir;
-    DiscSpec spec;
-    spec.dataTrack = DataTrack::Last;
-    spec.lengths = {10, 200};
-    const GeneratedDisc disc = make(dir, spec);
+    DiscPlan plan;
+    plan.dataTrack = DataTrack::Last;
+    plan.lengths = {10, 200};
+    const GeneratedDisc disc = make(dir, plan);
     const std::vector<uint8_t> bin = readFile(disc.binPaths.at(0));
     const uint8_t* sector = bin.data() + 160 * 2352;  // absolute time 00:04:10 with the 150-sector lead-in
 
@@ -247,24 +247,24 @@ TEST(DiscGenerator, DataSectorsCarryHeaderEdcAndParity)
 
 TEST(MakeDiscOptions, ReadsTheCommandLine)
 {
-    DiscSpec spec;
+    DiscPlan plan;
     std::string error;
     ASSERT_EQ(parseArguments({"--out", "x/y", "--lengths=10,20", "--first-track", "3", "--data-track", "--pregap",
                               "15", "--defects", "100-109 03/11/00 50; 200 gone;", "--name", "Test Drive", "--stamp"},
-                             spec, error),
+                             plan, error),
               ParseResult::Run)
         << error;
-    EXPECT_EQ(spec.out, "x/y");
-    EXPECT_EQ(spec.tracks, 2);
-    EXPECT_EQ(spec.lengths, (std::vector<int64_t>{10, 20}));
-    EXPECT_EQ(spec.firstTrack, 3);
-    EXPECT_EQ(spec.dataTrack, DataTrack::First);
-    EXPECT_EQ(spec.pregap, 15);
-    EXPECT_EQ(spec.defects, (std::vector<std::string>{"100-109 03/11/00 50", "200 gone"}));
-    EXPECT_EQ(spec.name, "Test Drive");
-    EXPECT_TRUE(spec.stamp);
+    EXPECT_EQ(plan.out, "x/y");
+    EXPECT_EQ(plan.tracks, 2);
+    EXPECT_EQ(plan.lengths, (std::vector<int64_t>{10, 20}));
+    EXPECT_EQ(plan.firstTrack, 3);
+    EXPECT_EQ(plan.dataTrack, DataTrack::First);
+    EXPECT_EQ(plan.pregap, 15);
+    EXPECT_EQ(plan.defects, (std::vector<std::string>{"100-109 03/11/00 50", "200 gone"}));
+    EXPECT_EQ(plan.name, "Test Drive");
+    EXPECT_TRUE(plan.stamp);
 
-    DiscSpec other;
+    DiscPlan other;
     EXPECT_EQ(parseArguments({"--help"}, other, error), ParseResult::Help);
     EXPECT_EQ(parseArguments({"--tracks", "2"}, other, error), ParseResult::Error);
     EXPECT_NE(error.find("--out"), std::string::npos);
@@ -281,25 +281,25 @@ TEST(MakeDiscOptions, RefusesDiscsThatCannotExist)
 {
     TempDir dir;
     const struct {
-        std::function<void(DiscSpec&)> change;
+        std::function<void(DiscPlan&)> change;
         const char* message;
     } cases[] = {
-        {[](DiscSpec& s) { s.tracks = 0; }, "1 to 99 tracks"},
-        {[](DiscSpec& s) { s.tracks = 100; }, "1 to 99 tracks"},
-        {[](DiscSpec& s) { s.tracks = 2, s.lengths = {5, 0}; }, "track length 0"},
-        {[](DiscSpec& s) { s.firstTrack = 98; }, "do not fit 1 to 99"},
-        {[](DiscSpec& s) { s.tracks = 1, s.lengths = {900000}, s.pregap = 200000; }, "longer than"},
-        {[](DiscSpec& s) { s.defects = {"100 03/11"}; }, "--defects '100 03/11': bad sense"},
-        {[](DiscSpec& s) { s.defects = {"toc 02/3A/00", "toc gone"}; }, "second 'toc' line"},
-        {[](DiscSpec& s) { s.name = "Gr\xC3\xBCn"; }, "--name 'name Gr"},
+        {[](DiscPlan& s) { s.tracks = 0; }, "1 to 99 tracks"},
+        {[](DiscPlan& s) { s.tracks = 100; }, "1 to 99 tracks"},
+        {[](DiscPlan& s) { s.tracks = 2, s.lengths = {5, 0}; }, "track length 0"},
+        {[](DiscPlan& s) { s.firstTrack = 98; }, "do not fit 1 to 99"},
+        {[](DiscPlan& s) { s.tracks = 1, s.lengths = {900000}, s.pregap = 200000; }, "longer than"},
+        {[](DiscPlan& s) { s.defects = {"100 03/11"}; }, "--defects '100 03/11': bad sense"},
+        {[](DiscPlan& s) { s.defects = {"toc 02/3A/00", "toc gone"}; }, "second 'toc' line"},
+        {[](DiscPlan& s) { s.name = "Gr\xC3\xBCn"; }, "--name 'name Gr"},
     };
     for (const auto& c : cases) {
-        DiscSpec spec;
-        c.change(spec);
-        spec.out = dir.file("bad");
+        DiscPlan plan;
+        c.change(plan);
+        plan.out = dir.file("bad");
         GeneratedDisc disc;
         std::string error;
-        EXPECT_FALSE(writeDisc(spec, disc, error)) << c.message;
+        EXPECT_FALSE(writeDisc(plan, disc, error)) << c.message;
         EXPECT_NE(error.find(c.message), std::string::npos) << "got: " << error;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad.cue")));

@@ -70,11 +70,11 @@ uint32_t be32(const uint8_t* p)
 class ImageDriveTest : public ::testing::Test {
 protected:
     // Makes a disc, loads it and keeps the BIN's bytes to compare against.
-    void load(DiscSpec spec)
+    void load(DiscPlan plan)
     {
-        spec.out = dir.file("disc");
+        plan.out = dir.file("disc");
         std::string error;
-        ASSERT_TRUE(writeDisc(spec, disc, error)) << error;
+        ASSERT_TRUE(writeDisc(plan, disc, error)) << error;
         drive = VirtualDrive::load(disc.cuePath, disc.defectsPath, error);
         ASSERT_TRUE(drive) << error;
         bin = readFile(disc.binPaths.front());
@@ -122,16 +122,16 @@ TEST_F(ImageDriveTest, InquiryDescribesACdRomDrive)
 
 TEST_F(ImageDriveTest, InquiryNameIsPaddedAndCut)
 {
-    DiscSpec spec;
-    spec.name = "A Very Long Drive Name Indeed";
-    load(spec);
+    DiscPlan plan;
+    plan.name = "A Very Long Drive Name Indeed";
+    load(plan);
     const uint8_t cdb[6] = {0x12, 0, 0, 0, 0xFF, 0};
     ASSERT_EQ(run(cdb, 6, 255).transferred, 36u);
     EXPECT_EQ(std::string(buffer.begin() + 16, buffer.begin() + 32), "A Very Long Driv");
     EXPECT_EQ(drive->productName(), "A Very Long Driv");
 
     TempDir other;
-    DiscSpec shortName;
+    DiscPlan shortName;
     shortName.out = other.file("short");
     shortName.name = "Kurz";
     GeneratedDisc generated;
@@ -146,12 +146,12 @@ TEST_F(ImageDriveTest, InquiryNameIsPaddedAndCut)
 
 TEST_F(ImageDriveTest, ReadTocListsTracksAndLeadOut)
 {
-    DiscSpec spec;
-    spec.firstTrack = 2;
-    spec.lengths = {300, 400, 500};
-    spec.pregap = 150;
-    spec.dataTrack = DataTrack::Last;
-    load(spec);
+    DiscPlan plan;
+    plan.firstTrack = 2;
+    plan.lengths = {300, 400, 500};
+    plan.pregap = 150;
+    plan.dataTrack = DataTrack::Last;
+    load(plan);
 
     ScsiReply reply = run(readTocCdb(), 2048);
     ASSERT_EQ(reply.status, 0);
@@ -209,9 +209,9 @@ TEST_F(ImageDriveTest, ReadTocHonoursAllocationLengthAndRefusesOtherForms)
 
 TEST_F(ImageDriveTest, ReadCdReturnsTheImageBitForBit)
 {
-    DiscSpec spec;
-    spec.stamp = true;
-    load(spec);
+    DiscPlan plan;
+    plan.stamp = true;
+    load(plan);
     ASSERT_EQ(bin.size(), 4500u * 2352);
 
     // Ten sectors at the start, across a track boundary, and at the very end.
@@ -243,10 +243,10 @@ TEST_F(ImageDriveTest, ReadCdReturnsTheImageBitForBit)
 
 TEST_F(ImageDriveTest, ReadCdOnDataTrack)
 {
-    DiscSpec spec;
-    spec.dataTrack = DataTrack::First;
-    spec.lengths = {100, 100};
-    load(spec);
+    DiscPlan plan;
+    plan.dataTrack = DataTrack::First;
+    plan.lengths = {100, 100};
+    load(plan);
 
     // User data of a Mode 1 sector is bytes 16 .. 2063 of the raw sector.
     ScsiReply reply = run(readCdCdb(10, 2), 23520);
@@ -319,9 +319,9 @@ TEST_F(ImageDriveTest, OtherCommandsAreIllegalRequests)
 
 TEST_F(ImageDriveTest, DefectsFailReadsThatTouchThem)
 {
-    DiscSpec spec;
-    spec.defects = {"1000-1009 03/11/00 5", "2005 02/04/01", "3000-3999 gone"};
-    load(spec);
+    DiscPlan plan;
+    plan.defects = {"1000-1009 03/11/00 5", "2005 02/04/01", "3000-3999 gone"};
+    load(plan);
 
     // Every read block that touches the range fails, with no data.
     for (int32_t lba : {991, 1000, 1009}) {
@@ -346,21 +346,21 @@ TEST_F(ImageDriveTest, DefectsFailReadsThatTouchThem)
 
 TEST_F(ImageDriveTest, InquiryAndTocDefects)
 {
-    DiscSpec spec;
-    spec.defects = {"inquiry 04/44/00", "toc gone"};
-    load(spec);
+    DiscPlan plan;
+    plan.defects = {"inquiry 04/44/00", "toc gone"};
+    load(plan);
     const uint8_t inquiry[6] = {0x12, 0, 0, 0, 0xFF, 0};
     EXPECT_SENSE(run(inquiry, 6, 255), 0x04, 0x44, 0x00);
     EXPECT_TRUE(run(readTocCdb(), 2048).transportFailure);
     EXPECT_EQ(run(readCdCdb(0, 10), 23520).status, 0);
 
     TempDir other;
-    DiscSpec tocSpec;
-    tocSpec.out = other.file("t");
-    tocSpec.defects = {"toc 02/3A/00"};
+    DiscPlan tocPlan;
+    tocPlan.out = other.file("t");
+    tocPlan.defects = {"toc 02/3A/00"};
     GeneratedDisc generated;
     std::string error;
-    ASSERT_TRUE(writeDisc(tocSpec, generated, error)) << error;
+    ASSERT_TRUE(writeDisc(tocPlan, generated, error)) << error;
     auto second = VirtualDrive::load(generated.cuePath, generated.defectsPath, error);
     ASSERT_TRUE(second) << error;
     std::vector<uint8_t> data(2048);
@@ -382,9 +382,9 @@ TEST_F(ImageDriveTest, BadDefectMapMeansNoDrive)
 
 TEST_F(ImageDriveTest, ThreadsReadingAtOnceGetTheirOwnSectors)
 {
-    DiscSpec spec;
-    spec.stamp = true;
-    load(spec);
+    DiscPlan plan;
+    plan.stamp = true;
+    load(plan);
     std::vector<std::thread> threads;
     std::array<int, 4> mismatches{};
     for (int t = 0; t < 4; ++t) {

@@ -33,38 +33,38 @@ std::string twoDigits(int n)
     return text;
 }
 
-int64_t trackLength(const DiscSpec& spec, int t)
+int64_t trackLength(const DiscPlan& plan, int t)
 {
-    return spec.lengths.empty() ? kDefaultTrackLength : spec.lengths[static_cast<size_t>(t)];
+    return plan.lengths.empty() ? kDefaultTrackLength : plan.lengths[static_cast<size_t>(t)];
 }
 
-int trackCount(const DiscSpec& spec)
+int trackCount(const DiscPlan& plan)
 {
-    return spec.lengths.empty() ? spec.tracks : static_cast<int>(spec.lengths.size());
+    return plan.lengths.empty() ? plan.tracks : static_cast<int>(plan.lengths.size());
 }
 
-bool isDataTrack(const DiscSpec& spec, int t)
+bool isDataTrack(const DiscPlan& plan, int t)
 {
-    return (spec.dataTrack == DataTrack::First && t == 0) ||
-           (spec.dataTrack == DataTrack::Last && t == trackCount(spec) - 1);
+    return (plan.dataTrack == DataTrack::First && t == 0) ||
+           (plan.dataTrack == DataTrack::Last && t == trackCount(plan) - 1);
 }
 
-std::string defectMapText(const DiscSpec& spec)
+std::string defectMapText(const DiscPlan& plan)
 {
     std::string text = "# defect map of a generated test disc\n";
-    if (!spec.name.empty())
-        text += "name " + spec.name + "\n";
-    for (const std::string& line : spec.defects)
+    if (!plan.name.empty())
+        text += "name " + plan.name + "\n";
+    for (const std::string& line : plan.defects)
         text += line + "\n";
     return text;
 }
 
 }  // namespace
 
-bool validateSpec(const DiscSpec& spec, std::string& error)
+bool validatePlan(const DiscPlan& plan, std::string& error)
 {
-    const int count = trackCount(spec);
-    if (spec.out.empty() || fs::path(spec.out).filename().empty()) {
+    const int count = trackCount(plan);
+    if (plan.out.empty() || fs::path(plan.out).filename().empty()) {
         error = "--out needs a path DIR/NAME";
         return false;
     }
@@ -72,23 +72,23 @@ bool validateSpec(const DiscSpec& spec, std::string& error)
         error = "the disc needs 1 to 99 tracks";
         return false;
     }
-    if (spec.firstTrack < 1 || spec.firstTrack + count - 1 > vdrive::kMaxTracks) {
-        error = "track numbers " + std::to_string(spec.firstTrack) + " to " +
-                std::to_string(spec.firstTrack + count - 1) + " do not fit 1 to 99";
+    if (plan.firstTrack < 1 || plan.firstTrack + count - 1 > vdrive::kMaxTracks) {
+        error = "track numbers " + std::to_string(plan.firstTrack) + " to " +
+                std::to_string(plan.firstTrack + count - 1) + " do not fit 1 to 99";
         return false;
     }
-    if (spec.pregap < 0 || spec.pregap > vdrive::kMaxDiscSectors) {
+    if (plan.pregap < 0 || plan.pregap > vdrive::kMaxDiscSectors) {
         error = "--pregap out of range";
         return false;
     }
     int64_t total = 0;
     for (int t = 0; t < count; ++t) {
-        const int64_t length = trackLength(spec, t);
+        const int64_t length = trackLength(plan, t);
         if (length < 1 || length > vdrive::kMaxDiscSectors) {
             error = "track length " + std::to_string(length) + " out of range (at least 1 sector)";
             return false;
         }
-        total += spec.pregap + length;
+        total += plan.pregap + length;
     }
     if (total > vdrive::kMaxDiscSectors) {
         error = "the disc would be longer than " + std::to_string(vdrive::kMaxDiscSectors) + " sectors";
@@ -105,25 +105,25 @@ bool validateSpec(const DiscSpec& spec, std::string& error)
         error = option + " '" + line + "': " + (mapError.empty() ? "must be one line" : mapError);
         return false;
     };
-    if (!spec.name.empty() && !checkLine("--name", "name " + spec.name))
+    if (!plan.name.empty() && !checkLine("--name", "name " + plan.name))
         return false;
-    for (const std::string& line : spec.defects)
+    for (const std::string& line : plan.defects)
         if (!checkLine("--defects", line))
             return false;
     // ... and as a whole (a second "inquiry" line, say).
     std::string mapError;
-    if (!vdrive::DefectMap::parse(defectMapText(spec), "defect map", mapError)) {
+    if (!vdrive::DefectMap::parse(defectMapText(plan), "defect map", mapError)) {
         error = mapError;
         return false;
     }
     return true;
 }
 
-bool writeDisc(const DiscSpec& spec, GeneratedDisc& disc, std::string& error)
+bool writeDisc(const DiscPlan& plan, GeneratedDisc& disc, std::string& error)
 {
-    if (!validateSpec(spec, error))
+    if (!validatePlan(plan, error))
         return false;
-    const fs::path base(spec.out);
+    const fs::path base(plan.out);
     const std::string stem = base.filename().string();
     const fs::path folder = base.parent_path();
     std::error_code ec;
@@ -135,7 +135,7 @@ bool writeDisc(const DiscSpec& spec, GeneratedDisc& disc, std::string& error)
     }
 
     disc = GeneratedDisc{};
-    const int count = trackCount(spec);
+    const int count = trackCount(plan);
     std::string cue = "REM test disc made by rilvane-make-disc\n";
     std::ofstream bin;
     std::array<uint8_t, kSectorBytes> sector{};
@@ -159,35 +159,35 @@ bool writeDisc(const DiscSpec& spec, GeneratedDisc& disc, std::string& error)
         ++discSector;
     };
 
-    if (!spec.splitFiles && !openBin(stem + ".bin"))
+    if (!plan.splitFiles && !openBin(stem + ".bin"))
         return false;
     int64_t fileSector = 0;  // sectors already in the current BIN
     for (int t = 0; t < count; ++t) {
-        const int number = spec.firstTrack + t;
-        const bool data = isDataTrack(spec, t);
-        if (spec.splitFiles) {
+        const int number = plan.firstTrack + t;
+        const bool data = isDataTrack(plan, t);
+        if (plan.splitFiles) {
             if (!openBin(stem + "-" + twoDigits(number) + ".bin"))
                 return false;
             fileSector = 0;
         }
         cue += "  TRACK " + twoDigits(number) + (data ? " MODE1/2352\n" : " AUDIO\n");
-        if (spec.pregap > 0)
+        if (plan.pregap > 0)
             cue += "    INDEX 00 " + msf(fileSector) + "\n";
-        cue += "    INDEX 01 " + msf(fileSector + spec.pregap) + "\n";
+        cue += "    INDEX 01 " + msf(fileSector + plan.pregap) + "\n";
 
-        const int64_t length = trackLength(spec, t);
-        for (int64_t s = -spec.pregap; s < length; ++s) {
+        const int64_t length = trackLength(plan, t);
+        for (int64_t s = -plan.pregap; s < length; ++s) {
             if (data) {
                 sector.fill(0);
                 vdrive::encodeMode1Sector(sector.data(), discSector);
             } else {
-                renderAudioSector(number, s, discSector, spec.stamp, sector.data());
+                renderAudioSector(number, s, discSector, plan.stamp, sector.data());
             }
             if (s == 0)
                 disc.trackStarts.push_back(discSector);
             writeSector();
         }
-        fileSector += spec.pregap + length;
+        fileSector += plan.pregap + length;
     }
     bin.close();
     if (!bin) {
@@ -210,9 +210,9 @@ bool writeDisc(const DiscSpec& spec, GeneratedDisc& disc, std::string& error)
     if (!writeText(cuePath, cue))
         return false;
     disc.cuePath = cuePath.string();
-    if (!spec.name.empty() || !spec.defects.empty()) {
+    if (!plan.name.empty() || !plan.defects.empty()) {
         const fs::path defectsPath = folder / (stem + ".defects");
-        if (!writeText(defectsPath, defectMapText(spec)))
+        if (!writeText(defectsPath, defectMapText(plan)))
             return false;
         disc.defectsPath = defectsPath.string();
     }

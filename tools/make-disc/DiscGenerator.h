@@ -1,8 +1,8 @@
 // Writes a test disc: a CUE sheet, its BIN file(s) and, when asked for, a
-// defect map. The output depends on the spec alone.
+// defect map. The output depends on the plan alone.
 #pragma once
 
-#include "DiscSpec.h"
+#include "DiscPlan.h"
 
 #include <cstdint>
 #include <string>
@@ -18,11 +18,11 @@ struct GeneratedDisc {
     int64_t leadOut = 0;
 };
 
-// Checks a spec (counts, lengths, track numbers, defect lines). On a problem
+// Checks a plan (counts, lengths, track numbers, defect lines). On a problem
 // returns false with a message.
-bool validateSpec(const DiscSpec& spec, std::string& error);
+bool validatePlan(const DiscPlan& plan, std::string& error);
 
-// Validates the spec and writes the files (creating the folder if needed).
-bool writeDisc(const DiscSpec& spec, GeneratedDisc& disc, std::string& error);
+// Validates the plan and writes the files (creating the folder if needed).
+bool writeDisc(const DiscPlan& plan, GeneratedDisc& disc, std::string& error);
 
 }  // namespace rilvane::makedisc

@@ -49,7 +49,7 @@ std::string usageText()
            "  --data-last           make the last track a MODE1/2352 data track\n"
            "  --pregap SECTORS      silent sectors before every track, as INDEX 00\n"
            "                        (the first track then starts at sector SECTORS)\n"
-           "  --defects \"SPEC;...\"  defect map lines, e.g. \"1000-1009 03/11/00 50;2000 gone;toc 05/24/00\"\n"
+           "  --defects \"LINE;...\"  defect map lines, e.g. \"1000-1009 03/11/00 50;2000 gone;toc 05/24/00\"\n"
            "  --name TEXT           product name the drive reports in INQUIRY\n"
            "  --stamp               put the sector number in the first frame of every audio\n"
            "                        sector (left: low 16 bits, right: high 16 bits)\n"
@@ -62,7 +62,7 @@ std::string usageText()
            "for the same options.\n";
 }
 
-ParseResult parseArguments(const std::vector<std::string>& args, DiscSpec& spec, std::string& error)
+ParseResult parseArguments(const std::vector<std::string>& args, DiscPlan& plan, std::string& error)
 {
     bool tracksGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -96,38 +96,38 @@ ParseResult parseArguments(const std::vector<std::string>& args, DiscSpec& spec,
         } else if (option == "--out") {
             if (!takeValue())
                 return ParseResult::Error;
-            spec.out = value;
+            plan.out = value;
         } else if (option == "--tracks") {
             int64_t n = 0;
             if (!takeValue() || !readNumber(option, value, n, error))
                 return ParseResult::Error;
-            spec.tracks = static_cast<int>(std::min<int64_t>(n, 1000));
+            plan.tracks = static_cast<int>(std::min<int64_t>(n, 1000));
             tracksGiven = true;
         } else if (option == "--lengths") {
             if (!takeValue())
                 return ParseResult::Error;
-            spec.lengths.clear();
+            plan.lengths.clear();
             for (const std::string& part : split(value, ',')) {
                 int64_t n = 0;
                 if (!readNumber(option, part, n, error))
                     return ParseResult::Error;
-                spec.lengths.push_back(n);
+                plan.lengths.push_back(n);
             }
         } else if (option == "--first-track") {
             int64_t n = 0;
             if (!takeValue() || !readNumber(option, value, n, error))
                 return ParseResult::Error;
-            spec.firstTrack = static_cast<int>(std::min<int64_t>(n, 1000));
+            plan.firstTrack = static_cast<int>(std::min<int64_t>(n, 1000));
         } else if (option == "--data-track") {
             if (!noValue())
                 return ParseResult::Error;
-            spec.dataTrack = DataTrack::First;
+            plan.dataTrack = DataTrack::First;
         } else if (option == "--data-last") {
             if (!noValue())
                 return ParseResult::Error;
-            spec.dataTrack = DataTrack::Last;
+            plan.dataTrack = DataTrack::Last;
         } else if (option == "--pregap") {
-            if (!takeValue() || !readNumber(option, value, spec.pregap, error))
+            if (!takeValue() || !readNumber(option, value, plan.pregap, error))
                 return ParseResult::Error;
         } else if (option == "--defects") {
             if (!takeValue())
@@ -135,38 +135,38 @@ ParseResult parseArguments(const std::vector<std::string>& args, DiscSpec& spec,
             for (const std::string& part : split(value, ';')) {
                 const std::string line(vdrive::trimBlanks(part));
                 if (!line.empty())
-                    spec.defects.push_back(line);
+                    plan.defects.push_back(line);
             }
         } else if (option == "--name") {
             if (!takeValue())
                 return ParseResult::Error;
-            spec.name = value;
+            plan.name = value;
         } else if (option == "--stamp") {
             if (!noValue())
                 return ParseResult::Error;
-            spec.stamp = true;
+            plan.stamp = true;
         } else if (option == "--split-files") {
             if (!noValue())
                 return ParseResult::Error;
-            spec.splitFiles = true;
+            plan.splitFiles = true;
         } else {
             error = "unknown option '" + args[i] + "' (see --help)";
             return ParseResult::Error;
         }
     }
-    if (spec.out.empty()) {
+    if (plan.out.empty()) {
         error = "--out DIR/NAME is required (see --help)";
         return ParseResult::Error;
     }
     // --lengths alone sets the number of tracks.
-    if (!spec.lengths.empty()) {
-        const auto count = static_cast<int>(spec.lengths.size());
-        if (tracksGiven && spec.tracks != count) {
-            error = "--tracks " + std::to_string(spec.tracks) + " does not match the " + std::to_string(count) +
+    if (!plan.lengths.empty()) {
+        const auto count = static_cast<int>(plan.lengths.size());
+        if (tracksGiven && plan.tracks != count) {
+            error = "--tracks " + std::to_string(plan.tracks) + " does not match the " + std::to_string(count) +
                     " lengths of --lengths";
             return ParseResult::Error;
         }
-        spec.tracks = count;
+        plan.tracks = count;
     }
     return ParseResult::Run;
 }

@@ -1,7 +1,7 @@
 // The command line of rilvane-make-disc.
 #pragma once
 
-#include "DiscSpec.h"
+#include "DiscPlan.h"
 
 #include <string>
 #include <vector>
@@ -10,8 +10,8 @@ namespace rilvane::makedisc {
 
 enum class ParseResult { Run, Help, Error };
 
-// Reads the arguments (without the program name) into spec.
-ParseResult parseArguments(const std::vector<std::string>& args, DiscSpec& spec, std::string& error);
+// Reads the arguments (without the program name) into plan.
+ParseResult parseArguments(const std::vector<std::string>& args, DiscPlan& plan, std::string& error);
 
 std::string usageText();
 

@@ -8,9 +8,9 @@ int main(int argc, char** argv)
 {
     using namespace rilvane::makedisc;
     std::vector<std::string> args(argv + 1, argv + argc);
-    DiscSpec spec;
+    DiscPlan plan;
     std::string error;
-    switch (parseArguments(args, spec, error)) {
+    switch (parseArguments(args, plan, error)) {
     case ParseResult::Help:
         std::fputs(usageText().c_str(), stdout);
         return 0;
@@ -21,7 +21,7 @@ int main(int argc, char** argv)
         break;
     }
     GeneratedDisc disc;
-    if (!writeDisc(spec, disc, error)) {
+    if (!writeDisc(plan, disc, error)) {
         std::fprintf(stderr, "rilvane-make-disc: %s\n", error.c_str());
         return 1;
     }

@@ -9,7 +9,7 @@ namespace rilvane::makedisc {
 
 enum class DataTrack { None, First, Last };
 
-struct DiscSpec {
+struct DiscPlan {
     std::string out;              // DIR/NAME: writes DIR/NAME.cue, DIR/NAME.bin, ...
     int tracks = 3;               // ignored when lengths are given
     std::vector<int64_t> lengths; // sectors from INDEX 01 to the next track; empty: 1500 each
