@@ -4,6 +4,7 @@
 #include "app/MainUnit.h"
 
 #include "app/FormSessionWindow.h"
+#include "app/SessionGuard.h"
 #include "playback/PlaybackMessages.h"
 #include "playback/PlaybackSession.h"
 
@@ -22,8 +23,8 @@ void TMainForm::PlayBtnClick()
     // position. The press is ignored; the running loop goes on.
     if (playbackRunning || ripRunning) return;
 
-    playbackRunning = true;
     rilvane::FormSessionWindow window(*this);
-    rilvane::PlaybackSession(window, sound, driveTable.records[static_cast<size_t>(index)], transportMode).run();
-    playbackRunning = false;
+    const rilvane::DriveRecord drive = driveTable.records[static_cast<size_t>(index)];
+    rilvane::runGuarded(playbackRunning, *this,
+                        [&] { rilvane::PlaybackSession(window, sound, drive, transportMode).run(); });
 }

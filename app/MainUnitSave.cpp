@@ -4,6 +4,7 @@
 #include "app/MainUnit.h"
 
 #include "app/FormSessionWindow.h"
+#include "app/SessionGuard.h"
 #include "app/SpinEdit.h"
 #include "rip/RipMessages.h"
 #include "rip/RipSession.h"
@@ -25,9 +26,9 @@ void TMainForm::SaveTrackClick()
     const QString path = executeSaveDialog();
     if (path.isEmpty()) return;
 
-    ripRunning = true;
     rilvane::FormSessionWindow window(*this);
-    rilvane::RipSession(window, driveTable.records[static_cast<size_t>(index)], transportMode, STrackEd->value())
-        .run(path.toStdString());
-    ripRunning = false;
+    const rilvane::DriveRecord drive = driveTable.records[static_cast<size_t>(index)];
+    const int track = STrackEd->value();
+    rilvane::runGuarded(ripRunning, *this,
+                        [&] { rilvane::RipSession(window, drive, transportMode, track).run(path.toStdString()); });
 }

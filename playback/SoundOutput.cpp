@@ -155,6 +155,13 @@ void SoundOutput::start()
         if (second) std::memset(lockPtr2_, 0, second);
         soundBuffer_->Unlock(lockPtr1_, lockBytes1_, lockPtr2_, lockBytes2_);
     }
+    // Stopping the buffer sets both events (so that no handoff waits on a
+    // buffer that no longer plays). Left set, they would let the first
+    // handoff of this session write into the half that is playing, and the
+    // start would stutter: clear them, so that silence plays until the first
+    // handoff has written both halves in step with the cursor.
+    if (firstHalfEvent_) ResetEvent(firstHalfEvent_);
+    if (secondHalfEvent_) ResetEvent(secondHalfEvent_);
     soundBuffer_->Play(0, 0, DSBPLAY_LOOPING);
 }
 

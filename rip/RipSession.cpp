@@ -37,6 +37,7 @@ void RipSession::run(const std::string& path)
         return;
     }
     endSector_ = 0;
+    rangeSet_ = false;
     const End end = mode_ == TransportMode::Spti ? overSpti() : overAspi();
     if (end == End::Abandon) {
         writer_.abandon();
@@ -60,6 +61,7 @@ RipSession::End RipSession::overSpti()
     if (result.outcome == TocOutcome::Read && result.ripRange) {
         window_.setCurrentSector(result.ripRange->firstSector);
         endSector_ = result.ripRange->endSector;
+        rangeSet_ = true;
     }
     log.logLine(RipMessages::kStarting);
     SptiBlockReader reader(session, log);
@@ -81,6 +83,7 @@ RipSession::End RipSession::overAspi()
     if (result.outcome == TocOutcome::Read && result.ripRange) {
         window_.setCurrentSector(result.ripRange->firstSector);
         endSector_ = result.ripRange->endSector;
+        rangeSet_ = true;
     }
     log.logLine(RipMessages::kStarting);
     if (!session.openEvent(log)) return End::Finish;

@@ -39,7 +39,9 @@ private:
     bool stopRequested() const override { return window_.stopRequested(); }
     void requestStop() override { window_.setStopRequested(true); }
     void clearStopRequest() override { window_.setStopRequested(false); }
-    bool keepReading(int32_t sector) override { return sector < endSector_; }
+    // Only a track whose range the table of contents gave is read: without
+    // one the end sector is 0, and a negative position must not start reads.
+    bool keepReading(int32_t sector) override { return rangeSet_ && sector < endSector_; }
     void goodBlock(uint8_t* data) override;
     void positionChanged(int32_t sector) override { window_.showPosition(sector); }
 
@@ -48,6 +50,7 @@ private:
     TransportMode mode_;
     int track_;
     int32_t endSector_ = 0;
+    bool rangeSet_ = false;
     WavWriter writer_;
 };
 

@@ -197,6 +197,15 @@ TEST_F(RipSessionTest, UnreadableTableOfContentsReadsNothing)
     EXPECT_EQ(window.table.slot(2), 450000);
 }
 
+TEST_F(RipSessionTest, UnreadableTableOfContentsReadsNothingEvenFromANegativePosition)
+{
+    window.position = -50;
+    RipSession(window, letter('F'), TransportMode::Spti, 1).run(path);
+    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...", "Starte Ripping...", "Ripping beendet..."}));
+    EXPECT_EQ(window.pumps, 0);
+    expectFinishedFile(readFile(path), 0);
+}
+
 TEST_F(RipSessionTest, DriveThatCannotBeOpenedGivesAHeaderOnlyFile)
 {
     RipSession(window, letter('Q'), TransportMode::Spti, 1).run(path);
