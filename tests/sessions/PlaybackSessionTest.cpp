@@ -1,0 +1,148 @@
+#include "playback/PlaybackSession.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "FakeSessionWindow.h"
+#include "TestDiscs.h"
+#include "playback/DSound.h"
+#include "playback/SoundOutput.h"
+
+// The sessions play into ALSA's null device (see CMakeLists.txt): it takes
+// the sound as fast as it comes, so the handoffs never hold a test up. What
+// is checked here is the session around the sound: lines, positions, the
+// error limit, the handoffs. The sound itself is checked bit for bit by the
+// window and end-to-end tests.
+namespace rilvane::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class PlaybackSessionTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        library = new DSound;
+        sound = new SoundOutput;
+        ASSERT_TRUE(sound->setUp(library->DirectSoundCreate, nullptr));
+    }
+    static void TearDownTestSuite()
+    {
+        delete sound;
+        delete library;
+        sound = nullptr;
+        library = nullptr;
+    }
+
+    static DriveRecord letter(char l)
+    {
+        DriveRecord d;
+        d.letter = l;
+        return d;
+    }
+    static DriveRecord aspiDrive()
+    {
+        DriveRecord d;
+        d.targetId = 1;
+        return d;
+    }
+    static long errorLines(const Lines& lines, const std::string& prefix)
+    {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    }
+    bool playing() const
+    {
+        DWORD status = 0;
+        sound->soundBuffer()->GetStatus(&status);
+        return status & DSBSTATUS_PLAYING;
+    }
+
+    static DSound* library;
+    static SoundOutput* sound;
+    FakeSessionWindow window;
+};
+
+DSound* PlaybackSessionTest::library = nullptr;
+SoundOutput* PlaybackSessionTest::sound = nullptr;
+
+TEST_F(PlaybackSessionTest, StopEndsThePlaybackAfterTheCurrentRead)
+{
+    window.position = 100;
+    window.onPump = [this](int pump) {
+        EXPECT_TRUE(playing());
+        if (pump == 23) window.stop = true;  // Stop pressed before the 23rd read
+    };
+    PlaybackSession(window, *sound, letter('D'), TransportMode::Spti).run();
+
+    EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "3 Tracks gefunden...", "Wiedergabe gestoppt..."}));
+    EXPECT_EQ(window.sector, 100 + 23 * 10);
+    EXPECT_EQ(window.position, 100 + 23 * 10);
+    EXPECT_EQ(window.waveforms, 4);  // a handoff after every fifth good block
+    EXPECT_EQ(window.table.count, 3);
+    EXPECT_FALSE(playing());
+}
+
+TEST_F(PlaybackSessionTest, ElevenFailedReadsInARowEndThePlayback)
+{
+    // Sectors 1000..1109 of the scratched disc fail.
+    window.position = 1000;
+    PlaybackSession(window, *sound, letter('E'), TransportMode::Spti).run();
+    ASSERT_EQ(window.lines.size(), 2u + 11u + 1u);
+    EXPECT_EQ(errorLines(window.lines, "Fehler: SCSI Status 2; Code:3;11;0 \"Medium Error: unrecovered read error\""), 11);
+    EXPECT_EQ(window.lines.back(), "Wiedergabe gestoppt...");
+    EXPECT_EQ(window.sector, 1110);
+    EXPECT_EQ(window.position, 1110);
+    EXPECT_TRUE(window.stop);
+}
+
+TEST_F(PlaybackSessionTest, TenFailuresAGoodReadAndTenMoreGoOn)
+{
+    // 200..299 and 310..409 fail, 300 reads; stopped by hand later on.
+    window.position = 200;
+    window.onPump = [this](int pump) {
+        if (pump == 40) window.stop = true;
+    };
+    PlaybackSession(window, *sound, letter('E'), TransportMode::Spti).run();
+    EXPECT_EQ(errorLines(window.lines, "Fehler: SCSI Status 2;"), 20);
+    EXPECT_EQ(window.sector, 200 + 400);
+}
+
+TEST_F(PlaybackSessionTest, AspiBranchReportsFailedReadsWithTheRequestStatus)
+{
+    window.position = 3990;  // track 3 ends at 4008: the reads from 4010 on are refused
+    PlaybackSession(window, *sound, aspiDrive(), TransportMode::Aspi).run();
+    EXPECT_EQ(window.lines.front(), "TOC eingelesen...");
+    EXPECT_EQ(window.lines[1], "3 Tracks gefunden...");
+    EXPECT_EQ(errorLines(window.lines, "Fehler 4 beim Ausführen des SCSI Kommandos..."), 11);
+    EXPECT_EQ(window.lines.back(), "Wiedergabe gestoppt...");
+    // One good read (3990), then eleven refused ones (4000..4009 runs past 4007).
+    EXPECT_EQ(window.sector, 3990 + 12 * 10);
+}
+
+TEST_F(PlaybackSessionTest, UnreadableTableOfContentsStillPlaysFromThePosition)
+{
+    window.position = 0;
+    window.table.slot(1) = 77;
+    window.table.count = 5;
+    window.onPump = [this](int pump) {
+        if (pump == 3) window.stop = true;
+    };
+    PlaybackSession(window, *sound, letter('F'), TransportMode::Spti).run();
+    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...", "Wiedergabe gestoppt..."}));
+    EXPECT_EQ(window.table.slot(1), 500);
+    EXPECT_EQ(window.table.count, 1);
+    EXPECT_EQ(window.sector, 30);
+}
+
+TEST_F(PlaybackSessionTest, DriveThatCannotBeOpened)
+{
+    PlaybackSession(window, *sound, letter('Q'), TransportMode::Spti).run();
+    EXPECT_EQ(window.lines, (Lines{"Kein Laufwerkszugriff über SPTI möglich...", "Wiedergabe gestoppt..."}));
+    EXPECT_EQ(window.pumps, 0);
+    EXPECT_FALSE(playing());
+}
+
+}  // namespace
+}  // namespace rilvane::test
