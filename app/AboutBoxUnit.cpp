@@ -1,5 +1,7 @@
 #include "app/AboutBoxUnit.h"
 
+#include <QScreen>
+
 #include "app/BevelPanel.h"
 #include "app/Buttons.h"
 #include "app/UiFonts.h"
@@ -93,7 +95,7 @@ TAboutBox::TAboutBox(QWidget* owner)
 
     Label3 = label(Panel1, "Label3",
                    QStringLiteral("Mehr über unsere Programme erfahren Sie auf unserer Homepage ") +
-                       QString::fromLatin1(rilvane::kWebAddress) +
+                       QString::fromLatin1(rilvane::webAddress()) +
                        QStringLiteral("\nUnterstützen Sie uns und kaufen Sie unsere Software!"),
                    QRect(336, 128, 238, 121), true);
 
@@ -101,7 +103,7 @@ TAboutBox::TAboutBox(QWidget* owner)
                       QStringLiteral("Copyright © XXXX Tormend Software. Alle Rechte vorbehalten."), at(336, 336),
                       false);
 
-    BitBtnXP1 = rilvane::makeGlyphButton(Panel1, "BitBtnXP1", QString::fromLatin1(rilvane::kWebAddress),
+    BitBtnXP1 = rilvane::makeGlyphButton(Panel1, "BitBtnXP1", QString::fromLatin1(rilvane::webAddress()),
                                          QStringLiteral(":/rilvane/images/glyph-globe.png"),
                                          QRect(336, 240, 169, 25), [this] { BitBtnXP1Click(); });
     BitBtnXP1->raise();  // drawn over the last lines of Label3
@@ -135,7 +137,7 @@ void TAboutBox::setClock(std::function<QDateTime()> clock)
 void TAboutBox::BitBtnXP1Click()
 {
     const auto owner = reinterpret_cast<HWND>(static_cast<uintptr_t>(winId()));
-    ShellExecuteA(owner, "open", rilvane::kWebAddress, "", "", SW_SHOWNORMAL);
+    ShellExecuteA(owner, "open", rilvane::webAddress(), "", "", SW_SHOWNORMAL);
 }
 
 void TAboutBox::keyPressEvent(QKeyEvent* event)
@@ -151,5 +153,14 @@ void TAboutBox::keyPressEvent(QKeyEvent* event)
 void TAboutBox::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    if (!m_centred) {
+        // Centred on the screen, not over the main window.
+        m_centred = true;
+        if (const QScreen* s = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
     BitBtnXP1->setFocus(Qt::TabFocusReason);
 }

@@ -45,4 +45,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+
+private:
+    bool m_centred = false;
 };

@@ -165,7 +165,7 @@ void TMainForm::EndeBtnClick()
 void TMainForm::wwwBtnClick()
 {
     const auto owner = reinterpret_cast<HWND>(static_cast<uintptr_t>(winId()));
-    ShellExecuteA(owner, "open", rilvane::kWebAddress, "", "", SW_SHOWNORMAL);
+    ShellExecuteA(owner, "open", rilvane::webAddress(), "", "", SW_SHOWNORMAL);
 }
 
 void TMainForm::ueberbtnClick()

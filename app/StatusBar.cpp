@@ -12,7 +12,6 @@ namespace rilvane {
 namespace {
 constexpr int kPanelGap = 2;   // pixels between two panels
 constexpr int kTopMargin = 2;  // pixels above the panels
-constexpr int kGripWidth = 16;
 }  // namespace
 
 StatusBar::StatusBar(QWidget* parent) : CanvasWidget(parent), m_grip(new QSizeGrip(this))
@@ -33,7 +32,7 @@ QRect StatusBar::panelOuterRect(int index) const
         left += m_panels[static_cast<size_t>(i)].width + kPanelGap;
     int right = left + m_panels[static_cast<size_t>(index)].width;
     if (index == panelCount() - 1)
-        right = width() - (m_grip->isHidden() ? 0 : kGripWidth);
+        right = width() - (m_grip->isHidden() ? 0 : m_grip->width());  // up to the size grip
     return QRect(left, kTopMargin, std::max(0, right - left), std::max(0, height() - kTopMargin));
 }
 
