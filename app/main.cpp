@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char* argv[])
 {
@@ -17,6 +19,11 @@ int main(int argc, char* argv[])
     // show it. (A display name would be appended to every window title.)
     QApplication::setApplicationName(QStringLiteral("Rilvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/rilvane/images/app-icon.png")));
+    // The program speaks German; so do Qt's own dialogs (the file dialog,
+    // the buttons of message boxes) where Qt's translations are installed.
+    QTranslator qtTranslation;
+    if (qtTranslation.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslation);
 
     TMainForm mainForm;
     mainForm.show();

@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev \
-  qt6-base-dev qt6-base-dev-tools libqt6svg6 \
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-translations-l10n \
   libgl1-mesa-dev libxkbcommon-dev \
   libasound2-dev alsa-utils libasound2-plugins \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
