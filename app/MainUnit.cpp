@@ -76,6 +76,13 @@ void TMainForm::FormCreate()
     DriveBox->setCurrentIndex(0);
 }
 
+const rilvane::DriveRecord* TMainForm::selectedDrive() const
+{
+    const int index = DriveBox->currentIndex();
+    if (index < 0 || index >= std::min<int32_t>(driveTable.count, rilvane::kDriveTableSize)) return nullptr;
+    return &driveTable.records[static_cast<size_t>(index)];
+}
+
 void TMainForm::FindAllCDDrives()
 {
     rilvane::findAllCDDrives(driveTable, transportMode, *this);

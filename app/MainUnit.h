@@ -131,6 +131,9 @@ public:
     void LastBtnClick();
     void NextBtnClick();
     void SaveTrackClick();
+    // The drive record of the drive list's selected entry, or null when no
+    // entry is selected.
+    const rilvane::DriveRecord* selectedDrive() const;
 
     void PaintBox1Paint(QPainter& canvas);
 

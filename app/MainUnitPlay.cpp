@@ -5,16 +5,14 @@
 
 #include "app/FormSessionWindow.h"
 #include "app/SessionGuard.h"
-#include "playback/PlaybackMessages.h"
+#include "drive/DriveMessages.h"
 #include "playback/PlaybackSession.h"
-
-#include <QComboBox>
 
 void TMainForm::PlayBtnClick()
 {
-    const int index = DriveBox->currentIndex();
-    if (index < 0 || index >= driveTable.count) {
-        logLine(std::string(rilvane::PlaybackMessages::kNoDrive));
+    const rilvane::DriveRecord* drive = selectedDrive();
+    if (!drive) {
+        logLine(std::string(rilvane::DriveMessages::kNoDriveSelected));
         return;
     }
     // Play pressed again while a session or a rip runs: a second session
@@ -24,7 +22,6 @@ void TMainForm::PlayBtnClick()
     if (playbackRunning || ripRunning) return;
 
     rilvane::FormSessionWindow window(*this);
-    const rilvane::DriveRecord drive = driveTable.records[static_cast<size_t>(index)];
     rilvane::runGuarded(playbackRunning, *this,
-                        [&] { rilvane::PlaybackSession(window, sound, drive, transportMode).run(); });
+                        [&] { rilvane::PlaybackSession(window, sound, *drive, transportMode).run(); });
 }

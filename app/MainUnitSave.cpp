@@ -6,16 +6,14 @@
 #include "app/FormSessionWindow.h"
 #include "app/SessionGuard.h"
 #include "app/SpinEdit.h"
-#include "rip/RipMessages.h"
+#include "drive/DriveMessages.h"
 #include "rip/RipSession.h"
-
-#include <QComboBox>
 
 void TMainForm::SaveTrackClick()
 {
-    const int index = DriveBox->currentIndex();
-    if (index < 0 || index >= driveTable.count) {
-        logLine(std::string(rilvane::RipMessages::kNoDrive));
+    const rilvane::DriveRecord* drive = selectedDrive();
+    if (!drive) {
+        logLine(std::string(rilvane::DriveMessages::kNoDriveSelected));
         return;
     }
     // A second rip started from the first one's message pump would share its
@@ -27,8 +25,7 @@ void TMainForm::SaveTrackClick()
     if (path.isEmpty()) return;
 
     rilvane::FormSessionWindow window(*this);
-    const rilvane::DriveRecord drive = driveTable.records[static_cast<size_t>(index)];
     const int track = STrackEd->value();
     rilvane::runGuarded(ripRunning, *this,
-                        [&] { rilvane::RipSession(window, drive, transportMode, track).run(path.toStdString()); });
+                        [&] { rilvane::RipSession(window, *drive, transportMode, track).run(path.toStdString()); });
 }

@@ -18,6 +18,8 @@ struct DriveMessages {
     static constexpr const char* kTocNotRead = "Konnte TOC nicht lesen...";
     static constexpr const char* kInvalidTrack = "Ungültige Track-Nummer...";
     static constexpr const char* kNoDrives = "Es wurden keine CD-Laufwerke gefunden!";
+    // Play or save pressed while no entry of the drive list is selected.
+    static constexpr const char* kNoDriveSelected = "Es ist kein Laufwerk ausgewählt...";
     static constexpr const char* kDriveTableFull =
         "Mehr als 32 CD-Laufwerke gefunden, die weiteren werden nicht aufgenommen...";
 

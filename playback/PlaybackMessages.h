@@ -4,7 +4,6 @@
 namespace rilvane {
 
 struct PlaybackMessages {
-    static constexpr const char* kNoDrive = "Es ist kein Laufwerk ausgewählt...";
     static constexpr const char* kStopped = "Wiedergabe gestoppt...";
 };
 

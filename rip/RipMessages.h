@@ -4,7 +4,6 @@
 namespace rilvane {
 
 struct RipMessages {
-    static constexpr const char* kNoDrive = "Es ist kein Laufwerk ausgewählt...";
     static constexpr const char* kCannotCreate = "Konnte Datei nicht erstellen...";
     static constexpr const char* kStarting = "Starte Ripping...";
     static constexpr const char* kFinished = "Ripping beendet...";
