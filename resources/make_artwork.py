@@ -4,6 +4,10 @@
     python3 resources/make_artwork.py              # regenerate all images
     python3 resources/make_artwork.py --sheet F    # also write a preview contact sheet to F
 
+Besides the pictures the program compiles in, it draws the application icon for the desktop's
+icon theme at every size in ICON_SIZES into resources/icons/rilvane-N.png (installed as
+share/icons/hicolor/NxN/apps/rilvane.png).
+
 Everything is computed from code (no input files apart from the DejaVu fonts), so running the
 script twice gives byte-identical PNGs. The build does not run it; the PNGs are committed.
 
@@ -34,6 +38,8 @@ except ImportError:  # e.g. a private Python earlier in PATH; Debian's python3-p
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "images")
+ICON_OUT = os.path.join(HERE, "icons")
+ICON_SIZES = (16, 32, 48, 64, 128, 256)
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 SANS_BOLD = os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf")
 
@@ -268,11 +274,16 @@ def draw_scratches(img, R, ss):
 # --------------------------------------------------------------------------------------------
 # application icon and tab images
 
-def app_icon():
-    ss = 4
+def app_icon(size=64):
+    """The icon, laid out on a 64-unit grid and drawn at 4 or more pixels per unit.
+
+    Large sizes get a finer drawing; 32 px and less use the disc's darker, broader colours so
+    it still reads as a disc.
+    """
+    ss = max(4, size * 4 // 64)
     S = 64 * ss
     img = Image.new("RGBA", (S, S), (0, 0, 0, 0))
-    disc = cd_disc(60, ss)
+    disc = cd_disc(60, ss, vivid=size <= 32)
     dm = Image.new("L", (S, S), 0)
     ImageDraw.Draw(dm).ellipse((1 * ss, 1 * ss, 61 * ss, 61 * ss), fill=255)
     img.alpha_composite(soft_shadow(dm, (1 * ss, 2 * ss), 2 * ss, 0.45))
@@ -305,7 +316,7 @@ def app_icon():
         y = cy - 6.2 * ss * env * math.sin(t * 2 * math.pi * 3.0)
         pts.append((x0 + (x1 - x0) * t, y))
     d.line(pts, fill=(255, 236, 200, 255), width=int(2.2 * ss), joint="curve")
-    return reduce(img, (64, 64))
+    return reduce(img, (size, size))
 
 
 # The 16 x 16 tab images are drawn pixel by pixel (anti-aliased drawing of such small shapes
@@ -1302,9 +1313,14 @@ def main(argv):
         with Image.open(os.path.join(OUT, name)) as im:
             assert im.size == size, (name, im.size)
     write_qrc()
+    os.makedirs(ICON_OUT, exist_ok=True)
+    for size in ICON_SIZES:
+        icon = imgs["app-icon.png"] if size == 64 else app_icon(size)
+        assert icon.size == (size, size) and icon.mode == "RGBA", size
+        icon.save(os.path.join(ICON_OUT, "rilvane-%d.png" % size), optimize=True)
     if sheet:
         contact_sheet(imgs, sheet)
-    print("wrote %d images to %s" % (len(imgs), OUT))
+    print("wrote %d images to %s and %d icons to %s" % (len(imgs), OUT, len(ICON_SIZES), ICON_OUT))
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -35,6 +36,21 @@ std::string executableDirectory()
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+std::string platformLibraryDirectory()
+{
+    // Any address inside this shared object names the file it was loaded from.
+    static const char insideThisLibrary = 0;
+    Dl_info info{};
+    if (dladdr(&insideThisLibrary, &info) == 0 || info.dli_fname == nullptr) return {};
+    std::string path(info.dli_fname);
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {};
+    path.resize(slash);
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) == nullptr) return {};
+    return resolved;
+}
+
 namespace {
 
 bool isFile(const std::string& path)
@@ -56,7 +72,10 @@ void* openFile(const std::string& path)
 }
 
 // Where a library is looked for: only in RILVANE_LIBRARY_DIR when that is
-// set, otherwise beside the executable and then on the system's path.
+// set, otherwise beside the executable, then beside the platform library and
+// then on the system's path. In the build tree all of them share one folder;
+// installed, the program sits in bin/ and the libraries in a folder of their
+// own under lib/, which the executable's RUNPATH names.
 void* openLibrary(const std::string& fileName, std::string& path)
 {
     const char* onlyHere = std::getenv("RILVANE_LIBRARY_DIR");
@@ -64,9 +83,14 @@ void* openLibrary(const std::string& fileName, std::string& path)
         path = std::string(onlyHere) + "/" + fileName;
         return isFile(path) ? openFile(path) : nullptr;
     }
-    const std::string beside = executableDirectory();
-    if (!beside.empty()) {
-        path = beside + "/" + fileName;
+    const std::string besideProgram = executableDirectory();
+    if (!besideProgram.empty()) {
+        path = besideProgram + "/" + fileName;
+        if (isFile(path)) return openFile(path);
+    }
+    const std::string besidePlatform = platformLibraryDirectory();
+    if (!besidePlatform.empty() && besidePlatform != besideProgram) {
+        path = besidePlatform + "/" + fileName;
         if (isFile(path)) return openFile(path);
     }
     path = fileName;

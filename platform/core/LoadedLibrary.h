@@ -29,4 +29,8 @@ private:
 // empty when it cannot be read.
 std::string executableDirectory();
 
+// The folder the platform library itself was loaded from, empty when it
+// cannot be told.
+std::string platformLibraryDirectory();
+
 }  // namespace rilvane::platform

@@ -55,6 +55,7 @@ std::string usageText()
            "                        sector (left: low 16 bits, right: high 16 bits)\n"
            "  --split-files         one BIN per track (NAME-01.bin, ...) instead of one\n"
            "  --help                show this text\n"
+           "  --version             show the version\n"
            "\n"
            "Audio track n holds a sine of 110*(n+1) Hz on the left channel and 165*(n+1) Hz\n"
            "on the right, at -12 dBFS, continuous from INDEX 01 to the end of the track.\n"
@@ -93,6 +94,8 @@ ParseResult parseArguments(const std::vector<std::string>& args, DiscPlan& plan,
 
         if (option == "--help" || option == "-h") {
             return ParseResult::Help;
+        } else if (option == "--version") {
+            return ParseResult::Version;
         } else if (option == "--out") {
             if (!takeValue())
                 return ParseResult::Error;

@@ -8,7 +8,7 @@
 
 namespace rilvane::makedisc {
 
-enum class ParseResult { Run, Help, Error };
+enum class ParseResult { Run, Help, Version, Error };
 
 // Reads the arguments (without the program name) into plan.
 ParseResult parseArguments(const std::vector<std::string>& args, DiscPlan& plan, std::string& error);

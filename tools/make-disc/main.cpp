@@ -14,6 +14,9 @@ int main(int argc, char** argv)
     case ParseResult::Help:
         std::fputs(usageText().c_str(), stdout);
         return 0;
+    case ParseResult::Version:
+        std::printf("rilvane-make-disc %s\n", RILVANE_VERSION);
+        return 0;
     case ParseResult::Error:
         std::fprintf(stderr, "rilvane-make-disc: %s\n", error.c_str());
         return 2;

@@ -1,6 +1,7 @@
 // rilvane-paced-capture: a sound card for machines without one.
 //
 //   rilvane-paced-capture BYTES_PER_SECOND OUTPUT
+//   rilvane-paced-capture --help | --version
 //
 // Reads raw audio from standard input no faster than BYTES_PER_SECOND (0:
 // as fast as it comes) and writes it to OUTPUT.part; at the end of the input
@@ -71,9 +72,17 @@ bool writeAll(int fd, const unsigned char* data, size_t size)
     return true;
 }
 
+constexpr char kUsage[] =
+    "usage: rilvane-paced-capture BYTES_PER_SECOND OUTPUT\n"
+    "       rilvane-paced-capture --help | --version\n"
+    "Reads raw audio from standard input no faster than BYTES_PER_SECOND (0: as fast\n"
+    "as it comes; 176400 is CD audio in real time) and writes it to OUTPUT.part,\n"
+    "renamed to OUTPUT at the end of the input. Meant as the command of ALSA's file\n"
+    "plugin: file \"|rilvane-paced-capture 176400 /tmp/capture.raw\".\n";
+
 int usage()
 {
-    std::fprintf(stderr, "usage: rilvane-paced-capture BYTES_PER_SECOND OUTPUT\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -81,6 +90,14 @@ int usage()
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("rilvane-paced-capture %s\n", RILVANE_VERSION);
+        return 0;
+    }
     if (argc != 3) return usage();
     char* end = nullptr;
     errno = 0;

@@ -51,6 +51,9 @@ int Probe::run(const ProbeArguments& args)
         return toc(args.drive);
     case ProbeArguments::Action::Read:
         return read(args.drive, args.sector, args.blocks);
+    case ProbeArguments::Action::Help:
+    case ProbeArguments::Action::Version:
+        break;  // answered by main() without touching a drive
     }
     return 2;
 }

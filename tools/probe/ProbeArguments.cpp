@@ -26,6 +26,14 @@ std::optional<ProbeArguments> ProbeArguments::parse(const std::vector<std::strin
     if (args.empty())
         return result;
 
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        result.action = Action::Help;
+        return result;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        result.action = Action::Version;
+        return result;
+    }
     if (args[0] == "--toc" && args.size() == 2) {
         const auto drive = number<int>(args[1], 0, 31);
         if (!drive)
@@ -54,6 +62,7 @@ const char* ProbeArguments::usage()
     return "usage: rilvane-probe                          list the CD drives\n"
            "       rilvane-probe --toc N                  read the table of contents of drive N\n"
            "       rilvane-probe --read N SECTOR BLOCKS   read BLOCKS blocks of ten sectors from SECTOR\n"
+           "       rilvane-probe --help | --version\n"
            "N is the drive's position in the list, counted from 0.\n";
 }
 

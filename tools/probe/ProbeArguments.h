@@ -9,7 +9,7 @@
 namespace rilvane::probe {
 
 struct ProbeArguments {
-    enum class Action { List, Toc, Read };
+    enum class Action { List, Toc, Read, Help, Version };
     Action action = Action::List;
     int drive = 0;        // index into the drive table
     int32_t sector = 0;   // --read: first sector

@@ -15,6 +15,14 @@ int main(int argc, char** argv)
         std::cerr << rilvane::probe::ProbeArguments::usage();
         return 2;
     }
+    if (parsed->action == rilvane::probe::ProbeArguments::Action::Help) {
+        std::cout << rilvane::probe::ProbeArguments::usage();
+        return 0;
+    }
+    if (parsed->action == rilvane::probe::ProbeArguments::Action::Version) {
+        std::cout << "rilvane-probe " << RILVANE_VERSION << "\n";
+        return 0;
+    }
     rilvane::probe::Probe probe(std::cout);
     return probe.run(*parsed);
 }

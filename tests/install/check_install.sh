@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# Installs a built tree the way a user or the Debian package does and checks
+# the result:
+#   1. `cmake --install` into a temporary DESTDIR gives exactly the expected
+#      files, with no absolute build or source path in any of them and only
+#      $ORIGIN-relative RUNPATHs;
+#   2. the menu entry, the AppStream metainfo and the manual pages validate;
+#   3. the installed tree, copied elsewhere and run with a clean environment,
+#      answers --help/--version without a display, loads its libraries from
+#      the copy and lists a virtual drive over both transports;
+#   4. `cpack -G DEB` makes rilvane_VERSION_ARCH.deb with computed
+#      dependencies, and lintian finds no errors in it.
+#
+#   check_install.sh BUILD_DIR SOURCE_DIR LIBRARY_DIR VERSION
+set -euo pipefail
+
+BUILD=$(cd "$1" && pwd)
+SOURCE=$(cd "$2" && pwd)
+LIBDIR=$3       # the library folder under the prefix, e.g. lib/x86_64-linux-gnu/rilvane
+VERSION=$4
+
+for tool in desktop-file-validate appstreamcli lintian dpkg-shlibdeps cpack readelf man; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
+done
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/rilvane-install.XXXXXX")
+APP_PID=""
+cleanup() {
+  if [ -n "$APP_PID" ]; then kill "$APP_PID" 2>/dev/null || true; wait "$APP_PID" 2>/dev/null || true; fi
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+# --- 1. install into a DESTDIR -------------------------------------------------
+STAGE=$WORK/stage
+DESTDIR=$STAGE cmake --install "$BUILD" --prefix /usr --strip >"$WORK/install.log" \
+  || { cat "$WORK/install.log"; fail "cmake --install failed"; }
+
+expected=$(sort <<EOF
+usr/bin/rilvane
+usr/bin/rilvane-make-disc
+usr/bin/rilvane-paced-capture
+usr/bin/rilvane-probe
+usr/$LIBDIR/libdsound.so
+usr/$LIBDIR/librilvane_platform.so
+usr/$LIBDIR/libwnaspi32.so
+usr/share/applications/de.tormend.Rilvane.desktop
+usr/share/doc/rilvane/changelog.gz
+usr/share/doc/rilvane/copyright
+usr/share/icons/hicolor/16x16/apps/rilvane.png
+usr/share/icons/hicolor/32x32/apps/rilvane.png
+usr/share/icons/hicolor/48x48/apps/rilvane.png
+usr/share/icons/hicolor/64x64/apps/rilvane.png
+usr/share/icons/hicolor/128x128/apps/rilvane.png
+usr/share/icons/hicolor/256x256/apps/rilvane.png
+usr/share/man/man1/rilvane-make-disc.1.gz
+usr/share/man/man1/rilvane-paced-capture.1.gz
+usr/share/man/man1/rilvane-probe.1.gz
+usr/share/man/man1/rilvane.1.gz
+usr/share/metainfo/de.tormend.Rilvane.metainfo.xml
+EOF
+)
+actual=$(cd "$STAGE" && find . -type f -o -type l | sed 's|^\./||' | sort)
+if [ "$actual" != "$expected" ]; then
+  diff <(echo "$expected") <(echo "$actual") || true
+  fail "installed files differ from the expected list (< expected, > installed)"
+fi
+echo "ok: $(echo "$actual" | wc -l) files installed"
+
+for size in 16 32 48 64 128 256; do
+  file "$STAGE/usr/share/icons/hicolor/${size}x${size}/apps/rilvane.png" | grep -q "PNG image data, $size x $size," \
+    || fail "icon ${size}x${size} is not a ${size}-pixel PNG"
+done
+
+if grep -rlF -e "$BUILD" -e "$SOURCE" "$STAGE"; then
+  fail "the files above hold the build or source folder's path"
+fi
+while IFS= read -r elf; do
+  runpath=$(readelf -d "$elf" | sed -n 's/.*(\(RUNPATH\|RPATH\)).*\[\(.*\)\]/\2/p')
+  IFS=: read -ra entries <<<"$runpath"
+  for entry in "${entries[@]}"; do
+    case "$entry" in
+      '$ORIGIN' | '$ORIGIN/'*) ;;
+      *) fail "$elf has a search path not relative to \$ORIGIN: '$runpath'" ;;
+    esac
+  done
+done < <(find "$STAGE" -type f \( -path '*/bin/*' -o -name '*.so' \))
+echo "ok: no build paths, RUNPATHs relative to \$ORIGIN"
+
+# --- 2. menu entry, metainfo, manual pages --------------------------------------
+desktop-file-validate "$STAGE/usr/share/applications/de.tormend.Rilvane.desktop"
+appstreamcli validate --no-net "$STAGE/usr/share/metainfo/de.tormend.Rilvane.metainfo.xml"
+for page in "$STAGE"/usr/share/man/man1/*.1.gz; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+done
+echo "ok: menu entry, metainfo and manual pages validate"
+
+# --- 3. the installed tree, moved away from the build ---------------------------
+TREE=$WORK/elsewhere/opt/rilvane
+mkdir -p "$(dirname "$TREE")"
+cp -a "$STAGE/usr" "$TREE"
+rm -rf "$STAGE"
+mkdir -m 700 "$WORK/runtime"
+mkdir -p "$WORK/home/.config/alsa"
+echo 'pcm.!default { type null }' >"$WORK/home/.config/alsa/asoundrc"
+clean_env=(env -i PATH=/usr/bin:/bin HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/runtime"
+           XDG_CONFIG_HOME="$WORK/home/.config" RILVANE_NO_REAL_DRIVES=1)
+
+# No display and no QT_QPA_PLATFORM: these must answer before any window exists.
+for program in rilvane rilvane-probe rilvane-make-disc rilvane-paced-capture; do
+  out=$("${clean_env[@]}" "$TREE/bin/$program" --version) || fail "$program --version failed"
+  [ "$out" = "$program $VERSION" ] || fail "$program --version printed '$out'"
+  "${clean_env[@]}" "$TREE/bin/$program" --help | grep -q "$program" || fail "$program --help failed"
+done
+echo "ok: --help and --version"
+
+"${clean_env[@]}" "$TREE/bin/rilvane-make-disc" --out "$WORK/disc/demo" --tracks 2 --name "INSTALL CHECK" \
+  --defects "100-109 03/11/05" >/dev/null
+DISC="$WORK/disc/demo.cue,$WORK/disc/demo.defects"
+
+# The probe in bin/ finds libwnaspi32.so in the library folder (ASPI), and the
+# pass-through lists the lettered drive.
+out=$("${clean_env[@]}" RILVANE_VIRTUAL_DRIVES="aspi:0:1=$DISC" "$TREE/bin/rilvane-probe")
+printf '%s\n' "$out" | grep -qx "ASPI" || fail "probe over ASPI: $out"
+printf '%s\n' "$out" | grep -q "INSTALL CHECK" || fail "probe over ASPI lists no drive: $out"
+out=$("${clean_env[@]}" RILVANE_VIRTUAL_DRIVES="E=$DISC" "$TREE/bin/rilvane-probe")
+printf '%s\n' "$out" | grep -q "^E: INSTALL CHECK" || fail "probe over the pass-through lists no drive: $out"
+echo "ok: the installed probe lists the virtual drive over ASPI and the pass-through"
+
+# The window program: it loads libdsound.so at start (and ends with a message
+# box without it); its libraries must come from the copy.
+"${clean_env[@]}" QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="rilvane.log=true" \
+  RILVANE_VIRTUAL_DRIVES="E=$DISC" "$TREE/bin/rilvane" >"$WORK/rilvane.log" 2>&1 &
+APP_PID=$!
+loaded=""
+for _ in $(seq 1 100); do
+  kill -0 "$APP_PID" 2>/dev/null || { cat "$WORK/rilvane.log"; fail "the installed rilvane ended at start"; }
+  loaded=$(grep -o '/[^ ]*/lib[a-z0-9_]*\.so$' "/proc/$APP_PID/maps" 2>/dev/null | sort -u || true)
+  printf '%s\n' "$loaded" | grep -q '/libdsound\.so$' && break
+  sleep 0.1
+done
+for lib in librilvane_platform.so libdsound.so; do
+  printf '%s\n' "$loaded" | grep -qx "$TREE/$LIBDIR/$lib" \
+    || { echo "$loaded"; fail "the installed rilvane did not load $lib from the copied tree"; }
+done
+if printf '%s\n' "$loaded" | grep -F "$BUILD"; then fail "the installed rilvane loaded libraries from the build folder"; fi
+sleep 1
+kill -0 "$APP_PID" 2>/dev/null || { cat "$WORK/rilvane.log"; fail "the installed rilvane ended by itself"; }
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null || true
+APP_PID=""
+echo "ok: the installed rilvane runs from a copied tree with its own libraries"
+
+# --- 4. the Debian package --------------------------------------------------------
+PKG=$WORK/package
+(cd "$BUILD" && cpack -G DEB -B "$PKG" >"$WORK/cpack.log" 2>&1) || { cat "$WORK/cpack.log"; fail "cpack failed"; }
+DEB="$PKG/rilvane_${VERSION}_$(dpkg --print-architecture).deb"
+[ -f "$DEB" ] || { ls "$PKG"; fail "no $(basename "$DEB")"; }
+depends=$(dpkg-deb --field "$DEB" Depends)
+echo "Depends: $depends"
+for needed in libqt6widgets6 libasound2 libc6; do
+  [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed"
+done
+contents=$(dpkg-deb --contents "$DEB")
+[[ "$contents" == *" ./usr/share/applications/de.tormend.Rilvane.desktop"* ]] || fail "the package has no menu entry"
+lintian --fail-on error --tag-display-limit 0 "$DEB" || fail "lintian reports errors"
+echo "ok: $(basename "$DEB") built, lintian without errors"
