@@ -13,4 +13,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
   xvfb xdotool x11-utils imagemagick sox python3 python3-pil \
   fonts-dejavu-core fonts-liberation \
+  desktop-file-utils appstream lintian dpkg-dev file man-db gzip \
   >/dev/null

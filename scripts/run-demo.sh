@@ -13,8 +13,10 @@
 #   --keep          leave the program running (on the display it was started on)
 #
 # Environment: RILVANE_BUILD_DIR (default: build), RILVANE_OUT_DIR (default: out).
-# Without DISPLAY it starts Xvfb on :99 (1024x768x24). Without a sound card it
-# points ALSA at its null device, for the program only.
+# Without DISPLAY it starts Xvfb (1024x768x24) on a free display it picks
+# itself. Without a sound card it captures the sound in real time to
+# out/demo-capture.raw (or uses ALSA's null device), for the program only.
+# Screenshots show the program's windows, not the whole screen.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -26,7 +28,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --play) PLAY_SECONDS="$2"; shift 2 ;;
     --keep) KEEP=1; shift ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
     *) echo "run-demo: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -69,13 +71,20 @@ echo "Demo disc: $DISC.cue (drive E:, sectors 6000-6059 and 9000-9009 scratched)
 # --- Display and sound ---------------------------------------------------------
 if [ -z "${DISPLAY:-}" ]; then
   command -v Xvfb >/dev/null || { echo "run-demo: no DISPLAY and no Xvfb" >&2; exit 1; }
-  Xvfb :99 -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+  # Xvfb picks a free display and writes its number to the pipe once it
+  # accepts clients.
+  exec {DISPLAY_FD}<> <(:)
+  Xvfb -displayfd "$DISPLAY_FD" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
   XVFB_PID=$!
-  export DISPLAY=:99
-  for _ in $(seq 1 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-  done
+  DISPLAY_NUMBER=""
+  read -r -t 20 -u "$DISPLAY_FD" DISPLAY_NUMBER || true
+  exec {DISPLAY_FD}<&-
+  if [ -z "$DISPLAY_NUMBER" ]; then
+    echo "run-demo: Xvfb did not start" >&2
+    cat "$WORK/xvfb.log" >&2
+    exit 1
+  fi
+  export DISPLAY=":$DISPLAY_NUMBER"
   echo "Started Xvfb on $DISPLAY"
 fi
 if ! aplay -l 2>/dev/null | grep -q '^card'; then
@@ -133,7 +142,7 @@ MAIN="$(wait_for_window '^Tormend Rilvane 1.0')" || {
   exit 1
 }
 sleep 1
-import -window root "$OUT/screenshot-main.png"
+import -window "$MAIN" "$OUT/screenshot-main.png"
 echo "Screenshot: $OUT/screenshot-main.png"
 
 # Window coordinates of the controls (the window's client area, see MainUnit).
@@ -145,7 +154,7 @@ PANEL8_LEFT=$(( WIDTH - 214 ))
 click_at "$MAIN" $(( PANEL8_LEFT + 50 )) $(( PANEL7_TOP + 8 + 15 ))
 if ABOUT="$(wait_for_window '^Info$')"; then
   sleep 0.5
-  import -window root "$OUT/screenshot-about.png"
+  import -window "$ABOUT" "$OUT/screenshot-about.png"
   echo "Screenshot: $OUT/screenshot-about.png"
   click_at "$ABOUT" $(( 241 + 90 )) $(( 404 + 18 ))
 else
@@ -166,7 +175,7 @@ if [ -n "$PLAY_SECONDS" ]; then
   sleep 0.3
   click_at "$MAIN" $(( PANEL3_LEFT + 8 + 36 )) $(( PANEL3_TOP + 96 + 12 ))
   sleep "$PLAY_SECONDS"
-  import -window root "$OUT/screenshot-playing.png"
+  import -window "$MAIN" "$OUT/screenshot-playing.png"
   echo "Screenshot: $OUT/screenshot-playing.png"
   click_at "$MAIN" $(( PANEL3_LEFT + 88 + 32 )) $(( PANEL3_TOP + 96 + 12 ))
   sleep 0.5

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Rilvane and runs every test:
-#   1. the normal build and the whole test suite,
+#   1. the normal build and the whole test suite (its `install` label installs
+#      into a temporary folder, runs the installed tree from a copy, builds the
+#      Debian package and runs lintian on it),
 #   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer,
 #   3. the sound layer's tests under ThreadSanitizer,
 #   4. the fuzz targets (clang, libFuzzer), each for a short while.
