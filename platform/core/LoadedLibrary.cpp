@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace rilvane::platform {
@@ -55,23 +56,47 @@ void* openFile(const std::string& path)
     return handle;
 }
 
+// The folders the dynamic loader searches for a bare file name, in its order:
+// LD_LIBRARY_PATH, the cache built from /etc/ld.so.conf, then the trusted
+// default folders.
+std::string systemSearchPath()
+{
+    std::string text;
+    if (const char* variable = std::getenv("LD_LIBRARY_PATH"); variable != nullptr && variable[0] != '\0')
+        text += std::string("LD_LIBRARY_PATH (") + variable + "), ";
+    return text + "the folders listed in /etc/ld.so.conf, /lib, /usr/lib";
+}
+
 // Where a library is looked for: only in RILVANE_LIBRARY_DIR when that is
 // set, otherwise beside the executable and then on the system's path.
-void* openLibrary(const std::string& fileName, std::string& path)
+// `searched` names the places looked at, for the line about a missing one.
+void* openLibrary(const std::string& fileName, std::string& path, std::string& searched, bool& found)
 {
+    found = true;
     const char* onlyHere = std::getenv("RILVANE_LIBRARY_DIR");
     if (onlyHere != nullptr && onlyHere[0] != '\0') {
         path = std::string(onlyHere) + "/" + fileName;
-        return isFile(path) ? openFile(path) : nullptr;
+        searched = std::string(onlyHere) + " (RILVANE_LIBRARY_DIR)";
+        found = isFile(path);
+        return found ? openFile(path) : nullptr;
     }
     const std::string beside = executableDirectory();
+    searched.clear();
     if (!beside.empty()) {
         path = beside + "/" + fileName;
+        searched = beside + " (beside the program), ";
         if (isFile(path)) return openFile(path);
     }
     path = fileName;
+    searched += systemSearchPath();
     void* handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) dlerror();  // not found: clear the message, NULL says enough
+    if (handle == nullptr) {
+        // Found on the path but not loadable is told like a file beside the
+        // program; not found at all is told by the caller.
+        const char* why = dlerror();
+        found = why != nullptr && std::strstr(why, "No such file") == nullptr;
+        if (found) std::fprintf(stderr, "rilvane: cannot load %s: %s\n", fileName.c_str(), why);
+    }
     return handle;
 }
 
@@ -91,8 +116,14 @@ HMODULE LoadLibraryA(LPCSTR fileName)
         return nullptr;
     }
     std::string path;
-    void* dlHandle = rilvane::platform::openLibrary(name, path);
+    std::string searched;
+    bool found = true;
+    void* dlHandle = rilvane::platform::openLibrary(name, path, searched, found);
     if (dlHandle == nullptr) {
+        // The caller only sees NULL; a person needs to know what was looked
+        // for and where.
+        if (!found)
+            std::fprintf(stderr, "rilvane: %s not found; looked in %s\n", name.c_str(), searched.c_str());
         setLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
