@@ -88,7 +88,7 @@ elseif(CASE STREQUAL "nodes")
                "  Laufwerk ${WORK}/dev/sr0 nicht nutzbar: Gerät nicht vorhanden (No such device or address).")
   expect_lines("${err}" "rilvane: ${WORK}/dev/sr0: cannot be used: No such device or address (ENXIO)")
   # With a usable drive beside it the listing succeeds and still names the node.
-  set(ENV{RILVANE_VIRTUAL_DRIVES} "E=${WORK}/disc.cue")
+  set(ENV{RILVANE_VIRTUAL_DRIVES} "E=${WORK}/disc.cue,${WORK}/disc.defects")
   run_probe(0)
   expect_lines("${out}" "E: PROBE DISC      "
                "  Laufwerk ${WORK}/dev/sr0 nicht nutzbar: Gerät nicht vorhanden (No such device or address).")
