@@ -66,6 +66,10 @@ void TMainForm::FormCreate()
     DriveBox->clear();
     if (driveTable.count < 1) {
         logLine(QStringLiteral("Es wurden keine CD-Laufwerke gefunden!"));
+        // Drives that exist but cannot be used say why; "none found" alone
+        // would send the user looking for hardware that is there.
+        for (const std::string& line : rilvane::unusableDriveLines())
+            logLine(line);
         return;
     }
     const int count = std::min<int32_t>(driveTable.count, rilvane::kDriveTableSize);

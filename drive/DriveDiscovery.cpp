@@ -1,5 +1,6 @@
 #include "drive/DriveDiscovery.h"
 
+#include <cerrno>
 #include <string>
 
 #include "drive/AspiSession.h"
@@ -81,7 +82,48 @@ void scanAspiAdapters(DriveTable& table, LogSink& log)
     }
 }
 
+// The reason in the user's words.
+std::string reasonText(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM: return "keine Zugriffsrechte";
+    case ENXIO:
+    case ENODEV: return "Gerät nicht vorhanden";
+    case ENOMEDIUM: return "keine CD eingelegt";
+    case EBUSY: return "wird von einem anderen Programm benutzt";
+    case ENOENT: return "Gerätedatei fehlt";
+    case EROFS: return "nur lesbar";
+    default: return "Fehler " + std::to_string(error);
+    }
+}
+
 }  // namespace
+
+std::string unusableDriveLine(const platform::OpticalNode& node)
+{
+    std::string line = "Laufwerk " + node.path + " nicht nutzbar: " + reasonText(node.error);
+    if (!node.systemText.empty())
+        line += " (" + node.systemText + ")";
+    line += '.';
+    if (node.error == EACCES || node.error == EPERM) {
+        // Access to drives is given through the group that owns the node
+        // (cdrom on Debian); membership counts from the next login on.
+        const std::string group =
+            node.groupName.empty() ? "mit der Nummer " + std::to_string(node.groupId) : "„" + node.groupName + "“";
+        line += " Abhilfe: Mitglied der Gruppe " + group + " werden und neu anmelden.";
+    }
+    return line;
+}
+
+std::vector<std::string> unusableDriveLines()
+{
+    std::vector<std::string> lines;
+    for (const platform::OpticalNode& node : platform::opticalNodes())
+        if (node.error != 0)
+            lines.push_back(unusableDriveLine(node));
+    return lines;
+}
 
 void findAllCDDrives(DriveTable& table, TransportMode& mode, LogSink& log)
 {

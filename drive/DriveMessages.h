@@ -39,6 +39,13 @@ struct DriveMessages {
     {
         return "Fehler " + std::to_string(status) + "! Konnte TOC nicht lesen...";
     }
+    // A read that reported success but brought fewer bytes than asked for:
+    // "Fehler: nur <received> von <expected> Bytes gelesen, Block verworfen..."
+    static std::string shortRead(uint32_t received, uint32_t expected)
+    {
+        return "Fehler: nur " + std::to_string(received) + " von " + std::to_string(expected) +
+               " Bytes gelesen, Block verworfen...";
+    }
     // "<count> Tracks gefunden..."
     static std::string tracksFound(int32_t count) { return std::to_string(count) + " Tracks gefunden..."; }
 };

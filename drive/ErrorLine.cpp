@@ -76,3 +76,15 @@ std::string errorLine(uint8_t scsiStatus, uint8_t senseKeyByte, uint8_t asc, uin
 }
 
 }  // namespace rilvane
+
+namespace rilvane {
+
+std::string errorLine(uint8_t scsiStatus, const uint8_t* sense)
+{
+    const uint8_t responseCode = sense[0] & 0x7F;
+    if (responseCode == 0x72 || responseCode == 0x73)
+        return errorLine(scsiStatus, static_cast<uint8_t>(sense[1] & 0x0F), sense[2], sense[3]);
+    return errorLine(scsiStatus, sense[2], sense[12], sense[13]);
+}
+
+}  // namespace rilvane

@@ -12,7 +12,8 @@ public:
     // Prepares the session's record for READ CD (data area set to 0xFF).
     SptiBlockReader(SptiSession& session, LogSink& log);
 
-    // A failure logs the error line built from the status and sense bytes.
+    // A failure logs the error line built from the status and sense bytes;
+    // a read that succeeds with fewer bytes than ten sectors is a failure too.
     uint8_t* readBlock(int32_t sector) override;
 
 private:

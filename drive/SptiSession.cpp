@@ -102,8 +102,7 @@ bool SptiSession::send()
 
 std::string SptiSession::errorLine() const
 {
-    return rilvane::errorLine(request_->header.ScsiStatus, request_->sense[2], request_->sense[12],
-                              request_->sense[13]);
+    return rilvane::errorLine(request_->header.ScsiStatus, request_->sense);
 }
 
 }  // namespace rilvane

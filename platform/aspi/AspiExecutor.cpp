@@ -53,6 +53,24 @@ UniqueFd openDevice(const std::string& path, int& error)
     return fd;
 }
 
+// Commands that read whole blocks: the data they bring is exactly what they
+// ask for, so GOOD with less data means part of the read is missing. ASPI
+// has no field for the length received; such a request fails with the host
+// adapter's data underrun status instead of passing off a partly stale
+// buffer as read. (Commands with an allocation length, INQUIRY and READ TOC,
+// answer short as a matter of course.)
+void refuseShortRead(AspiOutcome& outcome, const AspiRequest& request, uint32_t transferred)
+{
+    switch (request.cdb[0]) {
+    case 0x08: case 0x28: case 0xA8: case 0xB9: case 0xBE: break;  // READ (6/10/12), READ CD (MSF)
+    default: return;
+    }
+    if (outcome.status == SS_COMP && transferred < request.bufferLength) {
+        outcome.status = SS_ERR;
+        outcome.hostStatus = HASTAT_DO_DU;
+    }
+}
+
 bool deviceGone(int error)
 {
     return error == ENOENT || error == ENODEV || error == ENXIO;
@@ -104,9 +122,11 @@ AspiOutcome executeOnDevice(ScsiGeneric& sg, const std::string& devicePath, cons
     else if (outcome.hostStatus == HASTAT_OK && driver != 0x00 && driver != 0x08)  // neither OK nor SENSE
         outcome.hostStatus = HASTAT_PHASE_ERR;
     takeSense(outcome, sense, std::min<uint32_t>(header.sb_len_wr, sizeof sense), request.senseLength);
-    // A short transfer (INQUIRY answering fewer bytes than asked for) is
-    // normal and not an error.
     outcome.status = outcome.hostStatus == HASTAT_OK && outcome.targetStatus == 0 ? SS_COMP : SS_ERR;
+    if (header.dxfer_direction == SG_DXFER_FROM_DEV) {
+        const int resid = std::clamp<int>(header.resid, 0, static_cast<int>(std::min<uint32_t>(header.dxfer_len, INT32_MAX)));
+        refuseShortRead(outcome, request, header.dxfer_len - static_cast<uint32_t>(resid));
+    }
     return outcome;
 }
 
@@ -125,6 +145,7 @@ AspiOutcome executeOnVirtual(VirtualUnit& unit, const AspiRequest& request)
     outcome.targetStatus = reply.status;
     takeSense(outcome, reply.sense, reply.senseLength, request.senseLength);
     outcome.status = reply.status == 0 ? SS_COMP : SS_ERR;
+    if (in) refuseShortRead(outcome, request, reply.transferred);
     return outcome;
 }
 

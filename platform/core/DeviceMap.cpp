@@ -6,9 +6,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -39,22 +44,78 @@ std::vector<int> numberedEntries(const std::string& folder, const std::string& p
     return numbers;
 }
 
-std::vector<SgDevice> scanScsiGeneric(const std::string& folder, ScsiGeneric& sg)
+constexpr int kCdDevice = 5;
+
+// "EACCES", or the number where the system has no name for it.
+std::string describeErrno(int error)
+{
+    const char* name = strerrorname_np(error);
+    return name != nullptr ? std::string(name) : "errno " + std::to_string(error);
+}
+
+// Opens a node the way a drive is opened for commands: read-write, or
+// read-only where that is all we may do. The descriptor, or minus errno.
+UniqueFd openNode(ScsiGeneric& sg, const std::string& path, int& error)
+{
+    int fd = sg.openNode(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && fd != -ENOENT) fd = sg.openNode(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    error = fd < 0 ? -fd : 0;
+    return UniqueFd(fd < 0 ? -1 : fd);
+}
+
+OpticalNode describeNode(const std::string& path, int error)
+{
+    OpticalNode node;
+    node.path = path;
+    node.error = error;
+    if (error != 0) node.systemText = std::strerror(error);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        node.groupId = info.st_gid;
+        std::vector<char> buffer(16384);
+        group entry {};
+        group* found = nullptr;
+        if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr)
+            node.groupName = found->gr_name;
+    }
+    return node;
+}
+
+// Each /dev/srN in number order, opened once to learn whether it can be used.
+std::vector<OpticalNode> examineOpticalNodes(const std::string& folder, ScsiGeneric& sg)
+{
+    std::vector<OpticalNode> nodes;
+    for (int number : numberedEntries(folder, "sr")) {
+        const std::string path = folder + "/sr" + std::to_string(number);
+        int error = 0;
+        openNode(sg, path, error);
+        nodes.push_back(describeNode(path, error));
+    }
+    return nodes;
+}
+
+std::vector<SgDevice> scanScsiGeneric(const std::string& folder, ScsiGeneric& sg, std::vector<OpticalNode>& nodes)
 {
     std::vector<SgDevice> devices;
     for (int number : numberedEntries(folder, "sg")) {
         SgDevice device;
         device.path = folder + "/sg" + std::to_string(number);
-        // Devices we may not open cannot be used anyway; they are left out.
-        UniqueFd fd(::open(device.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-        if (!fd.valid()) continue;
+        // A device we may not open cannot be used; when it is a CD device we
+        // say why, the others are none of our business.
+        int error = 0;
+        UniqueFd fd = openNode(sg, device.path, error);
         sg_scsi_id id{};
-        if (sg.scsiId(fd.get(), id) != 0) continue;
+        if (fd.valid()) error = sg.scsiId(fd.get(), id);
+        if (error != 0) {
+            if (sg.nodeType(device.path) == kCdDevice) nodes.push_back(describeNode(device.path, error));
+            continue;
+        }
         device.host = id.host_no;
         device.channel = id.channel;
         device.target = id.scsi_id;
         device.lun = id.lun;
         device.type = id.scsi_type;
+        if ((device.type & 0x1F) == kCdDevice) nodes.push_back(describeNode(device.path, 0));
         devices.push_back(std::move(device));
     }
     return devices;
@@ -80,6 +141,8 @@ DeviceOptions DeviceOptions::fromEnvironment()
     if (const char* setting = std::getenv("RILVANE_VIRTUAL_DRIVES")) options.virtualDrives = setting;
     const char* noReal = std::getenv("RILVANE_NO_REAL_DRIVES");
     options.realDrives = noReal == nullptr || noReal[0] == '\0' || std::string(noReal) == "0";
+    if (const char* folder = std::getenv("RILVANE_DEVICE_DIR"); folder != nullptr && folder[0] != '\0')
+        options.deviceDirectory = folder;
     return options;
 }
 
@@ -149,7 +212,12 @@ std::shared_ptr<const DeviceMap> DeviceMap::build(const DeviceOptions& options, 
             map->letters_[next].kind = LetterDrive::Kind::Optical;
             map->letters_[next].devicePath = options.deviceDirectory + "/sr" + std::to_string(number);
         }
-        realTargets = numberAdapters(scanScsiGeneric(options.deviceDirectory, sg));
+        map->opticalNodes_ = examineOpticalNodes(options.deviceDirectory, sg);
+        realTargets = numberAdapters(scanScsiGeneric(options.deviceDirectory, sg, map->opticalNodes_));
+        for (const auto& node : map->opticalNodes_)
+            if (node.error != 0)
+                messages.push_back(node.path + ": cannot be used: " + node.systemText + " (" +
+                                   describeErrno(node.error) + ")");
     }
 
     map->aspiTargets_ = std::move(virtualTargets);
@@ -231,6 +299,11 @@ std::shared_ptr<const DeviceMap> devices()
 void reloadDevices()
 {
     reloadDevices(DeviceOptions::fromEnvironment());
+}
+
+std::vector<OpticalNode> opticalNodes()
+{
+    return devices()->opticalNodes();
 }
 
 void reloadDevices(const DeviceOptions& options)

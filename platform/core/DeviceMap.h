@@ -12,11 +12,17 @@
 // target T, LUN 0 (and win over a real device at the same place).
 //
 // The map is built once, on first use, from the environment
-// (RILVANE_VIRTUAL_DRIVES, RILVANE_NO_REAL_DRIVES); this header is the
-// platform's own interface for the ASPI library and the tests.
+// (RILVANE_VIRTUAL_DRIVES, RILVANE_NO_REAL_DRIVES, RILVANE_DEVICE_DIR); this
+// header is the platform's own interface for the ASPI library and the tests.
+//
+// Every optical node examined is kept with its state: an /dev/srN that does
+// not open, or an /dev/sgN of a CD device that does not open or answer, is
+// reported once on stderr with the system's reason, and listed by
+// opticalNodes().
 #pragma once
 
 #include "VirtualUnit.h"
+#include "platform/DeviceNodes.h"
 #include "platform/Win32.h"
 
 #include <array>
@@ -32,7 +38,7 @@ class ScsiGeneric;
 struct DeviceOptions {
     std::string virtualDrives;          // RILVANE_VIRTUAL_DRIVES
     bool realDrives = true;             // false with RILVANE_NO_REAL_DRIVES=1
-    std::string deviceDirectory = "/dev";
+    std::string deviceDirectory = "/dev";  // RILVANE_DEVICE_DIR
 
     static DeviceOptions fromEnvironment();
 };
@@ -80,12 +86,16 @@ public:
     // Highest adapter id + 1, 0 when there is no ASPI device at all.
     int adapterCount() const;
 
+    // The optical nodes examined, usable or not.
+    const std::vector<OpticalNode>& opticalNodes() const { return opticalNodes_; }
+
     // Adapter ids for real devices: each distinct host in ascending order.
     static std::vector<AspiTarget> numberAdapters(const std::vector<SgDevice>& devices);
 
 private:
     std::array<LetterDrive, 26> letters_;
     std::vector<AspiTarget> aspiTargets_;
+    std::vector<OpticalNode> opticalNodes_;
 };
 
 // The map in use, built from the environment on first use (thread-safe).

@@ -48,10 +48,11 @@ UniqueFd openOptical(const std::string& path, int& error)
 {
     // Read-write is what SG_IO wants for commands that write; a drive we
     // may only read still answers reading commands.
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid()) fd = UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    error = fd.valid() ? 0 : errno;
-    return fd;
+    ScsiGeneric& sg = *scsiGeneric();
+    int fd = sg.openNode(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) fd = sg.openNode(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    error = fd < 0 ? -fd : 0;
+    return UniqueFd(fd < 0 ? -1 : fd);
 }
 
 }  // namespace

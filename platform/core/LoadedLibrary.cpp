@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace rilvane::platform {
@@ -71,31 +72,56 @@ void* openFile(const std::string& path)
     return handle;
 }
 
+// The folders the dynamic loader searches for a bare file name, in its order:
+// LD_LIBRARY_PATH, the cache built from /etc/ld.so.conf, then the trusted
+// default folders.
+std::string systemSearchPath()
+{
+    std::string text;
+    if (const char* variable = std::getenv("LD_LIBRARY_PATH"); variable != nullptr && variable[0] != '\0')
+        text += std::string("LD_LIBRARY_PATH (") + variable + "), ";
+    return text + "the folders listed in /etc/ld.so.conf, /lib, /usr/lib";
+}
+
 // Where a library is looked for: only in RILVANE_LIBRARY_DIR when that is
 // set, otherwise beside the executable, then beside the platform library and
 // then on the system's path. In the build tree all of them share one folder;
 // installed, the program sits in bin/ and the libraries in a folder of their
-// own under lib/, which the executable's RUNPATH names.
-void* openLibrary(const std::string& fileName, std::string& path)
+// own under lib/, which the executable's RUNPATH names. `searched` names the
+// places looked at, for the line about a missing one.
+void* openLibrary(const std::string& fileName, std::string& path, std::string& searched, bool& found)
 {
+    found = true;
     const char* onlyHere = std::getenv("RILVANE_LIBRARY_DIR");
     if (onlyHere != nullptr && onlyHere[0] != '\0') {
         path = std::string(onlyHere) + "/" + fileName;
-        return isFile(path) ? openFile(path) : nullptr;
+        searched = std::string(onlyHere) + " (RILVANE_LIBRARY_DIR)";
+        found = isFile(path);
+        return found ? openFile(path) : nullptr;
     }
     const std::string besideProgram = executableDirectory();
+    searched.clear();
     if (!besideProgram.empty()) {
         path = besideProgram + "/" + fileName;
+        searched = besideProgram + " (beside the program), ";
         if (isFile(path)) return openFile(path);
     }
     const std::string besidePlatform = platformLibraryDirectory();
     if (!besidePlatform.empty() && besidePlatform != besideProgram) {
         path = besidePlatform + "/" + fileName;
+        searched += besidePlatform + " (beside the platform library), ";
         if (isFile(path)) return openFile(path);
     }
     path = fileName;
+    searched += systemSearchPath();
     void* handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) dlerror();  // not found: clear the message, NULL says enough
+    if (handle == nullptr) {
+        // Found on the path but not loadable is told like a file beside the
+        // program; not found at all is told by the caller.
+        const char* why = dlerror();
+        found = why != nullptr && std::strstr(why, "No such file") == nullptr;
+        if (found) std::fprintf(stderr, "rilvane: cannot load %s: %s\n", fileName.c_str(), why);
+    }
     return handle;
 }
 
@@ -115,8 +141,14 @@ HMODULE LoadLibraryA(LPCSTR fileName)
         return nullptr;
     }
     std::string path;
-    void* dlHandle = rilvane::platform::openLibrary(name, path);
+    std::string searched;
+    bool found = true;
+    void* dlHandle = rilvane::platform::openLibrary(name, path, searched, found);
     if (dlHandle == nullptr) {
+        // The caller only sees NULL; a person needs to know what was looked
+        // for and where.
+        if (!found)
+            std::fprintf(stderr, "rilvane: %s not found; looked in %s\n", name.c_str(), searched.c_str());
         setLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }

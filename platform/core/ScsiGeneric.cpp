@@ -1,11 +1,32 @@
 #include "ScsiGeneric.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
+#include <fstream>
 #include <mutex>
 
 namespace rilvane::platform {
+
+int ScsiGeneric::openNode(const std::string& path, int flags)
+{
+    const int fd = ::open(path.c_str(), flags);
+    return fd >= 0 ? fd : -errno;
+}
+
+int ScsiGeneric::nodeType(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return -1;
+    std::ifstream file("/sys/dev/char/" + std::to_string(major(info.st_rdev)) + ":" +
+                       std::to_string(minor(info.st_rdev)) + "/device/type");
+    int type = -1;
+    if (!(file >> type) || type < 0 || type > 0x1F) return -1;
+    return type;
+}
 
 namespace {
 

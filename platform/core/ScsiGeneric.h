@@ -1,13 +1,17 @@
-// The two Linux SCSI generic ioctls the platform uses, behind one seam.
+// How the platform reaches real drives, behind one seam: opening a device
+// node, the two Linux SCSI generic ioctls, and the device type the kernel
+// reports for a node.
 //
 // Everything that talks to a real drive goes through the current
 // ScsiGeneric; the kernel's is the default. Tests put their own in place to
-// see exactly which sg_io_hdr the layer builds and to answer it.
+// see exactly which sg_io_hdr the layer builds and to answer it, and to make
+// a node fail to open the way real ones do (permission, no device, busy).
 #pragma once
 
 #include <scsi/sg.h>
 
 #include <memory>
+#include <string>
 
 namespace rilvane::platform {
 
@@ -20,6 +24,14 @@ public:
 
     // ioctl(fd, SG_GET_SCSI_ID, &id): 0 on success, else the errno value.
     virtual int scsiId(int fd, sg_scsi_id& id) = 0;
+
+    // open(path, flags): the descriptor, or minus the errno value.
+    virtual int openNode(const std::string& path, int flags);
+
+    // The peripheral device type of the SCSI device behind a character node
+    // (5: CD device) as sysfs reports it, found by the node's device number
+    // so that it works for nodes we may not open; -1 when unknown.
+    virtual int nodeType(const std::string& path);
 };
 
 // The one in use (never null).

@@ -10,6 +10,7 @@ namespace {
 
 constexpr size_t kProductNameLength = 16;
 constexpr int64_t kMaxSector = std::numeric_limits<int32_t>::max();
+constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max();
 
 std::optional<SenseCode> parseSense(std::string_view s)
 {
@@ -81,6 +82,16 @@ std::optional<DefectMap> DefectMap::parse(std::string_view text, const std::stri
                 }
                 return action;
             }
+            if (equalsIgnoreCase(t[at], "short")) {
+                const auto bytes = t.size() == at + 2 ? parseDecimal(t[at + 1], kMaxCount) : std::nullopt;
+                if (!delayAllowed || !bytes) {
+                    error = lineError(name, lineNo, "'short' belongs to a sector range and needs a byte count");
+                    return std::nullopt;
+                }
+                action.shortTransfer = true;
+                action.shortBytes = static_cast<uint32_t>(*bytes);
+                return action;
+            }
             const auto sense = parseSense(t[at]);
             if (!sense) {
                 error = lineError(name, lineNo, "bad sense '" + t[at] + "' (hex K/AA/QQ, e.g. 03/11/00, or 'gone')");
@@ -102,6 +113,23 @@ std::optional<DefectMap> DefectMap::parse(std::string_view text, const std::stri
             return action;
         };
 
+        if (equalsIgnoreCase(t[0], "sense")) {
+            if (t.size() != 2 || (!equalsIgnoreCase(t[1], "descriptor") && !equalsIgnoreCase(t[1], "fixed")))
+                return fail(lineNo, "'sense' needs 'descriptor' or 'fixed'");
+            map.descriptorSense_ = equalsIgnoreCase(t[1], "descriptor");
+            continue;
+        }
+        if (equalsIgnoreCase(t[0], "startup")) {
+            const auto sense = t.size() >= 2 ? parseSense(t[1]) : std::nullopt;
+            const auto count = t.size() == 3 ? parseDecimal(t[2], kMaxCount) : std::optional<int64_t>(0);
+            if (!sense || !count || t.size() > 3 || (t.size() == 3 && *count == 0))
+                return fail(lineNo, "'startup' needs a sense K/AA/QQ and optionally a count of commands (1 or more)");
+            if (!map.startup_.empty() && map.startup_.back().count == 0)
+                return fail(lineNo, "a 'startup' line without a count must be the last one");
+            map.startup_.push_back({*sense, static_cast<uint32_t>(*count)});
+            continue;
+        }
+
         const bool isInquiry = equalsIgnoreCase(t[0], "inquiry");
         if (isInquiry || equalsIgnoreCase(t[0], "toc")) {
             std::optional<DefectAction>& slot = isInquiry ? map.inquiry_ : map.toc_;
@@ -117,7 +145,7 @@ std::optional<DefectMap> DefectMap::parse(std::string_view text, const std::stri
         }
 
         if (t[0].empty() || t[0][0] < '0' || t[0][0] > '9')
-            return fail(lineNo, "unknown directive '" + t[0] + "' (name, inquiry, toc or a sector range)");
+            return fail(lineNo, "unknown directive '" + t[0] + "' (name, inquiry, toc, startup, sense or a sector range)");
         const size_t dash = t[0].find('-');
         const auto first = parseDecimal(std::string_view(t[0]).substr(0, dash), kMaxSector);
         const auto last = dash == std::string::npos ? first

@@ -9,6 +9,14 @@
 //   toc K/AA/QQ | gone           READ TOC fails
 //   FIRST[-LAST] K/AA/QQ [MS]    reads touching these sectors fail (after MS ms)
 //   FIRST[-LAST] gone            reads touching these sectors lose the drive
+//   FIRST[-LAST] short BYTES     reads touching these sectors answer GOOD but
+//                                bring only BYTES bytes (fewer than asked)
+//   startup K/AA/QQ [COUNT]      the next COUNT commands (all when no COUNT)
+//                                other than INQUIRY fail with this sense;
+//                                several lines run one after the other, as a
+//                                drive without a disc (02/3A/xx), becoming
+//                                ready (02/04/01), after a change (06/28/00)
+//   sense descriptor | fixed     the sense data format (fixed by default)
 #pragma once
 
 #include "SenseCode.h"
@@ -30,6 +38,15 @@ struct DefectAction {
     bool gone = false;
     SenseCode sense;
     uint32_t delayMs = 0;
+    // GOOD with only shortBytes bytes of data (reads only).
+    bool shortTransfer = false;
+    uint32_t shortBytes = 0;
+};
+
+// One step of the drive's state before it answers normally.
+struct StartupAnswer {
+    SenseCode sense;
+    uint32_t count = 0;  // commands answered so; 0: every command from here on
 };
 
 struct DefectRange {
@@ -49,6 +66,8 @@ public:
     const std::optional<DefectAction>& inquiryFailure() const { return inquiry_; }
     const std::optional<DefectAction>& tocFailure() const { return toc_; }
     const std::vector<DefectRange>& ranges() const { return ranges_; }
+    const std::vector<StartupAnswer>& startup() const { return startup_; }
+    bool descriptorSense() const { return descriptorSense_; }
 
     // The first range (in the order of the map) that touches sectors
     // first .. first + count - 1, or nullptr.
@@ -59,6 +78,8 @@ private:
     std::optional<DefectAction> inquiry_;
     std::optional<DefectAction> toc_;
     std::vector<DefectRange> ranges_;
+    std::vector<StartupAnswer> startup_;
+    bool descriptorSense_ = false;
 };
 
 }  // namespace rilvane::vdrive

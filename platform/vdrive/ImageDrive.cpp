@@ -140,6 +140,20 @@ ScsiReply checkCondition(SenseCode sense)
     return reply;
 }
 
+ScsiReply inDescriptorFormat(ScsiReply reply)
+{
+    if (reply.status != 2 || reply.senseLength < 14 || (reply.sense[0] & 0x7F) != 0x70)
+        return reply;
+    const SenseCode code{static_cast<uint8_t>(reply.sense[2] & 0x0F), reply.sense[12], reply.sense[13]};
+    std::memset(reply.sense, 0, sizeof reply.sense);
+    reply.sense[0] = 0x72;  // current error, descriptor format, no descriptors
+    reply.sense[1] = code.key;
+    reply.sense[2] = code.asc;
+    reply.sense[3] = code.ascq;
+    reply.senseLength = 8;
+    return reply;
+}
+
 ImageDrive::ImageDrive(std::unique_ptr<DiscImage> image, DefectMap defects)
     : image_(std::move(image)), defects_(std::move(defects))
 {
@@ -153,10 +167,27 @@ std::string ImageDrive::productName() const
 ScsiReply ImageDrive::execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength)
 {
     std::lock_guard lock(mutex_);
+    const ScsiReply reply = dispatch(cdb, cdbLength, data, dataLength);
+    return defects_.descriptorSense() ? inDescriptorFormat(reply) : reply;
+}
+
+ScsiReply ImageDrive::dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength)
+{
     if (data == nullptr)
         dataLength = 0;
     if (cdb == nullptr || cdbLength == 0)
         return checkCondition(kInvalidFieldInCdb);
+    // Before it answers normally the drive may have no disc, be spinning up
+    // or report the disc change; INQUIRY is answered all the same.
+    const auto& startup = defects_.startup();
+    if (cdb[0] != kInquiry && startupStep_ < startup.size()) {
+        const StartupAnswer& step = startup[startupStep_];
+        if (step.count != 0 && ++startupAnswered_ >= step.count) {
+            ++startupStep_;
+            startupAnswered_ = 0;
+        }
+        return checkCondition(step.sense);
+    }
     switch (cdb[0]) {
     case kTestUnitReady:
         return cdbLength < 6 ? checkCondition(kInvalidFieldInCdb) : good(0);
@@ -305,8 +336,12 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
             return checkCondition(kInvalidFieldInCdb);
     }
 
-    if (const DefectRange* defect = defects_.find(lba, count))
-        return fail(defect->action);
+    if (const DefectRange* defect = defects_.find(lba, count)) {
+        if (!defect->action.shortTransfer)
+            return fail(defect->action);
+        // The drive reports success but stops sending early.
+        dataLength = std::min(dataLength, defect->action.shortBytes);
+    }
 
     std::array<uint8_t, kSectorBytes> raw{};
     std::array<uint8_t, kSectorBytes + kC2WithBlockErrorBytes> sector{};

@@ -1,7 +1,10 @@
 // Drive names as discovery stores them and the drive list shows them.
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 #include "drive/DriveListEntry.h"
+#include "drive/DriveDiscovery.h"
 
 namespace rilvane {
 namespace {
@@ -29,6 +32,43 @@ TEST(DriveListEntry, LetterAndNameOrNameAlone)
     // Control bytes show as blanks, high bytes are read as Windows-1252.
     drive.name.assign(std::string("CD\0\x7F\xE4\x80\x81", 7));
     EXPECT_EQ(driveListEntry(drive, TransportMode::Aspi), "CD  \xC3\xA4\xE2\x82\xAC?");
+}
+
+}  // namespace
+}  // namespace rilvane
+
+namespace rilvane {
+namespace {
+
+// What the log pane says about a drive node that cannot be used.
+TEST(UnusableDriveLine, NamesTheNodeTheReasonAndForPermissionsTheGroup)
+{
+    struct Case {
+        int error;
+        const char* groupName;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {EACCES, "cdrom",
+         "Laufwerk /dev/sr0 nicht nutzbar: keine Zugriffsrechte (text). Abhilfe: Mitglied der Gruppe „cdrom“ werden "
+         "und neu anmelden."},
+        {EACCES, "",
+         "Laufwerk /dev/sr0 nicht nutzbar: keine Zugriffsrechte (text). Abhilfe: Mitglied der Gruppe mit der Nummer "
+         "24 werden und neu anmelden."},
+        {ENXIO, "cdrom", "Laufwerk /dev/sr0 nicht nutzbar: Gerät nicht vorhanden (text)."},
+        {ENOMEDIUM, "cdrom", "Laufwerk /dev/sr0 nicht nutzbar: keine CD eingelegt (text)."},
+        {EBUSY, "cdrom", "Laufwerk /dev/sr0 nicht nutzbar: wird von einem anderen Programm benutzt (text)."},
+        {EIO, "cdrom", "Laufwerk /dev/sr0 nicht nutzbar: Fehler 5 (text)."},
+    };
+    for (const Case& c : cases) {
+        platform::OpticalNode node;
+        node.path = "/dev/sr0";
+        node.error = c.error;
+        node.systemText = "text";
+        node.groupId = 24;
+        node.groupName = c.groupName;
+        EXPECT_EQ(unusableDriveLine(node), c.expected);
+    }
 }
 
 }  // namespace

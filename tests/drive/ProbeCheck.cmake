@@ -1,5 +1,5 @@
 # Runs rilvane-probe against a generated virtual disc and checks its output.
-#   cmake -DMAKE_DISC=... -DPROBE=... -DWORK=DIR -DCASE=list|toc|read|usage -P ProbeCheck.cmake
+#   cmake -DMAKE_DISC=... -DPROBE=... -DWORK=DIR -DCASE=list|toc|read|usage|nodes|unread-toc -P ProbeCheck.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 execute_process(COMMAND ${MAKE_DISC} --out ${WORK}/disc --tracks 12 --name "PROBE DISC" --defects "1000 03/11/05"
@@ -61,7 +61,7 @@ elseif(CASE STREQUAL "read")
   if(at EQUAL -1)
     message(FATAL_ERROR "missing the error line in:\n${out}")
   endif()
-  expect_lines("${out}" "2 gute Blöcke, 1 fehlerhafte Blöcke")
+  expect_lines("${out}" "2 gute Blöcke, 1 fehlerhafter Block")
   run_probe(1 --read 5 0 1)
 elseif(CASE STREQUAL "usage")
   foreach(args "--toc" "--toc;x" "--read;0;10" "--read;0;abc;1" "--read;0;1;-1" "--bogus")
@@ -71,6 +71,38 @@ elseif(CASE STREQUAL "usage")
       message(FATAL_ERROR "no usage text for ${args}")
     endif()
   endforeach()
+elseif(CASE STREQUAL "nodes")
+  # A device folder with a node that is there but has no device behind it
+  # (a socket refuses open() with ENXIO, as a node of a vanished drive does).
+  file(MAKE_DIRECTORY ${WORK}/dev)
+  execute_process(COMMAND python3 -c "import socket,sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])"
+                  ${WORK}/dev/sr0 RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cannot make the socket")
+  endif()
+  unset(ENV{RILVANE_VIRTUAL_DRIVES})
+  unset(ENV{RILVANE_NO_REAL_DRIVES})
+  set(ENV{RILVANE_DEVICE_DIR} ${WORK}/dev)
+  run_probe(1)
+  expect_lines("${out}" "Es wurden keine CD-Laufwerke gefunden!" "Geprüfte Gerätedateien:"
+               "  Laufwerk ${WORK}/dev/sr0 nicht nutzbar: Gerät nicht vorhanden (No such device or address).")
+  expect_lines("${err}" "rilvane: ${WORK}/dev/sr0: cannot be used: No such device or address (ENXIO)")
+  # With a usable drive beside it the listing succeeds and still names the node.
+  set(ENV{RILVANE_VIRTUAL_DRIVES} "E=${WORK}/disc.cue,${WORK}/disc.defects")
+  run_probe(0)
+  expect_lines("${out}" "E: PROBE DISC      "
+               "  Laufwerk ${WORK}/dev/sr0 nicht nutzbar: Gerät nicht vorhanden (No such device or address).")
+elseif(CASE STREQUAL "unread-toc")
+  # No disc in the drive: the table the program would fall back to is not
+  # printed as the disc's.
+  file(WRITE ${WORK}/nodisc.defects "toc 02/3A/01\n")
+  set(ENV{RILVANE_VIRTUAL_DRIVES} "E=${WORK}/disc.cue,${WORK}/nodisc.defects")
+  run_probe(1 --toc 0)
+  expect_lines("${out}" "Konnte TOC nicht lesen...")
+  string(FIND "${out}" "  1 500" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "the default table was printed:\n${out}")
+  endif()
 else()
   message(FATAL_ERROR "unknown CASE ${CASE}")
 endif()

@@ -383,7 +383,6 @@ TEST_F(AspiOnDevice, JudgesTheAnswer)
             header.status = c.status;
             header.host_status = c.host;
             header.driver_status = c.driver;
-            header.resid = 10;
             return c.error;
         };
         const auto outcome = executeOnDevice(sg, path, request(SRB_DIR_IN, 64));
@@ -394,6 +393,34 @@ TEST_F(AspiOnDevice, JudgesTheAnswer)
         }
     }
     EXPECT_EQ(executeOnDevice(sg, dir / "unplugged", request(SRB_DIR_IN, 64)).status, SS_NO_DEVICE);
+}
+
+// ASPI has no field for the length received. A block read that reports
+// success with part of its data missing fails as a data underrun; commands
+// with an allocation length (INQUIRY, READ TOC) answer short as a rule.
+TEST_F(AspiOnDevice, AShortBlockReadIsAnUnderrunAShortInquiryIsNot)
+{
+    int resid = 0;
+    sg.answer = [&resid](sg_io_hdr_t& header) {
+        header.resid = resid;
+        return 0;
+    };
+    struct Case {
+        uint8_t opcode;
+        int resid;
+        BYTE srbStatus, hostStatus;
+    };
+    for (const Case& c : {Case{0xBE, 10, SS_ERR, HASTAT_DO_DU}, Case{0xBE, 64, SS_ERR, HASTAT_DO_DU},
+                          Case{0x28, 1, SS_ERR, HASTAT_DO_DU}, Case{0xBE, 0, SS_COMP, HASTAT_OK},
+                          Case{0xBE, -5, SS_COMP, HASTAT_OK}, Case{0x12, 10, SS_COMP, HASTAT_OK},
+                          Case{0x43, 60, SS_COMP, HASTAT_OK}}) {
+        resid = c.resid;
+        AspiRequest r = request(SRB_DIR_IN, 64);
+        r.cdb[0] = c.opcode;
+        const auto outcome = executeOnDevice(sg, path, r);
+        EXPECT_EQ(outcome.status, c.srbStatus) << int(c.opcode) << " resid " << c.resid;
+        EXPECT_EQ(outcome.hostStatus, c.hostStatus) << int(c.opcode) << " resid " << c.resid;
+    }
 }
 
 TEST_F(AspiOnDevice, SenseIsClippedToTheRecord)

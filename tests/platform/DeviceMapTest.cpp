@@ -9,6 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <fstream>
 
 namespace {
@@ -182,6 +188,74 @@ TEST_F(DeviceMapTest, AspiTargetsComeFromScsiGenericAndVirtualDrives)
     EXPECT_EQ(none->adapterCount(), 0);
 }
 
+TEST_F(DeviceMapTest, OpticalNodesThatCannotBeUsedAreKeptWithTheSystemsReason)
+{
+    for (const char* name : {"sr0", "sr1", "sr2", "sr3", "sr4", "sg0", "sg1", "sg2", "sg3"}) touch(devDir + "/" + name);
+    sg.openErrors[devDir + "/sr0"] = EACCES;
+    sg.openErrors[devDir + "/sr1"] = ENXIO;
+    sg.openErrors[devDir + "/sr2"] = ENOMEDIUM;
+    sg.openErrors[devDir + "/sr3"] = EBUSY;
+    sg.openErrors[devDir + "/sg0"] = EACCES;  // a CD drive's generic node
+    sg.types[devDir + "/sg0"] = 5;
+    sg.openErrors[devDir + "/sg1"] = EACCES;  // a disk's: none of our business
+    sg.types[devDir + "/sg1"] = 0;
+    sg.ids[devDir + "/sg2"] = sg_scsi_id{1, 0, 0, 0, 5, 0, 0, {0, 0}};  // a CD drive that answers
+    sg.types[devDir + "/sg3"] = 5;  // opens but does not answer SG_GET_SCSI_ID (ENOTTY)
+    // A socket refuses open() with ENXIO on its own, no stand-in needed.
+    const std::string socketPath = devDir + "/sr5";
+    const int socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    const auto map = DeviceMap::build(options(""), sg, messages);
+    ::close(socketFd);
+
+    struct Expected {
+        const char* name;
+        int error;
+        const char* errnoName;
+    };
+    const Expected expected[] = {{"sr0", EACCES, "EACCES"}, {"sr1", ENXIO, "ENXIO"},  {"sr2", ENOMEDIUM, "ENOMEDIUM"},
+                                 {"sr3", EBUSY, "EBUSY"},   {"sr4", 0, nullptr},      {"sr5", ENXIO, "ENXIO"},
+                                 {"sg0", EACCES, "EACCES"}, {"sg2", 0, nullptr},      {"sg3", ENOTTY, "ENOTTY"}};
+    const auto& nodes = map->opticalNodes();
+    ASSERT_EQ(nodes.size(), std::size(expected));
+    const group* own = getgrgid(getgid());
+    size_t line = 0;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const std::string path = devDir + "/" + expected[i].name;
+        EXPECT_EQ(nodes[i].path, path);
+        EXPECT_EQ(nodes[i].error, expected[i].error) << path;
+        EXPECT_EQ(nodes[i].groupId, getgid()) << path;
+        if (own != nullptr) {
+            EXPECT_EQ(nodes[i].groupName, own->gr_name) << path;
+        }
+        if (expected[i].error == 0) {
+            EXPECT_TRUE(nodes[i].systemText.empty()) << path;
+            continue;
+        }
+        EXPECT_EQ(nodes[i].systemText, std::strerror(expected[i].error)) << path;
+        // One line each for stderr, naming the node, the reason and the errno.
+        ASSERT_LT(line, messages.size());
+        EXPECT_EQ(messages[line++], path + ": cannot be used: " + std::strerror(expected[i].error) + " (" +
+                                        expected[i].errnoName + ")");
+    }
+    EXPECT_EQ(line, messages.size());
+    // Unusable or not, the sr nodes keep their letters; only the answering
+    // generic node becomes an ASPI target.
+    EXPECT_EQ(map->letter('D').devicePath, devDir + "/sr0");
+    EXPECT_EQ(map->letter('I').devicePath, devDir + "/sr5");
+    ASSERT_EQ(map->aspiTargets().size(), 1u);
+    EXPECT_EQ(map->aspiTargets()[0].devicePath, devDir + "/sg2");
+
+    // Without real drives nothing is examined.
+    messages.clear();
+    EXPECT_TRUE(DeviceMap::build(options("", false), sg, messages)->opticalNodes().empty());
+    EXPECT_TRUE(messages.empty());
+}
+
 // The Windows calls over the map in use.
 class DriveLetterCalls : public DeviceMapTest {
 protected:
@@ -254,6 +328,11 @@ TEST_F(DriveLetterCalls, TheEnvironmentIsReadWhenTheMapIsBuilt)
     EXPECT_EQ(GetDriveTypeA("K:\\"), DRIVE_CDROM);
     EXPECT_EQ(GetDriveTypeA("Q:\\"), DRIVE_NO_ROOT_DIR);
     EXPECT_EQ(devices()->adapterCount(), 3);
+
+    // The device folder can be moved, so that nodes can be tried without /dev.
+    EXPECT_EQ(DeviceOptions::fromEnvironment().deviceDirectory, "/dev");
+    ScopedEnv folder("RILVANE_DEVICE_DIR", devDir);
+    EXPECT_EQ(DeviceOptions::fromEnvironment().deviceDirectory, devDir);
 }
 
 }  // namespace

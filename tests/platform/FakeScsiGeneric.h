@@ -37,6 +37,22 @@ public:
     std::function<int(sg_io_hdr_t&)> answer = [](sg_io_hdr_t&) { return 0; };
     // SCSI ids by device path (for SG_GET_SCSI_ID).
     std::map<std::string, sg_scsi_id> ids;
+    // Nodes that refuse to open, with the errno value they give.
+    std::map<std::string, int> openErrors;
+    // Peripheral device types by node path, as sysfs would report them.
+    std::map<std::string, int> types;
+
+    int openNode(const std::string& path, int flags) override
+    {
+        auto it = openErrors.find(path);
+        return it == openErrors.end() ? ScsiGeneric::openNode(path, flags) : -it->second;
+    }
+
+    int nodeType(const std::string& path) override
+    {
+        auto it = types.find(path);
+        return it == types.end() ? -1 : it->second;
+    }
 
     int sgIo(int fd, sg_io_hdr_t& header) override
     {

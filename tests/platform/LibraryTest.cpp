@@ -1,5 +1,6 @@
 // LoadLibraryA: name mapping and where libraries are looked for.
 
+#include "LoadedLibrary.h"
 #include "LibraryName.h"
 #include "ScopedEnv.h"
 #include "platform/Win32.h"
@@ -59,8 +60,24 @@ TEST(LoadLibrary, FindsALibraryBesideTheExecutable)
 
 TEST(LoadLibrary, MissingLibraryGivesNullAndModNotFound)
 {
+    // The caller only gets NULL; stderr names the file and where it was looked for.
+    ScopedEnv noOverride("RILVANE_LIBRARY_DIR", std::nullopt);
+    ScopedEnv searchPath("LD_LIBRARY_PATH", "/opt/nowhere");
+    testing::internal::CaptureStderr();
     EXPECT_EQ(LoadLibraryA("NoSuchLibraryAnywhere.dll"), nullptr);
+    const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+    EXPECT_EQ(said, "rilvane: libnosuchlibraryanywhere.so not found; looked in " + rilvane::platform::executableDirectory() +
+                        " (beside the program), LD_LIBRARY_PATH (/opt/nowhere), the folders listed in "
+                        "/etc/ld.so.conf, /lib, /usr/lib\n");
+    {
+        TempDir empty;
+        ScopedEnv only("RILVANE_LIBRARY_DIR", empty.path().string());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(LoadLibraryA("WNASPI32"), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "rilvane: libwnaspi32.so not found; looked in " + empty.path().string() + " (RILVANE_LIBRARY_DIR)\n");
+    }
     EXPECT_EQ(LoadLibraryA(nullptr), nullptr);
     EXPECT_EQ(LoadLibraryA(""), nullptr);
 }

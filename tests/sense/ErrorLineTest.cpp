@@ -46,6 +46,39 @@ TEST(ErrorLine, LinesOfFailedReads)
         EXPECT_EQ(errorLine(c.status, c.key, c.asc, c.ascq), c.line);
 }
 
+// Drives answer in fixed format (0x70/0x71, the valid bit may be set) or in
+// descriptor format (0x72/0x73); both give the same line for the same code.
+TEST(ErrorLine, DescriptorSenseReadsLikeFixedSense)
+{
+    struct Code {
+        uint8_t key, asc, ascq;
+    };
+    for (const Code code : {Code{0x03, 0x11, 0x05}, Code{0x02, 0x3A, 0x01}, Code{0x02, 0x04, 0x01},
+                            Code{0x06, 0x28, 0x00}, Code{0x0F, 0x80, 0x00}}) {
+        const std::string expected = errorLine(2, code.key, code.asc, code.ascq);
+        for (const uint8_t responseCode : {0x70, 0x71, 0xF0, 0xF1}) {
+            uint8_t fixed[32] = {responseCode, 0, code.key};
+            fixed[7] = 10;
+            fixed[12] = code.asc;
+            fixed[13] = code.ascq;
+            EXPECT_EQ(errorLine(2, fixed), expected) << int(responseCode);
+        }
+        for (const uint8_t responseCode : {0x72, 0x73}) {
+            // The high nibble of byte 1 is reserved; bytes 12 and 13 belong to descriptors.
+            const uint8_t descriptor[32] = {responseCode, static_cast<uint8_t>(0xA0 | code.key), code.asc, code.ascq,
+                                            0, 0, 0, 0, 0, 0, 0, 0, 0x99, 0x99};
+            EXPECT_EQ(errorLine(2, descriptor), expected) << int(responseCode);
+        }
+    }
+    // Fixed format keeps the key byte whole, flag bits and all; a sense area
+    // nothing was written to reads as fixed format of zeros.
+    uint8_t flagged[32] = {0x70, 0, 0x23};
+    flagged[12] = 0x11;
+    EXPECT_EQ(errorLine(2, flagged), "Fehler: SCSI Status 2; Code:23;11;0 \"Fehler: unrecovered read error\"");
+    const uint8_t empty[32] = {};
+    EXPECT_EQ(errorLine(0, empty), errorLine(0, 0, 0, 0));
+}
+
 TEST(ErrorLine, NnRowsMatchOnlyQualifierZero)
 {
     EXPECT_EQ(geterrorMessage(4, 0x40, 0x81), "Hardware Error:");

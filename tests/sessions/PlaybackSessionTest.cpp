@@ -136,6 +136,39 @@ TEST_F(PlaybackSessionTest, UnreadableTableOfContentsStillPlaysFromThePosition)
     EXPECT_EQ(window.sector, 30);
 }
 
+// A drive that has just been given its disc: no disc yet for the table of
+// contents, then becoming ready, then the disc change, then it reads; its
+// sense comes in descriptor format and reads like fixed format.
+TEST_F(PlaybackSessionTest, ADriveJustGivenItsDiscAnswersLikeARealOne)
+{
+    window.position = 0;
+    window.onPump = [this](int pump) {
+        if (pump == 12) window.stop = true;
+    };
+    PlaybackSession(window, *sound, letter('G'), TransportMode::Spti).run();
+    EXPECT_EQ(window.lines,
+              (Lines{"Konnte TOC nicht lesen...",
+                     "Fehler: SCSI Status 2; Code:2;4;1 \"Not Ready: logical unit is in process of becoming ready\"",
+                     "Fehler: SCSI Status 2; Code:6;28;0 \"Unit Attention: not ready to ready change, medium may have "
+                     "changed\"",
+                     "Fehler: SCSI Status 2; Code:3;11;5 \"Medium Error: l-ec uncorrectable error\"",
+                     "Wiedergabe gestoppt..."}));
+    EXPECT_EQ(window.sector, 120);
+}
+
+TEST_F(PlaybackSessionTest, AReadThatSucceedsShortIsAFailedBlock)
+{
+    window.position = 80;
+    window.onPump = [this](int pump) {
+        if (pump == 4) window.stop = true;
+    };
+    PlaybackSession(window, *sound, letter('H'), TransportMode::Spti).run();
+    EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "1 Tracks gefunden...",
+                                   "Fehler: nur 4704 von 23520 Bytes gelesen, Block verworfen...",
+                                   "Wiedergabe gestoppt..."}));
+    EXPECT_EQ(window.sector, 120);
+}
+
 TEST_F(PlaybackSessionTest, DriveThatCannotBeOpened)
 {
     PlaybackSession(window, *sound, letter('Q'), TransportMode::Spti).run();

@@ -116,6 +116,31 @@ TEST_F(RipSessionTest, FirstTrackOverAspiGivesTheSameFile)
     EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), expectedAudio(d.plainBin, blockStarts(0, 1003)).begin()));
 }
 
+// A block that arrives short is a failed block on both transports: the file
+// holds every other block of the track and nothing of the stale remainder.
+TEST_F(RipSessionTest, ABlockThatArrivesShortIsLeftOutOnBothTransports)
+{
+    const auto& d = TestDiscs::get();
+    const auto expected = expectedAudio(d.shortBin, blockStarts(0, 300, {{100, 110}}));
+    DriveRecord aspiShort;
+    aspiShort.targetId = 3;
+    struct Case {
+        DriveRecord drive;
+        TransportMode mode;
+        const char* failure;
+    };
+    for (const Case& c : {Case{letter('H'), TransportMode::Spti, "Fehler: nur 4704 von 23520 Bytes gelesen, Block verworfen..."},
+                          Case{aspiShort, TransportMode::Aspi, "Fehler 4 beim Ausführen des SCSI Kommandos..."}}) {
+        FakeSessionWindow rip;
+        RipSession(rip, c.drive, c.mode, 1).run(path);
+        EXPECT_EQ(rip.lines, (Lines{"TOC eingelesen...", "1 Tracks gefunden...", "Starte Ripping...", c.failure,
+                                    "Ripping beendet..."}));
+        const auto file = readFile(path);
+        expectFinishedFile(file, 29 * kBlock);
+        EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), expected.begin(), expected.end()));
+    }
+}
+
 TEST_F(RipSessionTest, LastTrackEndsAtTheLeadOutAndItsOverrunBlockFails)
 {
     const auto& d = TestDiscs::get();

@@ -48,8 +48,17 @@ TestDiscs* build()
                  {"200-299 03/11/05", "310-409 03/11/05", "1000-1109 03/11/00"}, scratched);
     d->scratchedBin = scratched.binPaths.at(0);
     const std::string noTocEntry = makeDisc(d->folder, "NOTOC", {600}, {"toc 05/24/00"}, noToc);
+    makedisc::GeneratedDisc fresh, shortRead;
+    const std::string freshEntry =
+        makeDisc(d->folder, "FRESH", {600},
+                 {"sense descriptor", "startup 02/3A/01 1", "startup 02/04/01 1", "startup 06/28/00 1",
+                  "100-109 03/11/05"},
+                 fresh);
+    const std::string shortEntry = makeDisc(d->folder, "SHORT", {300}, {"100-109 short 4704"}, shortRead);
+    d->shortBin = shortRead.binPaths.at(0);
     const std::string config = "D=" + plainEntry + ";E=" + scratchedEntry + ";F=" + noTocEntry +
-                               ";aspi:0:1=" + plainEntry;
+                               ";aspi:0:1=" + plainEntry + ";G=" + freshEntry + ";H=" + shortEntry +
+                               ";aspi:0:3=" + shortEntry;
     setenv("RILVANE_VIRTUAL_DRIVES", config.c_str(), 1);
     setenv("RILVANE_NO_REAL_DRIVES", "1", 1);
     return d;

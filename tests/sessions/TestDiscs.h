@@ -18,6 +18,12 @@ struct TestDiscs {
     // E: - one track of 3000 sectors with scratches (see TestDiscs.cpp).
     std::string scratchedBin;
     // F: - a disc whose table of contents cannot be read.
+    // G: - a drive that has just been given its disc (no disc, becoming
+    // ready, disc changed, one command each) and answers with
+    // descriptor-format sense; 600 sectors, 100..109 fail.
+    // H: and aspi:0:3 - one track of 300 sectors whose block at 100 arrives
+    // short (GOOD with two sectors only).
+    std::string shortBin;
 
     static const TestDiscs& get();
     // The bytes of `count` sectors from `first` on, read from a BIN file.

@@ -89,6 +89,11 @@ TEST(DefectMap, BadLinesAreReportedWithFileAndLine)
         {"name\n", "m.defects:1: 'name' needs a text"},
         {"name Gr\xC3\xBCn\n", "m.defects:1: the name may only hold printable ASCII"},
         {"scratch 100\n", "m.defects:1: unknown directive 'scratch'"},
+        {"1000 short\n", "m.defects:1: 'short' belongs to a sector range and needs a byte count"},
+        {"toc short 10\n", "m.defects:1: 'short' belongs to a sector range"},
+        {"startup 02/3A/00 0\n", "m.defects:1: 'startup' needs a sense"},
+        {"startup 02/3A/00\nstartup 06/28/00 1\n", "m.defects:2: a 'startup' line without a count must be the last"},
+        {"sense long\n", "m.defects:1: 'sense' needs 'descriptor' or 'fixed'"},
     };
     for (const auto& c : cases) {
         std::string error;

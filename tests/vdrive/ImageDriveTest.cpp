@@ -369,6 +369,64 @@ TEST_F(ImageDriveTest, InquiryAndTocDefects)
     EXPECT_EQ(second->execute(inquiry, 6, data.data(), 255).transferred, 36u);
 }
 
+// A drive without a disc, then spinning up, then reporting the change, as a
+// real drive answers after a disc is put in; INQUIRY is answered throughout.
+TEST_F(ImageDriveTest, StartupAnswersComeInOrderThenTheDiscAnswers)
+{
+    DiscPlan plan;
+    plan.defects = {"startup 02/3A/01 2", "startup 02/04/01 1", "startup 06/28/00 1"};
+    load(plan);
+    const uint8_t inquiry[6] = {0x12, 0, 0, 0, 0xFF, 0};
+    EXPECT_SENSE(run(readTocCdb(), 2048), 0x02, 0x3A, 0x01);
+    EXPECT_EQ(run(inquiry, 6, 255).status, 0);
+    EXPECT_SENSE(run(readCdCdb(0, 10), 23520), 0x02, 0x3A, 0x01);
+    EXPECT_SENSE(run(readCdCdb(0, 10), 23520), 0x02, 0x04, 0x01);
+    EXPECT_SENSE(run(readTocCdb(), 2048), 0x06, 0x28, 0x00);
+    EXPECT_EQ(run(readTocCdb(), 2048).status, 0);
+    EXPECT_EQ(run(readCdCdb(0, 10), 23520).status, 0);
+
+    // Without a count the drive stays without a disc.
+    TempDir other;
+    DiscPlan empty;
+    empty.out = other.file("e");
+    empty.defects = {"startup 02/3A/02"};
+    GeneratedDisc generated;
+    std::string error;
+    ASSERT_TRUE(writeDisc(empty, generated, error)) << error;
+    auto noDisc = VirtualDrive::load(generated.cuePath, generated.defectsPath, error);
+    ASSERT_TRUE(noDisc) << error;
+    std::vector<uint8_t> data(23520);
+    const Cdb read = readCdCdb(0, 10);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_SENSE(noDisc->execute(read.data(), 12, data.data(), 23520), 0x02, 0x3A, 0x02);
+}
+
+TEST_F(ImageDriveTest, DescriptorSenseAndShortReads)
+{
+    DiscPlan plan;
+    plan.defects = {"sense descriptor", "1000 03/11/05", "2000-2004 short 2352"};
+    load(plan);
+    const ScsiReply failed = run(readCdCdb(1000, 10), 23520);
+    EXPECT_EQ(failed.status, 2);
+    ASSERT_EQ(failed.senseLength, 8u);
+    const uint8_t descriptor[8] = {0x72, 0x03, 0x11, 0x05, 0, 0, 0, 0};
+    EXPECT_TRUE(std::equal(std::begin(descriptor), std::end(descriptor), failed.sense));
+    // Refusals of the command itself come in the same format.
+    const uint8_t unknown[6] = {0x1B, 0, 0, 0, 0, 0};
+    const ScsiReply refused = run(unknown, 6, 0);
+    EXPECT_EQ(refused.sense[0], 0x72);
+    EXPECT_EQ(refused.sense[1], 0x05);
+    EXPECT_EQ(refused.sense[2], 0x20);
+
+    // GOOD, but only the first sector arrives; the rest of the buffer is untouched.
+    const ScsiReply shortRead = run(readCdCdb(1995, 10), 23520);
+    EXPECT_EQ(shortRead.status, 0);
+    EXPECT_EQ(shortRead.transferred, 2352u);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 2352, bin.begin() + 1995 * 2352));
+    EXPECT_EQ(buffer[2352], 0xEE);
+    EXPECT_EQ(run(readCdCdb(2005, 10), 23520).transferred, 23520u);
+}
+
 TEST_F(ImageDriveTest, BadDefectMapMeansNoDrive)
 {
     load({});

@@ -74,7 +74,15 @@ int Probe::list()
         out_ << line << '\n';
     if (table_.count == 0)
         out_ << DriveMessages::kNoDrives << '\n';
-    return 0;
+
+    // Every optical node the platform looked at, so that a drive that is
+    // there but cannot be used is told apart from no drive at all.
+    const auto nodes = platform::opticalNodes();
+    if (!nodes.empty())
+        out_ << "Geprüfte Gerätedateien:\n";
+    for (const platform::OpticalNode& node : nodes)
+        out_ << "  " << (node.error == 0 ? node.path + ": nutzbar" : unusableDriveLine(node)) << '\n';
+    return table_.count > 0 ? 0 : 1;
 }
 
 bool Probe::selectDrive(int drive)
@@ -99,19 +107,24 @@ int Probe::toc(int drive)
     TrackTable tracks;
     tracks.presetStartup();
     TocExchange exchange(DriveCaller::Playback, tracks, log_);
+    TocResult result;
     if (mode_ == TransportMode::Spti) {
         SptiSession session;
         if (!session.open(drive_.letter)) {
             log_.logLine(DriveMessages::kSptiNoAccess);
             return 1;
         }
-        exchange.overSpti(session);
+        result = exchange.overSpti(session);
     } else {
         AspiSession session;
         if (!session.open(DriveCaller::Playback, log_))
             return 1;
-        exchange.overAspi(session, drive_);
+        result = exchange.overAspi(session, drive_);
     }
+    // The program goes on with its default table when the drive refuses;
+    // printing that here would pass it off as the disc's.
+    if (result.outcome != TocOutcome::Read)
+        return 1;
 
     for (int slot = 1; slot <= tracks.count + 1 && slot <= kTrackSlots; ++slot)
         out_ << std::setw(3) << slot << ' ' << tracks.slot(slot) << '\n';
@@ -141,7 +154,8 @@ int Probe::read(int drive, int32_t sector, int64_t blocks)
         stats = ReadLoop(reader, host).run();
     }
 
-    out_ << stats.goodBlocks << " gute Blöcke, " << stats.failedBlocks << " fehlerhafte Blöcke\n";
+    out_ << stats.goodBlocks << (stats.goodBlocks == 1 ? " guter Block, " : " gute Blöcke, ") << stats.failedBlocks
+         << (stats.failedBlocks == 1 ? " fehlerhafter Block\n" : " fehlerhafte Blöcke\n");
     if (stats.errorLimitReached)
         out_ << "Abgebrochen: mehr als " << ReadLoop::kErrorLimit << " fehlerhafte Blöcke in Folge\n";
     return 0;

@@ -15,7 +15,8 @@ class Probe {
 public:
     explicit Probe(std::ostream& out);
 
-    // Returns the exit code: 0 done, 1 the drive could not be used.
+    // Returns the exit code: 0 done; 1 no usable drive (listing), the drive
+    // could not be used or its table of contents not read.
     int run(const ProbeArguments& args);
 
 private:
