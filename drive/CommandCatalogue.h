@@ -24,8 +24,9 @@ struct CommandCatalogue {
     // 43 00 00 00 00 00 00 08 00 00.
     static ScsiCommand readToc();
     // READ CD of ten sectors from `sector`, any sector type, user data only:
-    // BE 00 a3 a2 a1 a0 00 00 0A 10 00 00.
-    static ScsiCommand readCd(int32_t sector);
+    // BE 00 a3 a2 a1 a0 00 00 0A 10 00 00. Fewer sectors (1 to 9) only where
+    // a block would run past the lead-out: byte 8 and the data length shrink.
+    static ScsiCommand readCd(int32_t sector, int32_t sectors = kSectorsPerRead);
     // Writes the sector, most significant byte first, into bytes 2 to 5 of a
     // READ CD command block.
     static void writeReadCdSector(uint8_t* cdb, int32_t sector);

@@ -8,21 +8,21 @@ ReadLoopStats ReadLoop::run()
 {
     ReadLoopStats stats;
     int errorCount = 0;
-    host_.clearStopRequest();
-    while (!host_.stopRequested() && host_.keepReading(host_.currentSector())) {
+    host_.setStopRequested(false);
+    while (!host_.stopRequested() && sink_.keepReading(host_.currentSector())) {
         host_.processEvents();
 
         // The messages just handled may have moved the position.
         const int32_t sector = host_.currentSector();
-        if (uint8_t* block = reader_.readBlock(sector)) {
-            host_.goodBlock(block);
+        if (uint8_t* block = reader_.readBlock(sector, CommandCatalogue::kSectorsPerRead)) {
+            sink_.goodBlock(block, CommandCatalogue::kReadBlockBytes);
             errorCount = 0;
             ++stats.goodBlocks;
         } else {
             ++stats.failedBlocks;
             if (++errorCount > kErrorLimit) {
                 stats.errorLimitReached = true;
-                host_.requestStop();
+                host_.setStopRequested(true);
             }
         }
 
@@ -30,7 +30,7 @@ ReadLoopStats ReadLoop::run()
         const auto next = static_cast<int32_t>(static_cast<uint32_t>(host_.currentSector()) +
                                                static_cast<uint32_t>(CommandCatalogue::kSectorsPerRead));
         host_.setCurrentSector(next);
-        host_.positionChanged(next);
+        host_.showPosition(next);
     }
     return stats;
 }

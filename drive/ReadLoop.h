@@ -6,7 +6,8 @@
 #include <cstdint>
 
 #include "drive/BlockReader.h"
-#include "drive/ReadLoopHost.h"
+#include "drive/BlockSink.h"
+#include "drive/SessionWindow.h"
 
 namespace rilvane {
 
@@ -21,17 +22,20 @@ public:
     // The stop request is set when more than this many reads fail in a row.
     static constexpr int kErrorLimit = 10;
 
-    ReadLoop(BlockReader& reader, ReadLoopHost& host) : reader_(reader), host_(host) {}
+    ReadLoop(BlockReader& reader, SessionWindow& host, BlockSink& sink) : reader_(reader), host_(host), sink_(sink)
+    {
+    }
 
-    // Clears the stop request, then, while it stays clear and the host wants
+    // Clears the stop request, then, while it stays clear and the sink wants
     // more: pumps messages, reads the block at the current sector, hands a
-    // good block to the host or counts a failure, and advances the current
+    // good block to the sink or counts a failure, and advances the current
     // sector by ten.
     ReadLoopStats run();
 
 private:
     BlockReader& reader_;
-    ReadLoopHost& host_;
+    SessionWindow& host_;
+    BlockSink& sink_;
 };
 
 }  // namespace rilvane

@@ -7,9 +7,9 @@ SptiBlockReader::SptiBlockReader(SptiSession& session, LogSink& log) : session_(
     session_.prepareReadCd();
 }
 
-uint8_t* SptiBlockReader::readBlock(int32_t sector)
+uint8_t* SptiBlockReader::read(int32_t sector, int32_t sectors)
 {
-    if (session_.readBlock(sector))
+    if (session_.readBlock(sector, sectors))
         return session_.data();
     log_.logLine(session_.errorLine());
     return nullptr;

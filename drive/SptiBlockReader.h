@@ -13,7 +13,8 @@ public:
     SptiBlockReader(SptiSession& session, LogSink& log);
 
     // A failure logs the error line built from the status and sense bytes.
-    uint8_t* readBlock(int32_t sector) override;
+protected:
+    uint8_t* read(int32_t sector, int32_t sectors) override;
 
 private:
     SptiSession& session_;

@@ -63,7 +63,8 @@ TocResult TocExchange::accept(const uint8_t* response, size_t received)
     log_.logLine(DriveMessages::kTocRead);
     const int32_t count = parseToc(response, received, table_);
 
-    TocResult result{TocOutcome::Read, std::nullopt};
+    TocResult result{TocOutcome::Read, std::nullopt, std::nullopt};
+    if (count >= 1 && count < kTrackSlots) result.leadOut = table_.slot(count + 1);
     if (handler_ == DriveCaller::Ripping) {
         result.ripRange = RipRange::forTrack(table_, ripTrack_);
         if (!result.ripRange) {

@@ -19,12 +19,14 @@ using test::ScriptedHost;
 class ScriptedReader : public BlockReader {
 public:
     explicit ScriptedReader(std::set<int32_t> failing) : failing_(std::move(failing)) {}
-    uint8_t* readBlock(int32_t sector) override
+    uint8_t* read(int32_t sector, int32_t sectors) override
     {
         reads.push_back(sector);
+        lengths.push_back(sectors);
         return failing_.count(sector) ? nullptr : block_.data();
     }
     std::vector<int32_t> reads;
+    std::vector<int32_t> lengths;
 
 private:
     std::set<int32_t> failing_;
@@ -44,7 +46,7 @@ TEST(ReadLoop, EleventhFailureInARowStops)
     ScriptedReader reader(blocks(1000, 100));
     ScriptedHost host;
     host.sector = 1000;
-    const ReadLoopStats stats = ReadLoop(reader, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
 
     EXPECT_EQ(reader.reads.size(), 11u);
     EXPECT_TRUE(host.stop);
@@ -64,7 +66,7 @@ TEST(ReadLoop, GoodReadBetweenTenFailuresResetsTheCount)
     ScriptedReader reader(failing);
     ScriptedHost host;
     host.blocks = 30;
-    const ReadLoopStats stats = ReadLoop(reader, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
 
     EXPECT_EQ(reader.reads.size(), 30u);
     EXPECT_FALSE(host.stop);
@@ -81,7 +83,7 @@ TEST(ReadLoop, ClearsTheStopRequestBeforeItStarts)
     ScriptedHost host;
     host.stop = true;
     host.blocks = 3;
-    ReadLoop(reader, host).run();
+    ReadLoop(reader, host, host).run();
     EXPECT_EQ(host.clears, 1);
     EXPECT_EQ(reader.reads, (std::vector<int32_t>{0, 10, 20}));
 }
@@ -97,7 +99,7 @@ TEST(ReadLoop, ReadsWhereTheWindowMovedTheSectorAndEndsTheIterationOfAStop)
         if (h.pumps == 5)
             h.stop = true;  // the Stop button
     };
-    ReadLoop(reader, host).run();
+    ReadLoop(reader, host, host).run();
     // The iteration in which Stop was pressed still reads; then the loop ends.
     EXPECT_EQ(reader.reads, (std::vector<int32_t>{500, 510, 7000, 7010, 7020}));
     EXPECT_EQ(host.positions, (std::vector<int32_t>{510, 520, 7010, 7020, 7030}));
@@ -109,7 +111,7 @@ TEST(ReadLoop, NothingIsReadWhenTheHostWantsNothing)
     ScriptedReader reader({});
     ScriptedHost host;
     host.blocks = 0;
-    const ReadLoopStats stats = ReadLoop(reader, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
     EXPECT_TRUE(reader.reads.empty());
     EXPECT_EQ(host.pumps, 0);
     EXPECT_EQ(stats.goodBlocks + stats.failedBlocks, 0);
@@ -121,7 +123,7 @@ TEST(ReadLoop, SectorWrapsAtTheEndOfTheField)
     ScriptedHost host;
     host.sector = INT32_MAX - 5;
     host.blocks = 1;
-    ReadLoop(reader, host).run();
+    ReadLoop(reader, host, host).run();
     EXPECT_EQ(host.sector, INT32_MIN + 4);
 }
 

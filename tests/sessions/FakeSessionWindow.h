@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "drive/LogSink.h"
-#include "playback/SessionWindow.h"
+#include "drive/SessionWindow.h"
 
 namespace rilvane::test {
 
