@@ -13,7 +13,7 @@ DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExcha
     if (sink.tocDone(result)) {
         end = DiscSessionEnd::NoReader;
         if (std::unique_ptr<BlockReader> reader = transport.blockReader()) {
-            ReadLoop(*reader, host, sink).run();
+            ReadLoop(*reader, host, sink, result.leadOut).run();
             end = DiscSessionEnd::Read;
         }
     }

@@ -28,7 +28,8 @@ enum class DiscSessionEnd {
 //      takes its range and logs "Starte Ripping..." here, so that its line
 //      comes before any failure of the next step.
 //   5. make the block reader; without one end (NoReader).
-//   6. the read loop.
+//   6. the read loop, which reads no further than the lead-out the table of
+//      contents gave (see ReadLoop).
 DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink);
 
 }  // namespace rilvane

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -117,14 +118,46 @@ TEST(ReadLoop, NothingIsReadWhenTheHostWantsNothing)
     EXPECT_EQ(stats.goodBlocks + stats.failedBlocks, 0);
 }
 
-TEST(ReadLoop, SectorWrapsAtTheEndOfTheField)
+TEST(ReadLoop, EndsAtTheLastSectorNumberInsteadOfWrapping)
 {
     ScriptedReader reader({});
     ScriptedHost host;
-    host.sector = INT32_MAX - 5;
-    host.blocks = 1;
+    host.sector = INT32_MAX - 15;
     ReadLoop(reader, host, host).run();
-    EXPECT_EQ(host.sector, INT32_MIN + 4);
+    EXPECT_EQ(reader.reads, (std::vector<int32_t>{INT32_MAX - 15, INT32_MAX - 5}));
+    EXPECT_EQ(host.sector, INT32_MAX);
+    EXPECT_EQ(host.positions.back(), INT32_MAX);
+    EXPECT_FALSE(host.stop);
+}
+
+TEST(ReadLoop, BlockCrossingTheLeadOutReadsOnlyUpToIt)
+{
+    struct Case {
+        int32_t from;
+        std::optional<int32_t> leadOut;
+        std::vector<int32_t> lengths;
+    };
+    const Case cases[] = {
+        {1000, 1035, {10, 10, 10, 5, 10}},   // then past the lead-out: whole blocks, which drives refuse
+        {1000, 1030, {10, 10, 10, 10, 10}},  // ends on a block boundary: nothing shortened
+        {1000, 1001, {1, 10, 10, 10, 10}},
+        {1000, 900, {10, 10, 10, 10, 10}},   // already past it
+        {1000, std::nullopt, {10, 10, 10, 10, 10}},
+        {INT32_MAX - 12, INT32_MAX, {10, 2}},
+    };
+    for (const Case& c : cases) {
+        ScriptedReader reader({});
+        ScriptedHost host;
+        host.sector = c.from;
+        host.blocks = 5;
+        ReadLoop(reader, host, host, c.leadOut).run();
+        EXPECT_EQ(reader.lengths, c.lengths) << c.from;
+        ASSERT_EQ(host.goodBytes.size(), c.lengths.size());
+        for (size_t i = 0; i < c.lengths.size(); ++i)
+            EXPECT_EQ(host.goodBytes[i], uint32_t(c.lengths[i]) * 2352u);
+        // Every block moves the position on by ten, a short one too.
+        EXPECT_EQ(host.positions.front(), c.from + 10);
+    }
 }
 
 }  // namespace
