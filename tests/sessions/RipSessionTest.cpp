@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -225,6 +227,26 @@ TEST_F(RipSessionTest, FileThatCannotBeCreatedIsReportedAndNothingIsRead)
 
 // Run only with the ASPI layer hidden (RILVANE_LIBRARY_DIR pointing at an
 // empty folder), see CMakeLists.txt.
+// Nothing but a regular file is written to: a FIFO (with or without a
+// reader), a device or a folder is refused at once, nothing waits, nothing
+// is read from the drive.
+TEST_F(RipSessionTest, TargetThatIsNoRegularFileIsRefusedWithoutWaiting)
+{
+    const std::string fifo = path + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const bool reader : {false, true}) {
+        const int readEnd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        for (const std::string& target : {fifo, std::string("/dev/null"), TestDiscs::get().folder}) {
+            FakeSessionWindow w;
+            RipSession(w, letter('D'), TransportMode::Spti, 1).run(target);
+            EXPECT_EQ(w.lines, (Lines{"Konnte Datei nicht erstellen..."})) << target;
+            EXPECT_EQ(w.pumps, 0);
+        }
+        if (readEnd >= 0) close(readEnd);
+    }
+    unlink(fifo.c_str());
+}
+
 TEST_F(RipSessionTest, MissingAspiLayerGivesAHeaderOnlyFile)
 {
     if (!std::getenv("RILVANE_TEST_NO_ASPI")) GTEST_SKIP() << "needs the ASPI layer hidden";
