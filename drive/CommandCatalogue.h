@@ -3,15 +3,16 @@
 
 #include <cstdint>
 
+#include "drive/CdAudio.h"
 #include "drive/ScsiCommand.h"
 
 namespace rilvane {
 
 struct CommandCatalogue {
     // Ten CD-DA sectors of 2352 bytes: one read block.
-    static constexpr int32_t kSectorsPerRead = 10;
-    static constexpr uint32_t kSectorBytes = 2352;
-    static constexpr uint32_t kReadBlockBytes = kSectorsPerRead * kSectorBytes;  // 23520
+    static constexpr int32_t kSectorsPerRead = cd::kSectorsPerRead;
+    static constexpr uint32_t kSectorBytes = cd::kSectorBytes;
+    static constexpr uint32_t kReadBlockBytes = cd::kReadBlockBytes;
     static constexpr uint32_t kInquiryBytes = 255;
     static constexpr uint32_t kTocBytes = 2048;
     static constexpr uint32_t kShortTimeoutSeconds = 2;
