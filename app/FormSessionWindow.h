@@ -3,7 +3,7 @@
 // track table and waveform view.
 #pragma once
 
-#include "playback/SessionWindow.h"
+#include "drive/SessionWindow.h"
 
 class TMainForm;
 

@@ -10,6 +10,7 @@
 #include "app/StatusBar.h"
 #include "app/UiFonts.h"
 #include "app/WebSite.h"
+#include "drive/CdAudio.h"
 #include "controls/ButtonsXP.h"
 #include "controls/ImageBtnUnit.h"
 
@@ -215,7 +216,7 @@ void TMainForm::createTransportArea()
     StartSec->setGeometry(96, 32, 121, 21);
     StartSec->setBounds(0, 0);  // no bounds
     StartSec->setIncrement(1);
-    StartSec->setValue(500);
+    StartSec->setValue(rilvane::cd::kDefaultFirstTrack);
 
     Label3 = label(Panel3, "Label3", QString(), QPoint(8, 56));
 

@@ -56,10 +56,3 @@ const QImage& kindGlyph(TBitBtnXPKind kind)
     return t.glyphs[slot];
 }
 
-int loadedKindGlyphCount()
-{
-    int n = 0;
-    for (const QImage& glyph : table().glyphs)
-        n += glyph.isNull() ? 0 : 1;
-    return n;
-}

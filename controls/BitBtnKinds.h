@@ -20,5 +20,3 @@ const BitBtnKindInfo& bitBtnKindInfo(TBitBtnXPKind kind);
 // with one slot per kind and kept until the program ends. Null for bkCustom,
 // and when the picture cannot be loaded.
 const QImage& kindGlyph(TBitBtnXPKind kind);
-// Number of kind glyphs loaded so far.
-int loadedKindGlyphCount();

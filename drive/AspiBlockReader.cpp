@@ -5,9 +5,9 @@
 
 namespace rilvane {
 
-uint8_t* AspiBlockReader::readBlock(int32_t sector)
+uint8_t* AspiBlockReader::read(int32_t sector, int32_t sectors)
 {
-    const uint8_t status = session_.execute(drive_, CommandCatalogue::readCd(sector));
+    const uint8_t status = session_.execute(drive_, CommandCatalogue::readCd(sector, sectors));
     if (status == SS_COMP)
         return session_.window();
     log_.logLine(DriveMessages::aspiCommandFailed(status));

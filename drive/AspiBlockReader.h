@@ -17,7 +17,8 @@ public:
 
     // The data lands in the transfer window. A failure logs
     // "Fehler <status> beim Ausführen des SCSI Kommandos...".
-    uint8_t* readBlock(int32_t sector) override;
+protected:
+    uint8_t* read(int32_t sector, int32_t sectors) override;
 
 private:
     AspiSession& session_;

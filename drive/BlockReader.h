@@ -1,7 +1,10 @@
-// Reads one read block (ten sectors) through a transport.
+// Reads one read block (ten sectors, fewer at the end of the disc) through a
+// transport.
 #pragma once
 
 #include <cstdint>
+
+#include "drive/CommandCatalogue.h"
 
 namespace rilvane {
 
@@ -9,10 +12,17 @@ class BlockReader {
 public:
     virtual ~BlockReader() = default;
 
-    // Reads ten sectors from `sector` on. Returns the 23520 bytes on success
-    // (valid until the next read); on failure logs the transport's error line
-    // and returns nullptr.
-    virtual uint8_t* readBlock(int32_t sector) = 0;
+    // Reads `sectors` sectors (1 to 10) from `sector` on. Returns their
+    // bytes, 2352 a sector, on success (valid until the next read); on
+    // failure logs the transport's error line and returns nullptr.
+    uint8_t* readBlock(int32_t sector, int32_t sectors = CommandCatalogue::kSectorsPerRead)
+    {
+        if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return nullptr;
+        return read(sector, sectors);
+    }
+
+protected:
+    virtual uint8_t* read(int32_t sector, int32_t sectors) = 0;
 };
 
 }  // namespace rilvane

@@ -25,15 +25,15 @@ ScsiCommand CommandCatalogue::readToc()
     return command;
 }
 
-ScsiCommand CommandCatalogue::readCd(int32_t sector)
+ScsiCommand CommandCatalogue::readCd(int32_t sector, int32_t sectors)
 {
     ScsiCommand command;
     command.cdb[0] = 0xBE;
     writeReadCdSector(command.cdb.data(), sector);
-    command.cdb[8] = static_cast<uint8_t>(kSectorsPerRead);  // transfer length
+    command.cdb[8] = static_cast<uint8_t>(sectors);  // transfer length
     command.cdb[9] = 0x10;                                   // user data only
     command.cdbLength = 12;
-    command.dataLength = kReadBlockBytes;
+    command.dataLength = static_cast<uint32_t>(sectors) * kSectorBytes;
     command.timeoutSeconds = kReadTimeoutSeconds;
     return command;
 }

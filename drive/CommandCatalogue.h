@@ -3,15 +3,16 @@
 
 #include <cstdint>
 
+#include "drive/CdAudio.h"
 #include "drive/ScsiCommand.h"
 
 namespace rilvane {
 
 struct CommandCatalogue {
     // Ten CD-DA sectors of 2352 bytes: one read block.
-    static constexpr int32_t kSectorsPerRead = 10;
-    static constexpr uint32_t kSectorBytes = 2352;
-    static constexpr uint32_t kReadBlockBytes = kSectorsPerRead * kSectorBytes;  // 23520
+    static constexpr int32_t kSectorsPerRead = cd::kSectorsPerRead;
+    static constexpr uint32_t kSectorBytes = cd::kSectorBytes;
+    static constexpr uint32_t kReadBlockBytes = cd::kReadBlockBytes;
     static constexpr uint32_t kInquiryBytes = 255;
     static constexpr uint32_t kTocBytes = 2048;
     static constexpr uint32_t kShortTimeoutSeconds = 2;
@@ -24,8 +25,9 @@ struct CommandCatalogue {
     // 43 00 00 00 00 00 00 08 00 00.
     static ScsiCommand readToc();
     // READ CD of ten sectors from `sector`, any sector type, user data only:
-    // BE 00 a3 a2 a1 a0 00 00 0A 10 00 00.
-    static ScsiCommand readCd(int32_t sector);
+    // BE 00 a3 a2 a1 a0 00 00 0A 10 00 00. Fewer sectors (1 to 9) only where
+    // a block would run past the lead-out: byte 8 and the data length shrink.
+    static ScsiCommand readCd(int32_t sector, int32_t sectors = kSectorsPerRead);
     // Writes the sector, most significant byte first, into bytes 2 to 5 of a
     // READ CD command block.
     static void writeReadCdSector(uint8_t* cdb, int32_t sector);

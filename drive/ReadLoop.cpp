@@ -1,36 +1,48 @@
 #include "drive/ReadLoop.h"
 
+#include <limits>
+
 #include "drive/CommandCatalogue.h"
 
 namespace rilvane {
+
+int32_t ReadLoop::sectorsAt(int32_t sector, std::optional<int32_t> leadOut)
+{
+    constexpr int32_t whole = CommandCatalogue::kSectorsPerRead;
+    if (leadOut && sector < *leadOut && int64_t{*leadOut} - sector < whole)
+        return *leadOut - sector;
+    return whole;
+}
 
 ReadLoopStats ReadLoop::run()
 {
     ReadLoopStats stats;
     int errorCount = 0;
-    host_.clearStopRequest();
-    while (!host_.stopRequested() && host_.keepReading(host_.currentSector())) {
+    host_.setStopRequested(false);
+    while (!host_.stopRequested() && sink_.keepReading(host_.currentSector())) {
         host_.processEvents();
 
         // The messages just handled may have moved the position.
         const int32_t sector = host_.currentSector();
-        if (uint8_t* block = reader_.readBlock(sector)) {
-            host_.goodBlock(block);
+        const int32_t sectors = sectorsAt(sector, leadOut_);
+        if (uint8_t* block = reader_.readBlock(sector, sectors)) {
+            sink_.goodBlock(block, static_cast<uint32_t>(sectors) * CommandCatalogue::kSectorBytes);
             errorCount = 0;
             ++stats.goodBlocks;
         } else {
             ++stats.failedBlocks;
             if (++errorCount > kErrorLimit) {
                 stats.errorLimitReached = true;
-                host_.requestStop();
+                host_.setStopRequested(true);
             }
         }
 
-        // Wraps like the 32-bit field it is instead of overflowing.
-        const auto next = static_cast<int32_t>(static_cast<uint32_t>(host_.currentSector()) +
-                                               static_cast<uint32_t>(CommandCatalogue::kSectorsPerRead));
-        host_.setCurrentSector(next);
-        host_.positionChanged(next);
+        // Ten on from where the position is now (the sink may have moved it).
+        constexpr int32_t last = std::numeric_limits<int32_t>::max();
+        const int64_t next = int64_t{host_.currentSector()} + CommandCatalogue::kSectorsPerRead;
+        host_.setCurrentSector(next > last ? last : static_cast<int32_t>(next));
+        host_.showPosition(host_.currentSector());
+        if (next > last) break;
     }
     return stats;
 }

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "drive/BlockReader.h"
-#include "drive/ReadLoopHost.h"
+#include "drive/BlockSink.h"
+#include "drive/SessionWindow.h"
 
 namespace rilvane {
 
@@ -21,17 +23,35 @@ public:
     // The stop request is set when more than this many reads fail in a row.
     static constexpr int kErrorLimit = 10;
 
-    ReadLoop(BlockReader& reader, ReadLoopHost& host) : reader_(reader), host_(host) {}
+    // `leadOut`: where the disc ends, when the table of contents said so.
+    ReadLoop(BlockReader& reader, SessionWindow& host, BlockSink& sink, std::optional<int32_t> leadOut = std::nullopt)
+        : reader_(reader), host_(host), sink_(sink), leadOut_(leadOut)
+    {
+    }
 
-    // Clears the stop request, then, while it stays clear and the host wants
+    // Clears the stop request, then, while it stays clear and the sink wants
     // more: pumps messages, reads the block at the current sector, hands a
-    // good block to the host or counts a failure, and advances the current
+    // good block to the sink or counts a failure, and advances the current
     // sector by ten.
+    //
+    // A block that starts before the lead-out but would run past it reads
+    // only the sectors up to the lead-out: drives refuse a read that crosses
+    // it, and the end of the last track would be lost. Blocks inside the
+    // disc, and blocks at or past the lead-out, are read whole.
+    //
+    // There is no sector number after the largest one: when the next block
+    // would start beyond it, the loop ends there instead of wrapping round to
+    // negative sectors.
     ReadLoopStats run();
+
+    // Sectors of the block at `sector`: ten, or fewer up to the lead-out.
+    static int32_t sectorsAt(int32_t sector, std::optional<int32_t> leadOut);
 
 private:
     BlockReader& reader_;
-    ReadLoopHost& host_;
+    SessionWindow& host_;
+    BlockSink& sink_;
+    std::optional<int32_t> leadOut_;
 };
 
 }  // namespace rilvane

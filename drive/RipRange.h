@@ -18,8 +18,4 @@ struct RipRange {
     static std::optional<RipRange> forTrack(const TrackTable& table, int track);
 };
 
-// Number of ten-sector read blocks that start below `endSector` when reading
-// from `firstSector` on: ceil((end - first) / 10), or 0 when end <= first.
-int64_t readBlockCount(int32_t firstSector, int32_t endSector);
-
 }  // namespace rilvane

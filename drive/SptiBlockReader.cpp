@@ -10,18 +10,19 @@ SptiBlockReader::SptiBlockReader(SptiSession& session, LogSink& log) : session_(
     session_.prepareReadCd();
 }
 
-uint8_t* SptiBlockReader::readBlock(int32_t sector)
+uint8_t* SptiBlockReader::read(int32_t sector, int32_t sectors)
 {
-    if (!session_.readBlock(sector)) {
+    if (!session_.readBlock(sector, sectors)) {
         log_.logLine(session_.errorLine());
         return nullptr;
     }
-    // A drive may report success and still send less than the ten sectors;
+    // A drive may report success and still send less than it was asked for;
     // the rest of the data area would then hold the previous block, which
     // must never be played or saved as this one.
+    const uint32_t expected = static_cast<uint32_t>(sectors) * CommandCatalogue::kSectorBytes;
     const uint32_t received = session_.transferredLength();
-    if (received < CommandCatalogue::kReadBlockBytes) {
-        log_.logLine(DriveMessages::shortRead(received, CommandCatalogue::kReadBlockBytes));
+    if (received < expected) {
+        log_.logLine(DriveMessages::shortRead(received, expected));
         return nullptr;
     }
     return session_.data();

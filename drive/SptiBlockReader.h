@@ -13,8 +13,9 @@ public:
     SptiBlockReader(SptiSession& session, LogSink& log);
 
     // A failure logs the error line built from the status and sense bytes;
-    // a read that succeeds with fewer bytes than ten sectors is a failure too.
-    uint8_t* readBlock(int32_t sector) override;
+    // a read that succeeds with fewer bytes than asked for is a failure too.
+protected:
+    uint8_t* read(int32_t sector, int32_t sectors) override;
 
 private:
     SptiSession& session_;

@@ -69,17 +69,19 @@ void SptiSession::prepareReadCd()
     std::memset(request_->data, 0xFF, sizeof(request_->data));
 }
 
-bool SptiSession::readBlock(int32_t sector)
+bool SptiSession::readBlock(int32_t sector, int32_t sectors)
 {
+    if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return false;
     SCSI_PASS_THROUGH& header = request_->header;
     // The platform writes the lengths and the status back into the record.
     // Without renewing them a short transfer would shrink every later read,
     // and a read that brings no sense would report the previous one's.
-    header.DataTransferLength = CommandCatalogue::kReadBlockBytes;
+    header.DataTransferLength = static_cast<uint32_t>(sectors) * CommandCatalogue::kSectorBytes;
     header.SenseInfoLength = CommandCatalogue::kSenseBytes;
     header.ScsiStatus = 0;
     std::memset(request_->sense, 0, sizeof(request_->sense));
     CommandCatalogue::writeReadCdSector(header.Cdb, sector);
+    header.Cdb[8] = static_cast<uint8_t>(sectors);
     return send();
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "drive/CommandCatalogue.h"
 #include "drive/ScsiCommand.h"
 #include "drive/SptiRequest.h"
 #include "platform/Win32.h"
@@ -35,10 +36,10 @@ public:
 
     // READ CD: prepareReadCd() once before a read loop (record zero-filled,
     // filled for ten sectors, data area set to 0xFF), then readBlock() for
-    // every read. True when the call succeeded and the status is 0; the ten
-    // sectors are then at data().
+    // every read of `sectors` (1 to 10) sectors. True when the call succeeded
+    // and the status is 0; the sectors are then at data().
     void prepareReadCd();
-    bool readBlock(int32_t sector);
+    bool readBlock(int32_t sector, int32_t sectors = CommandCatalogue::kSectorsPerRead);
 
     // The error line of the last command, from its status and sense bytes.
     std::string errorLine() const;

@@ -28,6 +28,8 @@ struct TocResult {
     TocOutcome outcome = TocOutcome::Failed;
     // Ripping after Read: the sectors of the track to rip.
     std::optional<RipRange> ripRange;
+    // After Read: where the lead-out starts, the first sector after the disc.
+    std::optional<int32_t> leadOut;
 };
 
 class TocExchange {

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "drive/CdAudio.h"
+
 // Qt defines "slots" as a macro; keep it away from the member of that name.
 #pragma push_macro("slots")
 #undef slots
@@ -25,8 +27,8 @@ struct TrackTable {
     // The start-up preset: one track from sector 500 to sector 450000.
     void presetStartup()
     {
-        slots[1] = 500;
-        slots[2] = 450000;
+        slots[1] = cd::kDefaultFirstTrack;
+        slots[2] = cd::kDefaultLeadOut;
         count = 1;
     }
 };

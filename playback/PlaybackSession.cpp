@@ -1,25 +1,16 @@
 #include "playback/PlaybackSession.h"
 
+#include <algorithm>
 #include <cstring>
 
-#include "drive/AspiBlockReader.h"
-#include "drive/AspiSession.h"
+#include "drive/CommandCatalogue.h"
+#include "drive/DiscSession.h"
 #include "drive/DriveCaller.h"
-#include "drive/DriveMessages.h"
-#include "drive/ReadLoop.h"
-#include "drive/SptiBlockReader.h"
-#include "drive/SptiSession.h"
-#include "drive/TocExchange.h"
 #include "playback/Karaoke.h"
 #include "playback/PlaybackMessages.h"
 #include "playback/SoundOutput.h"
 
 namespace rilvane {
-
-namespace {
-constexpr int32_t kReadBlockBytes = 23520;
-constexpr size_t kReadBlockFrames = kReadBlockBytes / 4;
-}  // namespace
 
 PlaybackSession::PlaybackSession(SessionWindow& window, SoundOutput& sound, const DriveRecord& drive,
                                  TransportMode mode)
@@ -29,61 +20,31 @@ PlaybackSession::PlaybackSession(SessionWindow& window, SoundOutput& sound, cons
 
 void PlaybackSession::run()
 {
+    LogSink& log = window_.log();
     sound_.start();
-    if (mode_ == TransportMode::Spti)
-        overSpti();
-    else
-        overAspi();
+    staging_.assign(kStagingBytes, 0);
+    fillCount_ = 0;
+    const std::unique_ptr<DriveTransport> transport =
+        DriveTransport::create(mode_, drive_, DriveCaller::Playback, log);
+    TocExchange toc(DriveCaller::Playback, window_.trackTable(), log);
+    readDisc(*transport, window_, toc, *this);
     staging_.clear();
     staging_.shrink_to_fit();
     sound_.stop();
-    window_.log().logLine(PlaybackMessages::kStopped);
+    log.logLine(PlaybackMessages::kStopped);
 }
 
-void PlaybackSession::overSpti()
+void PlaybackSession::goodBlock(uint8_t* data, uint32_t bytes)
 {
-    LogSink& log = window_.log();
-    SptiSession session;
-    if (!session.open(drive_.letter)) {
-        log.logLine(DriveMessages::kSptiNoAccess);
-        return;
-    }
-    staging_.assign(kStagingBytes, 0);
-    fillCount_ = 0;
-    TocExchange toc(DriveCaller::Playback, window_.trackTable(), log);
-    toc.overSpti(session);
-    SptiBlockReader reader(session, log);
-    window_.setCurrentSector(window_.positionValue());
-    readLoop(reader);
-}
-
-void PlaybackSession::overAspi()
-{
-    LogSink& log = window_.log();
-    staging_.assign(kStagingBytes, 0);
-    fillCount_ = 0;
-    AspiSession session;
-    if (!session.open(DriveCaller::Playback, log)) return;
-    TocExchange toc(DriveCaller::Playback, window_.trackTable(), log);
-    toc.overAspi(session, drive_);
-    window_.setCurrentSector(window_.positionValue());
-    if (!session.openEvent(log)) return;
-    AspiBlockReader reader(session, drive_, log);
-    readLoop(reader);
-    session.closeEvent();
-}
-
-void PlaybackSession::readLoop(BlockReader& reader)
-{
-    ReadLoop loop(reader, *this);
-    loop.run();
-}
-
-void PlaybackSession::goodBlock(uint8_t* data)
-{
-    if (window_.karaokeChecked()) applyKaraoke(data, kReadBlockFrames);
-    std::memcpy(staging_.data() + fillCount_, data, kReadBlockBytes);
-    fillCount_ += kReadBlockBytes;
+    constexpr uint32_t whole = CommandCatalogue::kReadBlockBytes;
+    bytes = std::min(bytes, whole);
+    if (window_.karaokeChecked()) applyKaraoke(data, bytes / 4);
+    uint8_t* into = staging_.data() + fillCount_;
+    std::memcpy(into, data, bytes);
+    // A block cut short at the lead-out is the end of the disc: the rest of
+    // it plays as silence, so the staging buffer still fills by whole blocks.
+    std::memset(into + bytes, 0, whole - bytes);
+    fillCount_ += static_cast<int32_t>(whole);
     if (fillCount_ >= kStagingBytes) {
         sound_.handOff(staging_.data(), fillCount_, [this](const uint8_t* staging) { window_.drawWaveform(staging); });
         // Whatever the handoff did, the staging buffer starts empty again: a

@@ -6,16 +6,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "drive/BlockSink.h"
 #include "drive/DriveTable.h"
-#include "drive/ReadLoopHost.h"
-#include "playback/SessionWindow.h"
+#include "drive/SessionWindow.h"
 
 namespace rilvane {
 
-class BlockReader;
 class SoundOutput;
 
-class PlaybackSession : private ReadLoopHost {
+class PlaybackSession : private BlockSink {
 public:
     PlaybackSession(SessionWindow& window, SoundOutput& sound, const DriveRecord& drive, TransportMode mode);
 
@@ -25,20 +24,11 @@ public:
     void run();
 
 private:
-    void overSpti();
-    void overAspi();
-    void readLoop(BlockReader& reader);
-
-    // ReadLoopHost
-    void processEvents() override { window_.processEvents(); }
-    int32_t currentSector() const override { return window_.currentSector(); }
-    void setCurrentSector(int32_t sector) override { window_.setCurrentSector(sector); }
-    bool stopRequested() const override { return window_.stopRequested(); }
-    void requestStop() override { window_.setStopRequested(true); }
-    void clearStopRequest() override { window_.setStopRequested(false); }
+    // BlockSink: playback reads from wherever the table of contents left it,
+    // for as long as no stop request ends it.
+    bool tocDone(const TocResult&) override { return true; }
     bool keepReading(int32_t) override { return true; }
-    void goodBlock(uint8_t* data) override;
-    void positionChanged(int32_t sector) override { window_.showPosition(sector); }
+    void goodBlock(uint8_t* data, uint32_t bytes) override;
 
     SessionWindow& window_;
     SoundOutput& sound_;

@@ -72,11 +72,11 @@ bool SoundOutput::setUp(DirectSoundCreateFunc directSoundCreate, HWND window)
     if (formatAddress >= kAddressLimit) return false;
     std::memset(waveFormat_, 0, sizeof(WAVEFORMATEX));
     waveFormat_->wFormatTag = WAVE_FORMAT_PCM;
-    waveFormat_->nChannels = 2;
-    waveFormat_->nSamplesPerSec = 44100;
-    waveFormat_->nAvgBytesPerSec = 176400;
-    waveFormat_->nBlockAlign = 4;
-    waveFormat_->wBitsPerSample = 16;
+    waveFormat_->nChannels = cd::kChannels;
+    waveFormat_->nSamplesPerSec = cd::kSampleRate;
+    waveFormat_->nAvgBytesPerSec = cd::kBytesPerSecond;
+    waveFormat_->nBlockAlign = cd::kFrameBytes;
+    waveFormat_->wBitsPerSample = cd::kBitsPerSample;
     waveFormat_->cbSize = 0;
     std::memset(&bufferDesc_, 0, sizeof bufferDesc_);
     bufferDesc_.dwSize = sizeof(DSBUFFERDESC);

@@ -7,14 +7,16 @@
 #include "platform/DirectSound.h"
 
 #include <cstdint>
+
+#include "drive/CdAudio.h"
 #include <functional>
 
 namespace rilvane {
 
-constexpr DWORD kSoundBufferBytes = 117600;  // 29400 frames, 50 sectors
-constexpr DWORD kHalfBufferBytes = 58800;    // 14700 frames, 25 sectors
-constexpr DWORD kLastByteOffset = 117599;    // where the second-half notification sits
-constexpr int32_t kStagingBytes = 117600;    // five read blocks of 23520 bytes
+constexpr DWORD kSoundBufferBytes = cd::kSoundBufferBytes;  // 29400 frames, 50 sectors
+constexpr DWORD kHalfBufferBytes = cd::kHalfBufferBytes;    // 14700 frames, 25 sectors
+constexpr DWORD kLastByteOffset = kSoundBufferBytes - 1;    // where the second-half notification sits
+constexpr int32_t kStagingBytes = cd::kStagingBytes;        // five read blocks
 // DSBCAPS_GLOBALFOCUS | DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_STATIC
 constexpr DWORD kSoundBufferFlags = 0x8102;
 

@@ -7,11 +7,13 @@
 
 #include <QPoint>
 
+#include "drive/CdAudio.h"
+
 class QPainter;
 
 namespace rilvane {
 
-constexpr int32_t kWaveformFrames = 29400;
+constexpr int32_t kWaveformFrames = cd::kStagingFrames;
 
 // The frame shown in column x of a view `width` columns wide: frame 0 in the
 // first column, frame 29399 in the last. A view one column wide shows frame 0.

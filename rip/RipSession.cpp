@@ -1,22 +1,11 @@
 #include "rip/RipSession.h"
 
-#include "drive/AspiBlockReader.h"
-#include "drive/AspiSession.h"
-#include "drive/CommandCatalogue.h"
-#include "drive/DriveMessages.h"
-#include "drive/ReadLoop.h"
-#include "drive/SptiBlockReader.h"
-#include "drive/SptiSession.h"
-#include "drive/TocExchange.h"
+#include "drive/DiscSession.h"
+#include "drive/DriveCaller.h"
 #include "playback/Karaoke.h"
 #include "rip/RipMessages.h"
 
 namespace rilvane {
-
-namespace {
-constexpr size_t kReadBlockBytes = 23520;
-constexpr size_t kReadBlockFrames = kReadBlockBytes / 4;
-}  // namespace
 
 RipSession::RipSession(SessionWindow& window, const DriveRecord& drive, TransportMode mode, int track)
     : window_(window), drive_(drive), mode_(mode), track_(track)
@@ -38,74 +27,38 @@ void RipSession::run(const std::string& path)
     }
     endSector_ = 0;
     rangeSet_ = false;
-    const End end = mode_ == TransportMode::Spti ? overSpti() : overAspi();
-    if (end == End::Abandon) {
+    const std::unique_ptr<DriveTransport> transport = DriveTransport::create(mode_, drive_, DriveCaller::Ripping, log);
+    TocExchange toc(DriveCaller::Ripping, window_.trackTable(), log, track_);
+    const DiscSessionEnd end = readDisc(*transport, window_, toc, *this);
+    if (end == DiscSessionEnd::Declined) {
         writer_.abandon();
         return;
     }
+    // Also after a loop that read nothing, the position field shows where
+    // the rip left the current sector.
+    if (end == DiscSessionEnd::Read) window_.showPosition(window_.currentSector());
     finish();
 }
 
-RipSession::End RipSession::overSpti()
+bool RipSession::tocDone(const TocResult& result)
 {
-    LogSink& log = window_.log();
-    SptiSession session;
-    if (!session.open(drive_.letter)) {
-        log.logLine(DriveMessages::kSptiNoAccess);
-        return End::Finish;
-    }
-    window_.setCurrentSector(window_.positionValue());
-    TocExchange toc(DriveCaller::Ripping, window_.trackTable(), log, track_);
-    const TocResult result = toc.overSpti(session);
-    if (result.outcome == TocOutcome::TrackRejected) return End::Abandon;
+    if (result.outcome == TocOutcome::TrackRejected) return false;
     if (result.outcome == TocOutcome::Read && result.ripRange) {
         window_.setCurrentSector(result.ripRange->firstSector);
         endSector_ = result.ripRange->endSector;
         rangeSet_ = true;
     }
-    log.logLine(RipMessages::kStarting);
-    SptiBlockReader reader(session, log);
-    readLoop(reader);
-    window_.showPosition(window_.currentSector());
-    return End::Finish;
+    window_.log().logLine(RipMessages::kStarting);
+    return true;
 }
 
-RipSession::End RipSession::overAspi()
-{
-    LogSink& log = window_.log();
-    AspiSession session;
-    if (!session.open(DriveCaller::Ripping, log)) return End::Finish;
-
-    window_.setCurrentSector(window_.positionValue());
-    TocExchange toc(DriveCaller::Ripping, window_.trackTable(), log, track_);
-    const TocResult result = toc.overAspi(session, drive_);
-    if (result.outcome == TocOutcome::TrackRejected) return End::Abandon;
-    if (result.outcome == TocOutcome::Read && result.ripRange) {
-        window_.setCurrentSector(result.ripRange->firstSector);
-        endSector_ = result.ripRange->endSector;
-        rangeSet_ = true;
-    }
-    log.logLine(RipMessages::kStarting);
-    if (!session.openEvent(log)) return End::Finish;
-    AspiBlockReader reader(session, drive_, log);
-    readLoop(reader);
-    session.closeEvent();
-    return End::Finish;
-}
-
-void RipSession::readLoop(BlockReader& reader)
-{
-    ReadLoop loop(reader, *this);
-    loop.run();
-}
-
-void RipSession::goodBlock(uint8_t* data)
+void RipSession::goodBlock(uint8_t* data, uint32_t bytes)
 {
     if (writer_.writeFailed()) return;
-    if (window_.karaokeChecked()) applyKaraoke(data, kReadBlockFrames);
-    if (!writer_.appendBlock(data, kReadBlockBytes)) {
+    if (window_.karaokeChecked()) applyKaraoke(data, bytes / 4);
+    if (!writer_.appendBlock(data, bytes)) {
         window_.log().logLine(RipMessages::kWriteFailed);
-        requestStop();
+        window_.setStopRequested(true);
     }
 }
 

@@ -5,17 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "drive/BlockSink.h"
 #include "drive/DriveTable.h"
-#include "drive/ReadLoopHost.h"
-#include "playback/SessionWindow.h"
+#include "drive/SessionWindow.h"
 #include "rip/WavWriter.h"
 
 namespace rilvane {
 
-class AspiSession;
-class SptiSession;
-
-class RipSession : private ReadLoopHost {
+class RipSession : private BlockSink {
 public:
     RipSession(SessionWindow& window, const DriveRecord& drive, TransportMode mode, int track);
 
@@ -25,25 +22,15 @@ public:
     void run(const std::string& path);
 
 private:
-    enum class End { Finish, Abandon };
-
-    End overSpti();
-    End overAspi();
-    void readLoop(class BlockReader& reader);
     void finish();
 
-    // ReadLoopHost
-    void processEvents() override { window_.processEvents(); }
-    int32_t currentSector() const override { return window_.currentSector(); }
-    void setCurrentSector(int32_t sector) override { window_.setCurrentSector(sector); }
-    bool stopRequested() const override { return window_.stopRequested(); }
-    void requestStop() override { window_.setStopRequested(true); }
-    void clearStopRequest() override { window_.setStopRequested(false); }
+    // BlockSink
+    // Takes the track's range; a refused track number ends the rip.
+    bool tocDone(const TocResult& result) override;
     // Only a track whose range the table of contents gave is read: without
     // one the end sector is 0, and a negative position must not start reads.
     bool keepReading(int32_t sector) override { return rangeSet_ && sector < endSector_; }
-    void goodBlock(uint8_t* data) override;
-    void positionChanged(int32_t sector) override { window_.showPosition(sector); }
+    void goodBlock(uint8_t* data, uint32_t bytes) override;
 
     SessionWindow& window_;
     DriveRecord drive_;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "drive/CdAudio.h"
+
 namespace rilvane {
 
 namespace {
@@ -32,31 +34,15 @@ WavHeader WavHeader::make(uint32_t riffSize, uint32_t dataSize)
     putTag(h.wave.data(), "WAVE");
     putTag(h.fmt.data(), "fmt ");
     putU32(h.fmt.data() + 4, 16);
-    putU16(h.format.data() + 0, 1);        // integer PCM
-    putU16(h.format.data() + 2, 2);        // channels
-    putU32(h.format.data() + 4, 44100);    // samples per second
-    putU32(h.format.data() + 8, 176400);   // average bytes per second
-    putU16(h.format.data() + 12, 4);       // block alignment
-    putU16(h.format.data() + 14, 16);      // bits per sample
+    putU16(h.format.data() + 0, 1);  // integer PCM (WAVE_FORMAT_PCM)
+    putU16(h.format.data() + 2, cd::kChannels);
+    putU32(h.format.data() + 4, cd::kSampleRate);
+    putU32(h.format.data() + 8, cd::kBytesPerSecond);
+    putU16(h.format.data() + 12, cd::kFrameBytes);
+    putU16(h.format.data() + 14, cd::kBitsPerSample);
     putTag(h.data.data(), "data");
     putU32(h.data.data() + 4, dataSize);
     return h;
-}
-
-std::array<uint8_t, kWavHeaderSize> WavHeader::bytes() const
-{
-    std::array<uint8_t, kWavHeaderSize> out{};
-    uint8_t* p = out.data();
-    auto put = [&p](const auto& piece) {
-        std::memcpy(p, piece.data(), piece.size());
-        p += piece.size();
-    };
-    put(riff);
-    put(wave);
-    put(fmt);
-    put(format);
-    put(data);
-    return out;
 }
 
 }  // namespace rilvane

@@ -19,7 +19,6 @@ struct WavHeader {
     std::array<uint8_t, 8> data;
 
     static WavHeader make(uint32_t riffSize, uint32_t dataSize);
-    std::array<uint8_t, kWavHeaderSize> bytes() const;
 };
 
 }  // namespace rilvane

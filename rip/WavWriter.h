@@ -4,18 +4,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "platform/OutputFile.h"
 
 namespace rilvane {
 
 class WavWriter {
 public:
-    WavWriter() = default;
+    // `opener` makes the file; tests hand in one whose writes fail.
+    explicit WavWriter(platform::OutputFileOpener opener = platform::createOutputFile);
     ~WavWriter();
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
-    // Creates the file or truncates an existing one.
+    // Creates the file (UTF-8 name) or truncates an existing one. Anything
+    // but a regular file at that path (a FIFO, a device) is refused.
     bool create(const std::string& path);
     // Writes the header with both sizes 0 and sets the audio count to 0.
     bool writeProvisionalHeader();
@@ -29,18 +34,19 @@ public:
     // Closes the file as it is, with its provisional header.
     void abandon();
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_ != nullptr; }
     bool writeFailed() const { return writeFailed_; }
     uint32_t audioBytes() const { return audioBytes_; }
-    // errno of the first failed write, 0 if none.
+    // errno of the first failure, 0 if none.
     int lastError() const { return lastError_; }
 
 private:
     bool writeHeader(uint32_t riffSize, uint32_t dataSize);
-    bool writeAll(const uint8_t* data, size_t size);
-    void close();
+    // Keeps the file's first error code.
+    bool failed();
 
-    int fd_ = -1;
+    platform::OutputFileOpener opener_;
+    std::unique_ptr<platform::OutputFile> file_;
     uint32_t audioBytes_ = 0;
     bool writeFailed_ = false;
     int lastError_ = 0;

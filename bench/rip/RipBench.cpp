@@ -11,7 +11,7 @@
 
 #include "DiscGenerator.h"
 #include "drive/LogSink.h"
-#include "playback/SessionWindow.h"
+#include "drive/SessionWindow.h"
 #include "rip/RipSession.h"
 
 namespace {

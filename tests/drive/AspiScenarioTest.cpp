@@ -88,7 +88,7 @@ TEST(Aspi, TableOfContentsAndReads)
     ScriptedHost host;
     host.sector = 990;
     host.blocks = 3;
-    const ReadLoopStats stats = ReadLoop(reader, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
     EXPECT_EQ(stats.goodBlocks, 2);
     EXPECT_EQ(stats.failedBlocks, 1);
     ASSERT_EQ(log.lines.size(), 1u);

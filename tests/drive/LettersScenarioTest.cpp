@@ -126,7 +126,7 @@ TEST(Letters, ReadLoopSkipsADefectiveBlock)
     ScriptedHost host;
     host.sector = 990;
     host.blocks = 3;
-    const ReadLoopStats stats = ReadLoop(reader, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
 
     EXPECT_EQ(stats.goodBlocks, 2);
     EXPECT_EQ(stats.failedBlocks, 1);
@@ -180,7 +180,7 @@ TEST(Letters, ElevenFailedBlocksStopTenDoNot)
 
     ScriptedHost stopped;
     stopped.sector = 3000;
-    const ReadLoopStats eleven = ReadLoop(reader, stopped).run();
+    const ReadLoopStats eleven = ReadLoop(reader, stopped, stopped).run();
     EXPECT_TRUE(eleven.errorLimitReached);
     EXPECT_TRUE(stopped.stop);
     EXPECT_EQ(eleven.failedBlocks, 11);
@@ -190,7 +190,7 @@ TEST(Letters, ElevenFailedBlocksStopTenDoNot)
     ScriptedHost goesOn;
     goesOn.sector = 4000;
     goesOn.blocks = 25;
-    const ReadLoopStats twenty = ReadLoop(reader, goesOn).run();
+    const ReadLoopStats twenty = ReadLoop(reader, goesOn, goesOn).run();
     EXPECT_FALSE(twenty.errorLimitReached);
     EXPECT_FALSE(goesOn.stop);
     EXPECT_EQ(twenty.failedBlocks, 20);

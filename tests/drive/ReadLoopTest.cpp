@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -19,12 +20,14 @@ using test::ScriptedHost;
 class ScriptedReader : public BlockReader {
 public:
     explicit ScriptedReader(std::set<int32_t> failing) : failing_(std::move(failing)) {}
-    uint8_t* readBlock(int32_t sector) override
+    uint8_t* read(int32_t sector, int32_t sectors) override
     {
         reads.push_back(sector);
+        lengths.push_back(sectors);
         return failing_.count(sector) ? nullptr : block_.data();
     }
     std::vector<int32_t> reads;
+    std::vector<int32_t> lengths;
 
 private:
     std::set<int32_t> failing_;
@@ -44,7 +47,7 @@ TEST(ReadLoop, EleventhFailureInARowStops)
     ScriptedReader reader(blocks(1000, 100));
     ScriptedHost host;
     host.sector = 1000;
-    const ReadLoopStats stats = ReadLoop(reader, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
 
     EXPECT_EQ(reader.reads.size(), 11u);
     EXPECT_TRUE(host.stop);
@@ -64,7 +67,7 @@ TEST(ReadLoop, GoodReadBetweenTenFailuresResetsTheCount)
     ScriptedReader reader(failing);
     ScriptedHost host;
     host.blocks = 30;
-    const ReadLoopStats stats = ReadLoop(reader, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
 
     EXPECT_EQ(reader.reads.size(), 30u);
     EXPECT_FALSE(host.stop);
@@ -81,7 +84,7 @@ TEST(ReadLoop, ClearsTheStopRequestBeforeItStarts)
     ScriptedHost host;
     host.stop = true;
     host.blocks = 3;
-    ReadLoop(reader, host).run();
+    ReadLoop(reader, host, host).run();
     EXPECT_EQ(host.clears, 1);
     EXPECT_EQ(reader.reads, (std::vector<int32_t>{0, 10, 20}));
 }
@@ -97,7 +100,7 @@ TEST(ReadLoop, ReadsWhereTheWindowMovedTheSectorAndEndsTheIterationOfAStop)
         if (h.pumps == 5)
             h.stop = true;  // the Stop button
     };
-    ReadLoop(reader, host).run();
+    ReadLoop(reader, host, host).run();
     // The iteration in which Stop was pressed still reads; then the loop ends.
     EXPECT_EQ(reader.reads, (std::vector<int32_t>{500, 510, 7000, 7010, 7020}));
     EXPECT_EQ(host.positions, (std::vector<int32_t>{510, 520, 7010, 7020, 7030}));
@@ -109,20 +112,52 @@ TEST(ReadLoop, NothingIsReadWhenTheHostWantsNothing)
     ScriptedReader reader({});
     ScriptedHost host;
     host.blocks = 0;
-    const ReadLoopStats stats = ReadLoop(reader, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
     EXPECT_TRUE(reader.reads.empty());
     EXPECT_EQ(host.pumps, 0);
     EXPECT_EQ(stats.goodBlocks + stats.failedBlocks, 0);
 }
 
-TEST(ReadLoop, SectorWrapsAtTheEndOfTheField)
+TEST(ReadLoop, EndsAtTheLastSectorNumberInsteadOfWrapping)
 {
     ScriptedReader reader({});
     ScriptedHost host;
-    host.sector = INT32_MAX - 5;
-    host.blocks = 1;
-    ReadLoop(reader, host).run();
-    EXPECT_EQ(host.sector, INT32_MIN + 4);
+    host.sector = INT32_MAX - 15;
+    ReadLoop(reader, host, host).run();
+    EXPECT_EQ(reader.reads, (std::vector<int32_t>{INT32_MAX - 15, INT32_MAX - 5}));
+    EXPECT_EQ(host.sector, INT32_MAX);
+    EXPECT_EQ(host.positions.back(), INT32_MAX);
+    EXPECT_FALSE(host.stop);
+}
+
+TEST(ReadLoop, BlockCrossingTheLeadOutReadsOnlyUpToIt)
+{
+    struct Case {
+        int32_t from;
+        std::optional<int32_t> leadOut;
+        std::vector<int32_t> lengths;
+    };
+    const Case cases[] = {
+        {1000, 1035, {10, 10, 10, 5, 10}},   // then past the lead-out: whole blocks, which drives refuse
+        {1000, 1030, {10, 10, 10, 10, 10}},  // ends on a block boundary: nothing shortened
+        {1000, 1001, {1, 10, 10, 10, 10}},
+        {1000, 900, {10, 10, 10, 10, 10}},   // already past it
+        {1000, std::nullopt, {10, 10, 10, 10, 10}},
+        {INT32_MAX - 12, INT32_MAX, {10, 2}},
+    };
+    for (const Case& c : cases) {
+        ScriptedReader reader({});
+        ScriptedHost host;
+        host.sector = c.from;
+        host.blocks = 5;
+        ReadLoop(reader, host, host, c.leadOut).run();
+        EXPECT_EQ(reader.lengths, c.lengths) << c.from;
+        ASSERT_EQ(host.goodBytes.size(), c.lengths.size());
+        for (size_t i = 0; i < c.lengths.size(); ++i)
+            EXPECT_EQ(host.goodBytes[i], uint32_t(c.lengths[i]) * 2352u);
+        // Every block moves the position on by ten, a short one too.
+        EXPECT_EQ(host.positions.front(), c.from + 10);
+    }
 }
 
 }  // namespace

@@ -5,11 +5,12 @@
 #include <functional>
 #include <vector>
 
-#include "drive/ReadLoopHost.h"
+#include "drive/BlockSink.h"
+#include "drive/SessionWindow.h"
 
 namespace rilvane::test {
 
-class ScriptedHost : public ReadLoopHost {
+class ScriptedHost : public SessionWindow, public BlockSink, public LogSink {
 public:
     void processEvents() override
     {
@@ -20,29 +21,40 @@ public:
     int32_t currentSector() const override { return sector; }
     void setCurrentSector(int32_t s) override { sector = s; }
     bool stopRequested() const override { return stop; }
-    void requestStop() override { stop = true; }
-    void clearStopRequest() override
+    void setStopRequested(bool s) override
     {
-        stop = false;
-        ++clears;
+        if (!s)
+            ++clears;
+        stop = s;
     }
+    int32_t positionValue() const override { return sector; }
+    void showPosition(int32_t s) override { positions.push_back(s); }
+    bool karaokeChecked() const override { return false; }
+    LogSink& log() override { return *this; }
+    TrackTable& trackTable() override { return table; }
+    void drawWaveform(const uint8_t*) override {}
+    void logLine(const std::string&) override {}
+
+    bool tocDone(const TocResult&) override { return true; }
     // Reads as many blocks as `blocks` allows; negative: no limit.
     bool keepReading(int32_t) override { return blocks < 0 || static_cast<int>(positions.size()) < blocks; }
-    void goodBlock(uint8_t* data) override
+    void goodBlock(uint8_t* data, uint32_t bytes) override
     {
         goodSectors.push_back(sector);
         goodData.push_back(data);
+        goodBytes.push_back(bytes);
     }
-    void positionChanged(int32_t s) override { positions.push_back(s); }
 
     int32_t sector = 0;
     bool stop = false;
     int blocks = -1;
     int pumps = 0;
     int clears = 0;
+    TrackTable table;
     std::function<void(ScriptedHost&)> onPump;
     std::vector<int32_t> goodSectors;
     std::vector<uint8_t*> goodData;
+    std::vector<uint32_t> goodBytes;
     std::vector<int32_t> positions;
 };
 

@@ -3,14 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -50,13 +49,17 @@ protected:
     std::string path_;
 };
 
-TEST(WavHeader, FinalHeaderBytes)
+TEST_F(WavWriterTest, FinalHeaderBytes)
 {
-    const auto h = WavHeader::make(23556, 23520).bytes();
+    WavWriter w;
+    const auto b = block(1);
+    ASSERT_TRUE(w.create(path_) && w.writeProvisionalHeader() && w.appendBlock(b.data(), b.size()) && w.finish());
+    const auto f = readFile(path_);
     const uint8_t expected[44] = {'R', 'I', 'F', 'F', 0x04, 0x5C, 0x00, 0x00, 'W', 'A', 'V', 'E',
                                   'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0,
                                   0x10, 0xB1, 0x02, 0x00, 4, 0, 16, 0, 'd', 'a', 't', 'a', 0xE0, 0x5B, 0, 0};
-    EXPECT_EQ(std::vector<uint8_t>(h.begin(), h.end()), std::vector<uint8_t>(expected, expected + 44));
+    ASSERT_GE(f.size(), 44u);
+    EXPECT_EQ(std::vector<uint8_t>(f.begin(), f.begin() + 44), std::vector<uint8_t>(expected, expected + 44));
 }
 
 TEST_F(WavWriterTest, BlocksThenFinishGivesExactSizes)
@@ -114,34 +117,54 @@ TEST_F(WavWriterTest, CreateFailsInAMissingFolder)
     EXPECT_FALSE(w.isOpen());
 }
 
-// A file system that fills up in the middle of a block: the writer cuts the
-// partial block off, refuses the rest, and the finished header describes
-// exactly the whole blocks that are in the file. The size limit is set in a
-// child process so the test process itself is not affected.
+// The real file on a disk that is full once the file holds `capacity`
+// bytes: a write that would pass that writes what fits, then fails.
+class FullDisk : public platform::OutputFile {
+public:
+    FullDisk(std::unique_ptr<platform::OutputFile> file, uint64_t capacity) : file_(std::move(file)), capacity_(capacity) {}
+    bool write(const uint8_t* data, size_t size) override
+    {
+        const uint64_t room = capacity_ > position_ ? capacity_ - position_ : 0;
+        const size_t written = static_cast<size_t>(std::min<uint64_t>(size, room));
+        if (!file_->write(data, written)) return false;
+        position_ += written;
+        if (written < size) error_ = ENOSPC;
+        return written == size;
+    }
+    bool seek(uint64_t offset) override { return file_->seek(position_ = offset); }
+    bool seekEnd(uint64_t& length) override { return file_->seekEnd(length) && ((position_ = length), true); }
+    bool truncate(uint64_t length) override { return file_->truncate(length); }
+    bool flush() override { return file_->flush(); }
+    bool close() override { return file_->close(); }
+    int lastError() const override { return error_ ? error_ : file_->lastError(); }
+
+private:
+    std::unique_ptr<platform::OutputFile> file_;
+    uint64_t capacity_;
+    uint64_t position_ = 0;
+    int error_ = 0;
+};
+
+// A disk that fills up in the middle of a block: the writer cuts the partial
+// block off, refuses the rest, and the finished header describes exactly the
+// whole blocks that are in the file.
 TEST_F(WavWriterTest, DiskFullMidBlockLeavesAConsistentFile)
 {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{};
-        lim.rlim_cur = lim.rlim_max = 44 + 2 * kBlock + 1000;
-        if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(10);
-        WavWriter w;
-        if (!w.create(path_) || !w.writeProvisionalHeader()) _exit(11);
-        const auto b = block(9);
-        if (!w.appendBlock(b.data(), b.size())) _exit(12);
-        if (!w.appendBlock(b.data(), b.size())) _exit(13);
-        if (w.appendBlock(b.data(), b.size())) _exit(14);   // does not fit
-        if (!w.writeFailed() || w.lastError() == 0) _exit(15);
-        if (w.appendBlock(b.data(), b.size())) _exit(16);   // refused after a failure
-        if (!w.finish()) _exit(17);
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0);
+    WavWriter w([](const platform::FilePath& path, int& error) -> std::unique_ptr<platform::OutputFile> {
+        auto file = platform::createOutputFile(path, error);
+        if (!file) return nullptr;
+        return std::make_unique<FullDisk>(std::move(file), 44 + 2 * kBlock + 1000);
+    });
+    ASSERT_TRUE(w.create(path_) && w.writeProvisionalHeader());
+    const auto b = block(9);
+    EXPECT_TRUE(w.appendBlock(b.data(), b.size()));
+    EXPECT_TRUE(w.appendBlock(b.data(), b.size()));
+    EXPECT_FALSE(w.appendBlock(b.data(), b.size()));  // does not fit
+    EXPECT_TRUE(w.writeFailed());
+    EXPECT_EQ(w.lastError(), ENOSPC);
+    EXPECT_FALSE(w.appendBlock(b.data(), b.size()));  // refused after a failure
+    EXPECT_TRUE(w.finish());
+
     const auto f = readFile(path_);
     ASSERT_EQ(f.size(), 44 + 2 * kBlock);
     EXPECT_EQ(u32At(f, 4), 36 + 2 * kBlock);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "drive/LogSink.h"
-#include "playback/SessionWindow.h"
+#include "drive/SessionWindow.h"
 
 namespace rilvane::test {
 
@@ -34,7 +34,11 @@ public:
     bool karaokeChecked() const override { return karaoke; }
     LogSink& log() override { return *this; }
     TrackTable& trackTable() override { return table; }
-    void drawWaveform(const uint8_t*) override { ++waveforms; }
+    void drawWaveform(const uint8_t* staging) override
+    {
+        ++waveforms;
+        lastStaging.assign(staging, staging + 117600);
+    }
     void logLine(const std::string& line) override { lines.push_back(line); }
 
     int32_t sector = 0;
@@ -44,6 +48,7 @@ public:
     TrackTable table;
     int pumps = 0;
     int waveforms = 0;
+    std::vector<uint8_t> lastStaging;  // as handed to the sound buffer
     std::function<void(int pump)> onPump;
     std::vector<int32_t> shown;
     std::vector<std::string> lines;

@@ -111,14 +111,33 @@ TEST_F(PlaybackSessionTest, TenFailuresAGoodReadAndTenMoreGoOn)
 
 TEST_F(PlaybackSessionTest, AspiBranchReportsFailedReadsWithTheRequestStatus)
 {
-    window.position = 3990;  // track 3 ends at 4008: the reads from 4010 on are refused
+    window.position = 3990;  // the disc ends at 4008: the reads from 4010 on are refused
     PlaybackSession(window, *sound, aspiDrive(), TransportMode::Aspi).run();
     EXPECT_EQ(window.lines.front(), "TOC eingelesen...");
     EXPECT_EQ(window.lines[1], "3 Tracks gefunden...");
     EXPECT_EQ(errorLines(window.lines, "Fehler 4 beim Ausführen des SCSI Kommandos..."), 11);
     EXPECT_EQ(window.lines.back(), "Wiedergabe gestoppt...");
-    // One good read (3990), then eleven refused ones (4000..4009 runs past 4007).
-    EXPECT_EQ(window.sector, 3990 + 12 * 10);
+    // Two good reads (3990, then 4000 up to the lead-out), then eleven refused ones.
+    EXPECT_EQ(window.sector, 3990 + 13 * 10);
+}
+
+TEST_F(PlaybackSessionTest, EndOfTheDiscPlaysUpToTheLeadOutThenSilenceOnBothTransports)
+{
+    const auto& d = TestDiscs::get();
+    // Five blocks before the error limit ends it: four whole ones and the 5
+    // sectors before the lead-out, filled up with silence to a whole block.
+    std::vector<uint8_t> expected = TestDiscs::sectors(d.plainBin, d.plainLeadOut - 45, 45);
+    expected.resize(117600, 0);
+    for (const auto& [drive, mode] : {std::pair{letter('D'), TransportMode::Spti}, std::pair{aspiDrive(), TransportMode::Aspi}}) {
+        FakeSessionWindow w;
+        w.position = d.plainLeadOut - 45;
+        PlaybackSession(w, *sound, drive, mode).run();
+        ASSERT_EQ(w.lines.size(), 2u + 11u + 1u);
+        EXPECT_EQ(w.lines.back(), "Wiedergabe gestoppt...");
+        EXPECT_EQ(w.waveforms, 1);
+        EXPECT_TRUE(w.lastStaging == expected);
+        EXPECT_EQ(w.sector, d.plainLeadOut - 45 + 16 * 10);
+    }
 }
 
 TEST_F(PlaybackSessionTest, UnreadableTableOfContentsStillPlaysFromThePosition)

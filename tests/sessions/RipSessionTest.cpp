@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -141,21 +143,24 @@ TEST_F(RipSessionTest, ABlockThatArrivesShortIsLeftOutOnBothTransports)
     }
 }
 
-TEST_F(RipSessionTest, LastTrackEndsAtTheLeadOutAndItsOverrunBlockFails)
+TEST_F(RipSessionTest, LastTrackHoldsExactlyTheTrackUpToTheLeadOutOnBothTransports)
 {
     const auto& d = TestDiscs::get();
-    RipSession(window, letter('D'), TransportMode::Spti, 3).run(path);
-    // Track 3 is 1005 sectors: 101 blocks, the last one runs 5 sectors past
-    // the lead-out, which the drive refuses.
-    ASSERT_EQ(window.lines.size(), 5u);
-    EXPECT_EQ(window.lines[3],
-              "Fehler: SCSI Status 2; Code:5;21;0 \"Illegal Request: logical block address out of range\"");
-    EXPECT_EQ(window.lines[4], "Ripping beendet...");
-    const auto file = readFile(path);
-    expectFinishedFile(file, 100 * kBlock);
-    EXPECT_TRUE(std::equal(file.begin() + 44, file.end(),
-                           expectedAudio(d.plainBin, blockStarts(d.plainStarts[2], d.plainStarts[2] + 1000)).begin()));
-    EXPECT_EQ(window.sector, d.plainStarts[2] + 1010);
+    const int32_t start = d.plainStarts[2];
+    // Track 3 is 1005 sectors: 100 whole blocks, then one of the 5 sectors
+    // before the lead-out.
+    const auto expected = TestDiscs::sectors(d.plainBin, start, d.plainLeadOut - start);
+    ASSERT_EQ(expected.size(), 1005u * 2352u);
+    for (const auto& [drive, mode] : {std::pair{letter('D'), TransportMode::Spti}, std::pair{aspiDrive(), TransportMode::Aspi}}) {
+        FakeSessionWindow w;
+        RipSession(w, drive, mode, 3).run(path);
+        EXPECT_EQ(w.lines, (Lines{"TOC eingelesen...", "3 Tracks gefunden...", "Starte Ripping...", "Ripping beendet..."}));
+        const auto file = readFile(path);
+        expectFinishedFile(file, expected.size());
+        EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), expected.begin(), expected.end()));
+        EXPECT_EQ(w.sector, start + 1010);
+        EXPECT_TRUE(soxAccepts(path));
+    }
 }
 
 TEST_F(RipSessionTest, TrackNumberAboveTheCountIsRefusedAndTheFileKeepsItsProvisionalHeader)
@@ -247,6 +252,26 @@ TEST_F(RipSessionTest, FileThatCannotBeCreatedIsReportedAndNothingIsRead)
 
 // Run only with the ASPI layer hidden (RILVANE_LIBRARY_DIR pointing at an
 // empty folder), see CMakeLists.txt.
+// Nothing but a regular file is written to: a FIFO (with or without a
+// reader), a device or a folder is refused at once, nothing waits, nothing
+// is read from the drive.
+TEST_F(RipSessionTest, TargetThatIsNoRegularFileIsRefusedWithoutWaiting)
+{
+    const std::string fifo = path + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const bool reader : {false, true}) {
+        const int readEnd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        for (const std::string& target : {fifo, std::string("/dev/null"), TestDiscs::get().folder}) {
+            FakeSessionWindow w;
+            RipSession(w, letter('D'), TransportMode::Spti, 1).run(target);
+            EXPECT_EQ(w.lines, (Lines{"Konnte Datei nicht erstellen..."})) << target;
+            EXPECT_EQ(w.pumps, 0);
+        }
+        if (readEnd >= 0) close(readEnd);
+    }
+    unlink(fifo.c_str());
+}
+
 TEST_F(RipSessionTest, MissingAspiLayerGivesAHeaderOnlyFile)
 {
     if (!std::getenv("RILVANE_TEST_NO_ASPI")) GTEST_SKIP() << "needs the ASPI layer hidden";

@@ -4,7 +4,6 @@
 
 #include "drive/RipRange.h"
 
-using rilvane::readBlockCount;
 using rilvane::RipRange;
 using rilvane::TrackTable;
 
@@ -58,14 +57,3 @@ TEST(RipRange, NumbersOutsideTheTableAreRefused)
     EXPECT_FALSE(RipRange::forTrack(full, 257));
 }
 
-TEST(RipRange, ReadBlockCount)
-{
-    EXPECT_EQ(readBlockCount(0, 1003), 101);
-    EXPECT_EQ(readBlockCount(500, 1500), 100);
-    EXPECT_EQ(readBlockCount(500, 501), 1);
-    EXPECT_EQ(readBlockCount(500, 500), 0);
-    EXPECT_EQ(readBlockCount(500, 0), 0);
-    EXPECT_EQ(readBlockCount(-20, -5), 2);
-    EXPECT_EQ(readBlockCount(INT32_MIN, INT32_MAX), 429496730);
-    EXPECT_EQ(readBlockCount(INT32_MAX, INT32_MIN), 0);
-}

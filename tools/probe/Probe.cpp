@@ -2,14 +2,11 @@
 
 #include <iomanip>
 
-#include "drive/AspiBlockReader.h"
-#include "drive/AspiSession.h"
 #include "drive/DriveDiscovery.h"
 #include "drive/DriveListEntry.h"
 #include "drive/DriveMessages.h"
+#include "drive/DriveTransport.h"
 #include "drive/ReadLoop.h"
-#include "drive/SptiBlockReader.h"
-#include "drive/SptiSession.h"
 #include "drive/TocExchange.h"
 
 namespace rilvane::probe {
@@ -17,25 +14,33 @@ namespace rilvane::probe {
 namespace {
 
 // Reads a fixed number of blocks and keeps nothing of them.
-class CountingHost : public ReadLoopHost {
+class CountingHost : public SessionWindow, public BlockSink {
 public:
-    CountingHost(int32_t sector, int64_t blocks) : sector_(sector), blocks_(blocks) {}
+    CountingHost(int32_t sector, int64_t blocks, LogSink& log) : sector_(sector), blocks_(blocks), log_(log) {}
 
     void processEvents() override {}
     int32_t currentSector() const override { return sector_; }
     void setCurrentSector(int32_t sector) override { sector_ = sector; }
     bool stopRequested() const override { return stop_; }
-    void requestStop() override { stop_ = true; }
-    void clearStopRequest() override { stop_ = false; }
+    void setStopRequested(bool stop) override { stop_ = stop; }
+    int32_t positionValue() const override { return sector_; }
+    void showPosition(int32_t) override { ++done_; }
+    bool karaokeChecked() const override { return false; }
+    LogSink& log() override { return log_; }
+    TrackTable& trackTable() override { return tracks_; }
+    void drawWaveform(const uint8_t*) override {}
+
+    bool tocDone(const TocResult&) override { return true; }
     bool keepReading(int32_t) override { return done_ < blocks_; }
-    void goodBlock(uint8_t*) override {}
-    void positionChanged(int32_t) override { ++done_; }
+    void goodBlock(uint8_t*, uint32_t) override {}
 
 private:
     int32_t sector_;
     int64_t blocks_;
     int64_t done_ = 0;
     bool stop_ = false;
+    LogSink& log_;
+    TrackTable tracks_;
 };
 
 }  // namespace
@@ -107,23 +112,13 @@ int Probe::toc(int drive)
     TrackTable tracks;
     tracks.presetStartup();
     TocExchange exchange(DriveCaller::Playback, tracks, log_);
-    TocResult result;
-    if (mode_ == TransportMode::Spti) {
-        SptiSession session;
-        if (!session.open(drive_.letter)) {
-            log_.logLine(DriveMessages::kSptiNoAccess);
-            return 1;
-        }
-        result = exchange.overSpti(session);
-    } else {
-        AspiSession session;
-        if (!session.open(DriveCaller::Playback, log_))
-            return 1;
-        result = exchange.overAspi(session, drive_);
-    }
+    const std::unique_ptr<DriveTransport> transport =
+        DriveTransport::create(mode_, drive_, DriveCaller::Playback, log_);
+    if (!transport->open())
+        return 1;
     // The program goes on with its default table when the drive refuses;
     // printing that here would pass it off as the disc's.
-    if (result.outcome != TocOutcome::Read)
+    if (transport->readToc(exchange).outcome != TocOutcome::Read)
         return 1;
 
     for (int slot = 1; slot <= tracks.count + 1 && slot <= kTrackSlots; ++slot)
@@ -136,23 +131,15 @@ int Probe::read(int drive, int32_t sector, int64_t blocks)
     if (!selectDrive(drive))
         return 1;
 
-    CountingHost host(sector, blocks);
-    ReadLoopStats stats;
-    if (mode_ == TransportMode::Spti) {
-        SptiSession session;
-        if (!session.open(drive_.letter)) {
-            log_.logLine(DriveMessages::kSptiNoAccess);
-            return 1;
-        }
-        SptiBlockReader reader(session, log_);
-        stats = ReadLoop(reader, host).run();
-    } else {
-        AspiSession session;
-        if (!session.open(DriveCaller::Playback, log_) || !session.openEvent(log_))
-            return 1;
-        AspiBlockReader reader(session, drive_, log_);
-        stats = ReadLoop(reader, host).run();
-    }
+    CountingHost host(sector, blocks, log_);
+    const std::unique_ptr<DriveTransport> transport =
+        DriveTransport::create(mode_, drive_, DriveCaller::Playback, log_);
+    if (!transport->open())
+        return 1;
+    const std::unique_ptr<BlockReader> reader = transport->blockReader();
+    if (!reader)
+        return 1;
+    const ReadLoopStats stats = ReadLoop(*reader, host, host).run();
 
     out_ << stats.goodBlocks << (stats.goodBlocks == 1 ? " guter Block, " : " gute Blöcke, ") << stats.failedBlocks
          << (stats.failedBlocks == 1 ? " fehlerhafter Block\n" : " fehlerhafte Blöcke\n");

@@ -1,4 +1,5 @@
-// What a playback session or a rip needs from the main window: the message
+// What a playback session, a rip and the read loop under them need from the
+// program around them (the main window, or a tool without one): the message
 // pump, the shared current sector and stop request, the position control,
 // the karaoke box, the log pane, the track table and the waveform view.
 #pragma once
@@ -17,6 +18,8 @@ public:
     // Lets all pending window messages run.
     virtual void processEvents() = 0;
 
+    // The sector of the next read. Read anew before every read, since the
+    // navigation buttons may change it between two reads.
     virtual int32_t currentSector() const = 0;
     virtual void setCurrentSector(int32_t sector) = 0;
 

@@ -1,0 +1,35 @@
+// The steps of reading the disc that playback and ripping share, written
+// once: open the transport, take the position, read the table of contents,
+// let the caller decide on what it found, read block by block, close.
+#pragma once
+
+#include "drive/BlockSink.h"
+#include "drive/DriveTransport.h"
+#include "drive/SessionWindow.h"
+#include "drive/TocExchange.h"
+
+namespace rilvane {
+
+enum class DiscSessionEnd {
+    NotOpened,  // the transport could not be opened (its line is logged)
+    Declined,   // the sink refused after the table of contents; nothing read
+    NoReader,   // no block reader (its line is logged); nothing read
+    Read,       // the read loop ran until the sink or the stop request ended it
+};
+
+// Runs the session on `transport` (not yet open) and closes it again:
+//   1. open; on failure end (NotOpened).
+//   2. current sector := the position field. The table of contents neither
+//      reads nor moves it, so the rip (which moves it on to the track's
+//      start in 4) and playback (which reads from there) take it here alike.
+//   3. read the table of contents through `toc`; a failed read is logged
+//      and the session goes on.
+//   4. sink.tocDone(result); false ends the session (Declined). The rip
+//      takes its range and logs "Starte Ripping..." here, so that its line
+//      comes before any failure of the next step.
+//   5. make the block reader; without one end (NoReader).
+//   6. the read loop, which reads no further than the lead-out the table of
+//      contents gave (see ReadLoop).
+DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink);
+
+}  // namespace rilvane

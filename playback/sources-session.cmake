@@ -1,6 +1,0 @@
-target_sources(playback PRIVATE
-  Karaoke.cpp
-  Navigation.cpp
-  PlaybackSession.cpp
-  Waveform.cpp
-)
