@@ -6,6 +6,7 @@
 #include "app/Buttons.h"
 #include "app/DockLayout.h"
 #include "app/PaintBox.h"
+#include "app/SaveDialog.h"
 #include "app/SpinEdit.h"
 #include "app/StatusBar.h"
 #include "app/UiFonts.h"
@@ -16,7 +17,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -94,14 +94,7 @@ void TMainForm::createControls()
     createPage();
 
     // Non-visual: the save dialog of the save button.
-    SaveDialog1 = new QFileDialog(this);
-    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog1->setFileMode(QFileDialog::AnyFile);
-    SaveDialog1->setDefaultSuffix(QStringLiteral("wav"));
-    SaveDialog1->setNameFilter(QStringLiteral("WAV-Dateien (*.wav)"));
-    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, false);
-    SaveDialog1->setSizeGripEnabled(true);
+    SaveDialog1 = rilvane::createSaveDialog(this);
 
     arrangeTabOrder();
 }

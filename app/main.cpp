@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QSettings>
 #include <QTranslator>
 
 #include <cstdio>
@@ -53,6 +54,15 @@ int main(int argc, char* argv[])
 
     // The sound library is loaded before anything else and freed last.
     rilvane::DSound soundLibrary;
+
+    // The program keeps no settings, and nothing of it may land in the
+    // user's configuration folder. Qt's file dialog would store its history,
+    // side panel and column state there on its own (QtProject.conf). The
+    // user settings' folder is moved to /dev/null, which is no folder and
+    // cannot become one: Qt's settings can never be saved (they fail
+    // silently), and the dialog starts the same way in every run.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
 
     QApplication application(argc, argv);
     Q_INIT_RESOURCE(rilvane);

@@ -130,8 +130,9 @@ DWORD execute(SRB_ExecSCSICmd& srb, const DeviceMap& map)
 
 RILVANE_ASPI_API DWORD GetASPI32SupportInfo(void)
 {
+    // A machine without any SCSI host is not a failure of the layer: it
+    // answers success with no adapters, and the program finds no drive.
     const int count = devices()->adapterCount();
-    if (count == 0) return DWORD{SS_NO_ADAPTERS} << 8;
     return (DWORD{SS_COMP} << 8) | static_cast<DWORD>(count);
 }
 

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -47,8 +48,19 @@ HINSTANCE ShellExecuteA(HWND /*owner*/, LPCSTR operation, LPCSTR file, LPCSTR /*
     std::string program = "xdg-open";
     std::string target = file;
     char* argv[] = {program.data(), target.data(), nullptr};
+    // The library ignores SIGPIPE and SIGXFSZ for this process
+    // (WriteSignals.cpp); the desktop's programs start with the defaults.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t child = 0;
-    const int error = posix_spawnp(&child, "xdg-open", nullptr, nullptr, argv, environ);
+    const int error = posix_spawnp(&child, "xdg-open", nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
     if (error != 0) {
         setLastError(rilvane::platform::errorFromErrno(error));
         return shellResult(error == ENOMEM ? SE_ERR_OOM : SE_ERR_FNF);

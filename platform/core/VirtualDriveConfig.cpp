@@ -43,7 +43,10 @@ std::string parseTarget(std::string_view target, VirtualDriveEntry& entry)
         const auto colon = numbers.find(':');
         if (colon == std::string_view::npos) return "ASPI target must be aspi:ADAPTER:TARGET";
         if (!parseNumber(numbers.substr(0, colon), 254, entry.adapter)) return "adapter must be a number from 0 to 254";
-        if (!parseNumber(numbers.substr(colon + 1), 255, entry.target)) return "target must be a number from 0 to 255";
+        // Drives are looked for at targets 0 to 15 only; a higher one would
+        // be accepted here and never found.
+        if (!parseNumber(numbers.substr(colon + 1), 15, entry.target))
+            return "target must be a number from 0 to 15 (no drive is looked for at a higher one)";
         entry.aspi = true;
         return {};
     }

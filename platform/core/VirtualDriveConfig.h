@@ -2,7 +2,8 @@
 //
 // Entries are separated by ';', each "TARGET=CUE[,DEFECTS]": TARGET is a
 // drive letter ("E", "E:") for a pass-through drive, or "aspi:H:T" for ASPI
-// host adapter H (0-254), target T (0-255), LUN 0. Blanks around entries and
+// host adapter H (0-254), target T (0-15: a program looks for drives at
+// targets 0 to 15 only), LUN 0. Blanks around entries and
 // empty entries are ignored.
 #pragma once
 

@@ -121,7 +121,9 @@ std::unique_ptr<DiscImage> DiscImage::open(const std::string& cuePath, std::stri
             return nullptr;
         };
         OpenFile file;
-        file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // O_NONBLOCK: a FIFO must not hold up discovery; only regular files
+        // pass the check below, for which the flag changes nothing.
+        file.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (file.fd < 0)
             return fail(std::strerror(errno));
         image->files_.push_back(file);  // closed by the destructor from now on

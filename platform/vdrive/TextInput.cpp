@@ -2,33 +2,57 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace rilvane::vdrive {
 
 bool readTextFile(const std::string& path, std::string& text, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // Without O_NONBLOCK, opening a FIFO waits for a writer; the type is
+    // checked before anything is read, so that neither a pipe nor a device
+    // such as /dev/zero can hold up or flood the caller.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         error = path + ": cannot open: " + std::strerror(errno);
+        return false;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        error = path + ": cannot open: " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = path + ": is a folder, not a file";
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = path + ": not a regular file";
         return false;
     }
     text.clear();
     char buffer[4096];
-    while (in) {
-        in.read(buffer, sizeof buffer);
-        const auto got = static_cast<size_t>(in.gcount());
-        if (text.size() + got > kMaxTextFileBytes) {
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = path + ": read error: " + std::strerror(errno);
+            return false;
+        }
+        if (got == 0)
+            return true;
+        if (text.size() + static_cast<size_t>(got) > kMaxTextFileBytes) {
             error = path + ": file is larger than " + std::to_string(kMaxTextFileBytes) + " bytes";
             return false;
         }
-        text.append(buffer, got);
+        text.append(buffer, static_cast<size_t>(got));
     }
-    if (in.bad()) {
-        error = path + ": read error";
-        return false;
-    }
-    return true;
 }
 
 std::vector<std::string_view> splitLines(std::string_view text)

@@ -64,9 +64,8 @@ void MainWindowTest::startsWithDefaultsAndNoDrive()
     QVERIFY2(!form.terminationRequested(), "the sound set-up failed: no usable test sound device");
     QVERIFY(messages.requests.isEmpty());
 
-    const QStringList log = rilvane::test::logLines(form);
-    QVERIFY(!log.isEmpty());
-    QCOMPARE(log.last(), QStringLiteral("Es wurden keine CD-Laufwerke gefunden!"));
+    // A working drive layer that finds nothing says nothing of its own.
+    QCOMPARE(rilvane::test::logLines(form), QStringList{QStringLiteral("Es wurden keine CD-Laufwerke gefunden!")});
     QCOMPARE(form.DriveBox->count(), 0);
     QCOMPARE(form.DriveBox->currentIndex(), -1);
 

@@ -352,7 +352,12 @@ class Desktop:
 
     # Program ------------------------------------------------------------------------------
 
-    def start_program(self, drives):
+    def start_program(self, drives, file_limit_kib=None, wait_for_window=True):
+        """Starts rilvane with DRIVES (RILVANE_VIRTUAL_DRIVES entries) and
+        returns its main window. FILE_LIMIT_KIB: a file-size limit, set by the
+        shell that starts it (ulimit -f), as a user would. WAIT_FOR_WINDOW
+        False: returns None at once (a message box may come before the
+        window)."""
         env = self.x_environment()
         for name in ("QT_QPA_PLATFORM", "ALSA_CONFIG_PATH", "RILVANE_LIBRARY_DIR", "QT_SCALE_FACTOR",
                      "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI", "QT_STYLE_OVERRIDE"):
@@ -372,10 +377,17 @@ class Desktop:
         if "suppressions=" not in leak_options:
             suppressions = Path(__file__).resolve().parent / "lsan.supp"
             env["LSAN_OPTIONS"] = ":".join(filter(None, [leak_options, f"suppressions={suppressions}"]))
+        command = [self.tools.rilvane]
+        if file_limit_kib is not None:
+            # The shell replaces itself with the program: same process.
+            command = ["bash", "-c", f'ulimit -f {int(file_limit_kib)} && exec "$0"', self.tools.rilvane]
         with open(self.program_log, "wb") as output:
-            self.program = subprocess.Popen([self.tools.rilvane], env=env, stdout=output, stderr=subprocess.STDOUT,
+            self.program = subprocess.Popen(command, env=env, stdout=output, stderr=subprocess.STDOUT,
                                             stdin=subprocess.DEVNULL, preexec_fn=_die_with_parent, cwd=self.work)
-        print(f"rilvane pid {self.program.pid}, drives {env['RILVANE_VIRTUAL_DRIVES']}")
+        print(f"rilvane pid {self.program.pid}, drives {env['RILVANE_VIRTUAL_DRIVES']}"
+              + (f", file-size limit {file_limit_kib} KiB" if file_limit_kib is not None else ""))
+        if not wait_for_window:
+            return None
         main = self.wait_for_window(MAIN_TITLE, START_TIMEOUT)
         return MainWindow(self, main)
 

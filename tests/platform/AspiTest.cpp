@@ -130,8 +130,8 @@ protected:
 TEST_F(AspiTest, SupportInfoCountsAdaptersUpToTheHighestId)
 {
     EXPECT_EQ(supportInfo(), (DWORD{SS_COMP} << 8) | 3u);
-    useDevices("");
-    EXPECT_EQ(supportInfo(), DWORD{SS_NO_ADAPTERS} << 8);
+    useDevices("");  // a working layer without any host: success, no adapters
+    EXPECT_EQ(supportInfo(), DWORD{SS_COMP} << 8);
 }
 
 TEST_F(AspiTest, DeviceTypeQueriesCompleteAtOnce)

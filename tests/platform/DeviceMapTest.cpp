@@ -52,7 +52,7 @@ TEST(VirtualDriveConfig, ReadsLettersAndAspiTargets)
 TEST(VirtualDriveConfig, EachBadEntryIsSkippedWithOneLineNamingIt)
 {
     const char* bad[] = {"E", "EE=/a.cue", "1=/a.cue", "aspi:1=/a.cue", "aspi:x:1=/a.cue", "aspi:255:0=/a.cue",
-                         "aspi:0:256=/a.cue", "aspi:-1:0=/a.cue", "E=", "E=/a.cue,", "=/a.cue"};
+                         "aspi:0:16=/a.cue", "aspi:0:256=/a.cue", "aspi:-1:0=/a.cue", "E=", "E=/a.cue,", "=/a.cue"};
     for (const char* entry : bad) {
         std::vector<std::string> errors;
         const auto entries = parseVirtualDrives(std::string("D=/ok.cue;") + entry + ";G=/ok2.cue", errors);

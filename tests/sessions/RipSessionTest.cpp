@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -294,7 +293,6 @@ TEST_F(RipSessionTest, DiskFullStopsTheRipAndLeavesAConsistentFile)
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         close(pipeFd[0]);
-        signal(SIGXFSZ, SIG_IGN);
         rlimit lim{};
         lim.rlim_cur = lim.rlim_max = 44 + 7 * kBlock + 500;
         if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(10);

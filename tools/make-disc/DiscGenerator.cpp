@@ -143,7 +143,14 @@ bool writeDisc(const DiscPlan& plan, GeneratedDisc& disc, std::string& error)
 
     auto openBin = [&](const std::string& fileName) {
         const fs::path path = folder / fileName;
-        bin.close();
+        // The previous file's write error must not be cleared away unseen.
+        if (bin.is_open()) {
+            bin.close();
+            if (!bin) {
+                error = disc.binPaths.back() + ": write error";
+                return false;
+            }
+        }
         bin.clear();
         bin.open(path, std::ios::binary | std::ios::trunc);
         if (!bin) {
