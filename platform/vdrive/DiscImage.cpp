@@ -178,4 +178,37 @@ bool DiscImage::readSector(int64_t sector, uint8_t* out) const
     return readAt(file.fd, file.dataOffset + offset, out, static_cast<size_t>(available));
 }
 
+bool DiscImage::readSectors(int64_t first, int64_t count, uint8_t* out) const
+{
+    if (first < 0 || count < 0 || count > leadOut() - first)
+        return false;
+    const std::vector<DiscSegment>& segments = sheet_.segments();
+    while (count > 0) {
+        auto it = std::upper_bound(segments.begin(), segments.end(), first,
+                                   [](int64_t s, const DiscSegment& segment) { return s < segment.firstSector; });
+        if (it == segments.begin())
+            return false;
+        const DiscSegment& segment = *std::prev(it);
+        const int64_t segmentEnd = it == segments.end() ? leadOut() : it->firstSector;
+        int64_t run = std::min(count, segmentEnd - first);
+        if (!segment.silent) {
+            // Whole sectors that the file holds, in one read.
+            const OpenFile& file = files_[segment.file];
+            const int64_t offset = (segment.fileSector + (first - segment.firstSector)) * kSectorBytes;
+            run = std::min(run, std::max<int64_t>((file.dataBytes - offset) / kSectorBytes, 0));
+            if (run > 0 && !readAt(file.fd, file.dataOffset + offset, out, static_cast<size_t>(run * kSectorBytes)))
+                return false;
+        }
+        if (segment.silent || run == 0) {
+            run = 1;
+            if (!readSector(first, out))
+                return false;
+        }
+        first += run;
+        count -= run;
+        out += run * kSectorBytes;
+    }
+    return true;
+}
+
 }  // namespace rilvane::vdrive

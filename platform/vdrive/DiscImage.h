@@ -29,6 +29,11 @@ public:
     // (2352 bytes). Returns false when the file cannot be read there.
     bool readSector(int64_t sector, uint8_t* out) const;
 
+    // Copies `count` raw sectors from `first` on into out (count * 2352
+    // bytes): a run that lies in one file is read with one call, the rest
+    // sector by sector as above.
+    bool readSectors(int64_t first, int64_t count, uint8_t* out) const;
+
 private:
     struct OpenFile {
         int fd = -1;

@@ -322,12 +322,14 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
     // Every track the range touches must match the expected sector type.
     const std::vector<CueTrack>& tracks = image_->sheet().tracks();
     const int64_t end = lba + count;
+    bool allAudio = true;
     for (size_t t = 0; t < tracks.size(); ++t) {
         const int64_t regionFirst = t == 0 ? 0 : tracks[t].regionStart;
         const int64_t regionEnd = t + 1 < tracks.size() ? tracks[t + 1].regionStart : leadOut;
         if (regionEnd <= lba || end <= regionFirst)
             continue;
         const TrackMode mode = tracks[t].mode;
+        allAudio = allAudio && mode == TrackMode::Audio;
         const bool typeMatches = expectedType == 0 || (expectedType == 1 && mode == TrackMode::Audio) ||
                                  (expectedType == 2 && mode == TrackMode::Mode1);
         if (!typeMatches)
@@ -341,6 +343,17 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
             return fail(defect->action);
         // The drive reports success but stops sending early.
         dataLength = std::min(dataLength, defect->action.shortBytes);
+    }
+
+    // Audio sectors asked for as they are, and room for all of them: read
+    // straight into the caller's buffer, a run at a time.
+    const bool plainAudio = fields.userData && !fields.sync && !fields.header && !fields.edcEcc &&
+                            fields.c2Bytes == 0 && allAudio &&
+                            uint64_t{dataLength} >= static_cast<uint64_t>(count) * kSectorBytes;
+    if (plainAudio) {
+        if (!image_->readSectors(lba, count, data))
+            return checkCondition(kUnrecoveredReadError);
+        return good(static_cast<uint32_t>(count * kSectorBytes));
     }
 
     std::array<uint8_t, kSectorBytes> raw{};

@@ -42,6 +42,7 @@ usr/bin/rilvane
 usr/bin/rilvane-make-disc
 usr/bin/rilvane-paced-capture
 usr/bin/rilvane-probe
+usr/bin/rilvane-rip
 usr/$LIBDIR/libdsound.so
 usr/$LIBDIR/librilvane_platform.so
 usr/$LIBDIR/libwnaspi32.so
@@ -57,6 +58,7 @@ usr/share/icons/hicolor/256x256/apps/rilvane.png
 usr/share/man/man1/rilvane-make-disc.1.gz
 usr/share/man/man1/rilvane-paced-capture.1.gz
 usr/share/man/man1/rilvane-probe.1.gz
+usr/share/man/man1/rilvane-rip.1.gz
 usr/share/man/man1/rilvane.1.gz
 usr/share/metainfo/de.tormend.Rilvane.metainfo.xml
 EOF
@@ -109,7 +111,7 @@ clean_env=(env -i PATH=/usr/bin:/bin HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/ru
            XDG_CONFIG_HOME="$WORK/home/.config" RILVANE_NO_REAL_DRIVES=1)
 
 # No display and no QT_QPA_PLATFORM: these must answer before any window exists.
-for program in rilvane rilvane-probe rilvane-make-disc rilvane-paced-capture; do
+for program in rilvane rilvane-probe rilvane-rip rilvane-make-disc rilvane-paced-capture; do
   out=$("${clean_env[@]}" "$TREE/bin/$program" --version) || fail "$program --version failed"
   [ "$out" = "$program $VERSION" ] || fail "$program --version printed '$out'"
   "${clean_env[@]}" "$TREE/bin/$program" --help | grep -q "$program" || fail "$program --help failed"

@@ -1,0 +1,85 @@
+// The checks on what a user types: the file name pattern never reaches a
+// printf, and the track list means what it says.
+#include <gtest/gtest.h>
+
+#include "FileNamePattern.h"
+#include "RescueReport.h"
+#include "RipToolArguments.h"
+
+namespace rilvane::riptool {
+namespace {
+
+TEST(FileNamePatternTest, FillsInTheTrackNumberOrRefuses)
+{
+    struct Case {
+        const char* pattern;
+        const char* track7;  // nullptr: refused
+    };
+    const Case cases[] = {
+        {"track%02d.wav", "track07.wav"}, {"%d", "7"},           {"%3d-x", "  7-x"},
+        {"100%%-%d.wav", "100%-7.wav"},   {"t%09d", "t000000007"}, {"no-number.wav", nullptr},
+        {"%d-%d.wav", nullptr},           {"%s.wav", nullptr},    {"%n%d", nullptr},
+        {"%x", nullptr},                  {"%-2d", nullptr},      {"%10d", nullptr},
+        {"%00d", nullptr},                {"%", nullptr},         {"%02", nullptr},
+        {"../%d.wav", nullptr},           {"a\nb%d", nullptr},    {"%d%", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const auto pattern = FileNamePattern::parse(c.pattern, error);
+        if (c.track7) {
+            ASSERT_TRUE(pattern) << c.pattern << ": " << error;
+            EXPECT_EQ(pattern->fileName(7), c.track7) << c.pattern;
+        } else {
+            EXPECT_FALSE(pattern) << c.pattern;
+            EXPECT_FALSE(error.empty()) << c.pattern;
+        }
+    }
+    std::string error;
+    EXPECT_EQ(FileNamePattern::parse("%02d.wav", error)->fileName(123), "123.wav");
+}
+
+TEST(TrackListTest, ReadsNumbersAndRanges)
+{
+    EXPECT_EQ(parseTrackList("1,3,5-7"), (std::set<int>{1, 3, 5, 6, 7}));
+    EXPECT_EQ(parseTrackList("all"), std::set<int>{});
+    EXPECT_EQ(parseTrackList("4,2-3,2"), (std::set<int>{2, 3, 4}));
+    EXPECT_EQ(parseTrackList("99"), std::set<int>{99});
+    for (const char* bad : {"", "0", "100", "1,", ",1", "1,,2", "3-1", "1-", "-2", "a", "1 ,2", "1-2-3", "+1", "ALL"})
+        EXPECT_FALSE(parseTrackList(bad)) << bad;
+}
+
+TEST(RipToolArgumentsTest, OptionsWithAndWithoutEquals)
+{
+    std::string error;
+    const auto a = RipToolArguments::parse(
+        {"--drive=2", "--tracks", "2-3", "--out", "/x", "--name=%d.wav", "--fill-silence", "--scan", "--force"}, error);
+    ASSERT_TRUE(a) << error;
+    EXPECT_EQ(a->drive, 2);
+    EXPECT_EQ(a->tracks, (std::set<int>{2, 3}));
+    EXPECT_EQ(a->outDir, "/x");
+    EXPECT_EQ(a->name.fileName(4), "4.wav");
+    EXPECT_TRUE(a->fillSilence && a->scan && a->force);
+    EXPECT_FALSE(a->karaoke);
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--drive"}, {"--drive", "32"}, {"--drive", "-1"}, {"--tracks", "x"},
+                                               {"--scan=1"}, {"--out", ""}, {"track.wav"}, {"--report"}}) {
+        EXPECT_FALSE(RipToolArguments::parse(bad, error)) << bad[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(RescueReportTest, TimesAndJsonStrings)
+{
+    EXPECT_EQ(trackTime(0), "00:00.00");
+    EXPECT_EQ(trackTime(74), "00:00.74");
+    EXPECT_EQ(trackTime(75 * 61 + 3), "01:01.03");
+    EXPECT_EQ(trackTime(4500 * 100), "100:00.00");
+    EXPECT_EQ(jsonString("a\"b\\c\n"), "\"a\\\"b\\\\c\\u000a\"");
+    EXPECT_EQ(jsonString("Größe"), "\"Größe\"");
+    // Bytes that are not UTF-8 (a drive name, a file name) keep the JSON valid.
+    EXPECT_EQ(jsonString("x\xff\xc3"), "\"x\\ufffd\\ufffd\"");
+    EXPECT_EQ(jsonString("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
+}
+
+}  // namespace
+}  // namespace rilvane::riptool

@@ -1,0 +1,34 @@
+// The command line of rilvane-rip.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "FileNamePattern.h"
+
+namespace rilvane::riptool {
+
+struct RipToolArguments {
+    enum class Action { Rip, Help, Version };
+    Action action = Action::Rip;
+    int drive = 0;                // index into the drive list, as rilvane-probe lists it
+    std::set<int> tracks;         // empty: every track of the disc
+    std::string outDir = ".";
+    FileNamePattern name;
+    bool fillSilence = false;
+    bool karaoke = false;
+    bool scan = false;
+    std::string reportPath;       // empty: no JSON report
+    bool force = false;
+
+    // Empty when the arguments make no sense; `error` then says why (German).
+    static std::optional<RipToolArguments> parse(const std::vector<std::string>& args, std::string& error);
+    static const char* usage();
+};
+
+// "1,3,5-7" as track numbers 1 to 99, or "all" (an empty set).
+std::optional<std::set<int>> parseTrackList(const std::string& text);
+
+}  // namespace rilvane::riptool
