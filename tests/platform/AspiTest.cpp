@@ -322,6 +322,55 @@ TEST_F(AspiTest, ScsiGenericDevicesAreReachedThroughSgIo)
     EXPECT_EQ(sg.fake->seen()[0].header.dxferp, block.window());
 }
 
+// A drive is opened on its first request and kept for the next ones; one
+// that went away, or a map built again, is opened afresh.
+TEST_F(AspiTest, ARealDriveIsOpenedOnceAndAgainAfterItWentAway)
+{
+    ScopedFakeScsiGeneric sg;
+    const std::string node = devDir + "/sg0";
+    std::ofstream(node).close();
+    sg.fake->ids[node] = sg_scsi_id{9, 0, 4, 0, 5, 0, 0, {0, 0}};
+    useDevices("", true);
+    const auto opens = [&] {
+        const auto opened = sg.fake->opened();
+        return std::count(opened.begin(), opened.end(), node);
+    };
+    const auto atDiscovery = opens();
+    auto srb = command(0, 4, {0x12, 0, 0, 0, 0xFF, 0}, 255);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(run(srb), SS_COMP);
+    EXPECT_EQ(opens(), atDiscovery + 1);
+
+    int failure = ENODEV;
+    sg.fake->answer = [&failure](sg_io_hdr_t&) { return failure; };
+    EXPECT_EQ(run(srb), SS_NO_DEVICE);
+    failure = 0;
+    EXPECT_EQ(run(srb), SS_COMP);
+    EXPECT_EQ(opens(), atDiscovery + 2);
+
+    useDevices("", true);
+    const auto afterReload = opens();
+    EXPECT_EQ(run(srb), SS_COMP);
+    EXPECT_EQ(opens(), afterReload + 1);
+}
+
+// A window is looked up once; memory released or made read-only after it
+// was used is still refused, not written into.
+TEST_F(AspiTest, AWindowReleasedOrProtectedAfterUseIsRefused)
+{
+    auto* pages = static_cast<uint8_t*>(VirtualAlloc(nullptr, 65536, MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(pages, nullptr);
+    auto srb = readCd(command(0, 1, {}, 0), 0);
+    srb.SRB_BufPointer = static_cast<DWORD>(reinterpret_cast<uintptr_t>(pages));
+    EXPECT_EQ(run(srb), SS_COMP);
+    EXPECT_EQ(run(srb), SS_COMP);
+    ASSERT_EQ(VirtualAlloc(pages + 8192, 4096, MEM_COMMIT, 0x02 /* read only */), pages + 8192);
+    EXPECT_EQ(send(&srb), SS_INVALID_SRB);
+    ASSERT_EQ(VirtualAlloc(pages + 8192, 4096, MEM_COMMIT, PAGE_READWRITE), pages + 8192);
+    EXPECT_EQ(run(srb), SS_COMP);
+    VirtualFree(pages, 0, MEM_RELEASE);
+    EXPECT_EQ(send(&srb), SS_INVALID_SRB);
+}
+
 // The translation of one request into SG_IO and back.
 class AspiOnDevice : public ::testing::Test {
 protected:
