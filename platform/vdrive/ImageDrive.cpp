@@ -322,12 +322,14 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
     // Every track the range touches must match the expected sector type.
     const std::vector<CueTrack>& tracks = image_->sheet().tracks();
     const int64_t end = lba + count;
+    bool allAudio = true;
     for (size_t t = 0; t < tracks.size(); ++t) {
         const int64_t regionFirst = t == 0 ? 0 : tracks[t].regionStart;
         const int64_t regionEnd = t + 1 < tracks.size() ? tracks[t + 1].regionStart : leadOut;
         if (regionEnd <= lba || end <= regionFirst)
             continue;
         const TrackMode mode = tracks[t].mode;
+        allAudio = allAudio && mode == TrackMode::Audio;
         const bool typeMatches = expectedType == 0 || (expectedType == 1 && mode == TrackMode::Audio) ||
                                  (expectedType == 2 && mode == TrackMode::Mode1);
         if (!typeMatches)
@@ -344,13 +346,23 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
     }
 
     std::array<uint8_t, kSectorBytes> raw{};
-    std::array<uint8_t, kSectorBytes + kC2WithBlockErrorBytes> sector{};
     uint32_t written = 0;
-    for (int64_t s = lba; s < end && written < dataLength; ++s) {
+    int64_t s = lba;
+    if (allAudio && fields.userData && fields.c2Bytes == 0) {
+        // Whole audio sectors, as a read loop asks for them: the raw sectors
+        // themselves, read straight into the caller's buffer in one go.
+        const int64_t whole = std::min<int64_t>(count, dataLength / kSectorBytes);
+        if (whole > 0 && !image_->readSectors(lba, whole, data))
+            return checkCondition(kUnrecoveredReadError);
+        written = static_cast<uint32_t>(whole * kSectorBytes);
+        s += whole;
+    }
+    std::array<uint8_t, kSectorBytes + kC2WithBlockErrorBytes> sector{};
+    for (; s < end && written < dataLength; ++s) {
         const TrackMode mode = image_->sheet().trackOf(s).mode;
         if (bytesPerSector(fields, mode) == 0)
             continue;
-        if (!image_->readSector(s, raw.data()))
+        if (!image_->readSectors(s, 1, raw.data()))
             return checkCondition(kUnrecoveredReadError);
         const int n = composeSector(raw.data(), fields, mode, sector.data());
         written += copyOut(sector.data(), static_cast<size_t>(n), data + written, dataLength - written);
