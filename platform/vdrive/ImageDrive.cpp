@@ -345,7 +345,6 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
         dataLength = std::min(dataLength, defect->action.shortBytes);
     }
 
-    std::array<uint8_t, kSectorBytes> raw{};
     uint32_t written = 0;
     int64_t s = lba;
     if (allAudio && fields.userData && fields.c2Bytes == 0) {
@@ -357,6 +356,10 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
         written = static_cast<uint32_t>(whole * kSectorBytes);
         s += whole;
     }
+    if (s == end || written == dataLength)
+        return good(written);
+    // Sector by sector: the fields asked for, from each raw sector.
+    std::array<uint8_t, kSectorBytes> raw{};
     std::array<uint8_t, kSectorBytes + kC2WithBlockErrorBytes> sector{};
     for (; s < end && written < dataLength; ++s) {
         const TrackMode mode = image_->sheet().trackOf(s).mode;
