@@ -1,13 +1,8 @@
 #include "AspiExecutor.h"
 
-#include "ScsiGeneric.h"
-#include "UniqueFd.h"
-#include "VirtualUnit.h"
-
-#include <fcntl.h>
+#include "ScsiTarget.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace rilvane::platform {
@@ -16,41 +11,34 @@ namespace {
 
 constexpr uint8_t senseAreaSize = 32;
 
-bool dataIn(uint8_t flags)
-{
-    // Neither direction bit: "as the command says". Every command this
-    // layer is used for reads, so that counts as data in.
-    const uint8_t direction = flags & (SRB_DIR_IN | SRB_DIR_OUT);
-    return direction == SRB_DIR_IN || direction == 0;
-}
+// READ (6), READ (10), READ (12), READ CD MSF and READ CD.
+constexpr uint8_t blockReadOpcodes[] = {0x08, 0x28, 0xA8, 0xB9, 0xBE};
 
-void takeSense(AspiOutcome& outcome, const uint8_t* sense, uint32_t available, uint8_t wanted)
+DataDirection directionOf(const AspiRequest& request)
 {
-    outcome.senseLength = static_cast<uint8_t>(std::min<uint32_t>({available, wanted, senseAreaSize}));
-    std::memcpy(outcome.sense, sense, outcome.senseLength);
-}
-
-// Linux host byte -> ASPI host adapter status.
-BYTE hostStatusFor(unsigned short host)
-{
-    switch (host) {
-    case 0x00: return HASTAT_OK;              // DID_OK
-    case 0x01:                                // DID_NO_CONNECT
-    case 0x04: return HASTAT_SEL_TO;          // DID_BAD_TARGET
-    case 0x02: return HASTAT_BUS_FREE;        // DID_BUS_BUSY
-    case 0x03: return HASTAT_COMMAND_TIMEOUT; // DID_TIME_OUT
-    case 0x06: return HASTAT_PARITY_ERROR;    // DID_PARITY
-    case 0x08: return HASTAT_BUS_RESET;       // DID_RESET
-    default: return HASTAT_PHASE_ERR;         // aborts and other adapter errors
+    if (request.bufferLength == 0) return DataDirection::None;
+    switch (request.flags & (SRB_DIR_IN | SRB_DIR_OUT)) {
+    case SRB_DIR_IN: return DataDirection::In;
+    case SRB_DIR_OUT: return DataDirection::Out;
+    case 0: return DataDirection::Unspecified;  // "as the command says"
+    default: return DataDirection::None;        // both bits: no data phase
     }
 }
 
-UniqueFd openDevice(const std::string& path, int& error)
+// The host adapter status for a command that did not complete at the drive.
+BYTE hostStatusFor(Delivery delivery)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid()) fd = UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    error = fd.valid() ? 0 : errno;
-    return fd;
+    switch (delivery) {
+    case Delivery::Completed:
+    case Delivery::SystemError: return HASTAT_OK;
+    case Delivery::NotConnected: return HASTAT_SEL_TO;
+    case Delivery::TimedOut: return HASTAT_COMMAND_TIMEOUT;
+    case Delivery::BusBusy: return HASTAT_BUS_FREE;
+    case Delivery::ParityError: return HASTAT_PARITY_ERROR;
+    case Delivery::BusReset: return HASTAT_BUS_RESET;
+    case Delivery::AdapterError: break;
+    }
+    return HASTAT_PHASE_ERR;
 }
 
 // Commands that read whole blocks: the data they bring is exactly what they
@@ -61,91 +49,46 @@ UniqueFd openDevice(const std::string& path, int& error)
 // answer short as a matter of course.)
 void refuseShortRead(AspiOutcome& outcome, const AspiRequest& request, uint32_t transferred)
 {
-    switch (request.cdb[0]) {
-    case 0x08: case 0x28: case 0xA8: case 0xB9: case 0xBE: break;  // READ (6/10/12), READ CD (MSF)
-    default: return;
-    }
+    if (std::find(std::begin(blockReadOpcodes), std::end(blockReadOpcodes), request.cdb[0]) ==
+        std::end(blockReadOpcodes))
+        return;
     if (outcome.status == SS_COMP && transferred < request.bufferLength) {
         outcome.status = SS_ERR;
         outcome.hostStatus = HASTAT_DO_DU;
     }
 }
 
-bool deviceGone(int error)
-{
-    return error == ENOENT || error == ENODEV || error == ENXIO;
-}
-
 }  // namespace
 
-AspiOutcome executeOnDevice(ScsiGeneric& sg, const std::string& devicePath, const AspiRequest& request)
+AspiOutcome unreachable(int error)
 {
     AspiOutcome outcome;
-    int error = 0;
-    UniqueFd fd = openDevice(devicePath, error);
-    if (!fd.valid()) {
-        outcome.status = deviceGone(error) ? SS_NO_DEVICE : SS_ERR;
-        return outcome;
-    }
-
-    uint8_t cdb[16];
-    std::memcpy(cdb, request.cdb, sizeof cdb);
-    uint8_t sense[252] = {};
-    sg_io_hdr_t header{};
-    header.interface_id = 'S';
-    const uint8_t direction = request.flags & (SRB_DIR_IN | SRB_DIR_OUT);
-    if (request.bufferLength == 0 || direction == (SRB_DIR_IN | SRB_DIR_OUT))
-        header.dxfer_direction = SG_DXFER_NONE;
-    else if (direction == SRB_DIR_OUT)
-        header.dxfer_direction = SG_DXFER_TO_DEV;
-    else if (direction == SRB_DIR_IN)
-        header.dxfer_direction = SG_DXFER_FROM_DEV;
-    else
-        header.dxfer_direction = SG_DXFER_TO_FROM_DEV;  // direction left to the command
-    header.cmd_len = request.cdbLength;
-    header.cmdp = cdb;
-    header.dxfer_len = header.dxfer_direction == SG_DXFER_NONE ? 0 : request.bufferLength;
-    header.dxferp = header.dxfer_len ? request.buffer : nullptr;
-    header.mx_sb_len = sizeof sense;
-    header.sbp = sense;
-    header.timeout = aspiCommandTimeoutMs;
-
-    if (const int failure = sg.sgIo(fd.get(), header); failure != 0) {
-        outcome.status = deviceGone(failure) ? SS_NO_DEVICE : SS_ERR;
-        return outcome;
-    }
-    outcome.targetStatus = header.status;
-    outcome.hostStatus = hostStatusFor(header.host_status);
-    const unsigned driver = header.driver_status & 0x0F;
-    if (outcome.hostStatus == HASTAT_OK && driver == 0x06)  // DRIVER_TIMEOUT
-        outcome.hostStatus = HASTAT_COMMAND_TIMEOUT;
-    else if (outcome.hostStatus == HASTAT_OK && driver != 0x00 && driver != 0x08)  // neither OK nor SENSE
-        outcome.hostStatus = HASTAT_PHASE_ERR;
-    takeSense(outcome, sense, std::min<uint32_t>(header.sb_len_wr, sizeof sense), request.senseLength);
-    outcome.status = outcome.hostStatus == HASTAT_OK && outcome.targetStatus == 0 ? SS_COMP : SS_ERR;
-    if (header.dxfer_direction == SG_DXFER_FROM_DEV) {
-        const int resid = std::clamp<int>(header.resid, 0, static_cast<int>(std::min<uint32_t>(header.dxfer_len, INT32_MAX)));
-        refuseShortRead(outcome, request, header.dxfer_len - static_cast<uint32_t>(resid));
-    }
+    outcome.deviceGone = isDeviceGone(error);
+    outcome.status = outcome.deviceGone ? SS_NO_DEVICE : SS_ERR;
     return outcome;
 }
 
-AspiOutcome executeOnVirtual(VirtualUnit& unit, const AspiRequest& request)
+AspiOutcome executeOn(ScsiTarget& target, const AspiRequest& request)
 {
+    ScsiExchange exchange;
+    exchange.cdb = request.cdb;
+    exchange.cdbLength = request.cdbLength;
+    exchange.direction = directionOf(request);
+    exchange.data = exchange.direction == DataDirection::None ? nullptr : request.buffer;
+    exchange.dataLength = exchange.direction == DataDirection::None ? 0 : request.bufferLength;
+    exchange.timeoutMs = aspiCommandTimeoutMs;
+
+    const ScsiResult result = target.execute(exchange);
+    if (result.delivery == Delivery::SystemError) return unreachable(result.systemError);
+
     AspiOutcome outcome;
-    const bool in = dataIn(request.flags) && request.bufferLength > 0;
-    const vdrive::ScsiReply reply =
-        unit.execute(request.cdb, request.cdbLength, in ? request.buffer : nullptr, in ? request.bufferLength : 0);
-    if (reply.transportFailure) {
-        // The drive has gone: no answer to selection, as with a real one.
-        outcome.hostStatus = HASTAT_SEL_TO;
-        outcome.status = SS_ERR;
-        return outcome;
-    }
-    outcome.targetStatus = reply.status;
-    takeSense(outcome, reply.sense, reply.senseLength, request.senseLength);
-    outcome.status = reply.status == 0 ? SS_COMP : SS_ERR;
-    if (in) refuseShortRead(outcome, request, reply.transferred);
+    outcome.hostStatus = hostStatusFor(result.delivery);
+    outcome.targetStatus = result.status;
+    outcome.senseLength = static_cast<uint8_t>(std::min<uint32_t>({result.senseLength, request.senseLength, senseAreaSize}));
+    std::memcpy(outcome.sense, result.sense, outcome.senseLength);
+    outcome.status = outcome.hostStatus == HASTAT_OK && outcome.targetStatus == 0 ? SS_COMP : SS_ERR;
+    if (exchange.direction == DataDirection::In || exchange.direction == DataDirection::Unspecified)
+        refuseShortRead(outcome, request, result.transferred);
     return outcome;
 }
 

@@ -1,17 +1,15 @@
-// Runs one ASPI execute request on a device: a real SCSI generic device
-// through SG_IO, or a virtual drive. Results are returned, not written into
-// the caller's record; the worker does that.
+// Runs one ASPI execute request on a drive. Results are returned, not
+// written into the caller's record; the layer does that.
 #pragma once
 
 #include "platform/WnAspi32.h"
 
 #include <cstdint>
-#include <string>
 
 namespace rilvane::platform {
 
-class ScsiGeneric;
-class VirtualUnit;
+class ScsiTarget;
+struct ScsiResult;
 
 struct AspiRequest {
     uint8_t cdb[16] = {};
@@ -28,6 +26,7 @@ struct AspiOutcome {
     BYTE targetStatus = 0;      // the SCSI status byte
     uint8_t sense[32] = {};
     uint8_t senseLength = 0;    // bytes of sense for SenseArea, at most 32 and SRB_SenseLen
+    bool deviceGone = false;    // the drive has gone away; open it again for the next request
 };
 
 // ASPI has no time-out of its own; the kernel still needs one. A scratched
@@ -35,7 +34,9 @@ struct AspiOutcome {
 // the pass-through's time-out for reading.
 constexpr unsigned aspiCommandTimeoutMs = 200'000;
 
-AspiOutcome executeOnDevice(ScsiGeneric& sg, const std::string& devicePath, const AspiRequest& request);
-AspiOutcome executeOnVirtual(VirtualUnit& unit, const AspiRequest& request);
+AspiOutcome executeOn(ScsiTarget& target, const AspiRequest& request);
+
+// The outcome of a request whose drive could not be opened (errno value).
+AspiOutcome unreachable(int error);
 
 }  // namespace rilvane::platform

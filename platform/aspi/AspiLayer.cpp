@@ -5,8 +5,20 @@
 // virtual drives configured as aspi:H:T (see DeviceMap.h). Requests:
 //   SC_HA_INQUIRY    fills in the adapter's description, completes at once
 //   SC_GET_DEV_TYPE  the peripheral device type, completes at once
-//   SC_EXEC_SCSI_CMD runs on the worker thread (AspiWorker.h); returns
-//                    SS_PENDING, unless the request is refused at once
+//   SC_EXEC_SCSI_CMD returns SS_PENDING, unless the request is refused at
+//                    once
+//
+// An execute request runs on the caller's thread before SendASPI32Command
+// returns: every caller waits for the post event (or polls the status)
+// anyway, and a hand-over to another thread cost two context switches per
+// command. The answer is still SS_PENDING, and the record is completed as an
+// asynchronous layer completes it, in this order: host adapter status,
+// target status and sense bytes, then SRB_Status (a release store), then
+// SetEvent on the post event. A caller that resets the event, sends, and
+// waits while the answer is SS_PENDING finds the event already set and the
+// whole record filled in; the layer never touches the record once the event
+// is set (the caller may free it). Requests from several threads run side by
+// side; a virtual drive takes its commands one at a time.
 //
 // The execute record carries the data buffer as a 32-bit address
 // (SRB_BufPointer). On a 64-bit build that holds a real address because the
@@ -14,10 +26,11 @@
 // hands out memory below 4 GiB only. Addresses that are not usable memory
 // are refused with SS_INVALID_SRB rather than followed.
 
-#include "AspiWorker.h"
+#include "AspiExecutor.h"
 #include "BufferCheck.h"
 #include "DeviceMap.h"
 #include "HandleTable.h"
+#include "OpenTargets.h"
 #include "platform/WnAspi32.h"
 
 #include <algorithm>
@@ -88,11 +101,23 @@ DWORD refuse(SRB_ExecSCSICmd& srb, BYTE status)
     return status;
 }
 
-DWORD execute(SRB_ExecSCSICmd& srb, const DeviceMap& map)
+// Fills in the record of a request that has run; the status last, so that
+// a caller who polls it instead of waiting finds the rest complete once it
+// changes.
+void complete(SRB_ExecSCSICmd& srb, const AspiOutcome& outcome, HANDLE event)
 {
-    if (srb.SRB_HaId >= map.adapterCount()) return refuse(srb, SS_INVALID_HA);
-    const AspiTarget* target = map.aspiTarget(srb.SRB_HaId, srb.SRB_Target, srb.SRB_Lun);
-    if (target == nullptr) return refuse(srb, SS_NO_DEVICE);
+    srb.SRB_HaStat = outcome.hostStatus;
+    srb.SRB_TargStat = outcome.targetStatus;
+    if (outcome.senseLength > 0) std::memcpy(srb.SenseArea, outcome.sense, outcome.senseLength);
+    setStatus(srb.SRB_Status, outcome.status);
+    if (event != nullptr) SetEvent(event);
+}
+
+DWORD execute(SRB_ExecSCSICmd& srb, const std::shared_ptr<const DeviceMap>& map)
+{
+    if (srb.SRB_HaId >= map->adapterCount()) return refuse(srb, SS_INVALID_HA);
+    const AspiTarget* place = map->aspiTarget(srb.SRB_HaId, srb.SRB_Target, srb.SRB_Lun);
+    if (place == nullptr) return refuse(srb, SS_NO_DEVICE);
 
     // Posting a callback (SRB_POSTING) would need a code address in the
     // 32-bit SRB_PostProc field; only event notification is offered.
@@ -100,29 +125,31 @@ DWORD execute(SRB_ExecSCSICmd& srb, const DeviceMap& map)
     if (srb.SRB_CDBLen == 0 || srb.SRB_CDBLen > sizeof srb.CDBByte) return refuse(srb, SS_INVALID_SRB);
     if (srb.SRB_BufLen > maxTransferLength) return refuse(srb, SS_BUFFER_TO_BIG);
 
-    AspiWorker::Job job;
-    job.srb = &srb;
-    job.target = *target;
-    job.request.cdbLength = srb.SRB_CDBLen;
-    std::memcpy(job.request.cdb, srb.CDBByte, srb.SRB_CDBLen);
-    job.request.flags = srb.SRB_Flags;
-    job.request.senseLength = srb.SRB_SenseLen;
-    job.request.bufferLength = srb.SRB_BufLen;
-    job.request.buffer = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(srb.SRB_BufPointer));
-    if (job.request.bufferLength > 0) {
+    AspiRequest request;
+    request.cdbLength = srb.SRB_CDBLen;
+    std::memcpy(request.cdb, srb.CDBByte, srb.SRB_CDBLen);
+    request.flags = srb.SRB_Flags;
+    request.senseLength = srb.SRB_SenseLen;
+    request.bufferLength = srb.SRB_BufLen;
+    request.buffer = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(srb.SRB_BufPointer));
+    if (request.bufferLength > 0) {
         const bool toDevice = (srb.SRB_Flags & (SRB_DIR_IN | SRB_DIR_OUT)) == SRB_DIR_OUT;
-        if (!isUsableBuffer(job.request.buffer, job.request.bufferLength, !toDevice))
-            return refuse(srb, SS_INVALID_SRB);
+        if (!isUsableBuffer(request.buffer, request.bufferLength, !toDevice)) return refuse(srb, SS_INVALID_SRB);
     } else {
-        job.request.buffer = nullptr;
+        request.buffer = nullptr;
     }
+    HANDLE event = nullptr;
     if ((srb.SRB_Flags & SRB_EVENT_NOTIFY) != 0) {
-        job.event = HandleTable::fromValue(srb.SRB_PostProc);
-        if (!HandleTable::instance().get(job.event)) return refuse(srb, SS_INVALID_SRB);
+        event = HandleTable::fromValue(srb.SRB_PostProc);
+        if (!HandleTable::instance().get(event)) return refuse(srb, SS_INVALID_SRB);
     }
 
     setStatus(srb.SRB_Status, SS_PENDING);
-    if (!AspiWorker::instance().submit(std::move(job))) return refuse(srb, SS_ASPI_IS_BUSY);
+    int error = 0;
+    const std::shared_ptr<ScsiTarget> target = OpenTargets::instance().get(map, *place, error);
+    const AspiOutcome outcome = target ? executeOn(*target, request) : unreachable(error);
+    if (target && outcome.deviceGone) OpenTargets::instance().forget(*place, *target);
+    complete(srb, outcome, event);
     return SS_PENDING;
 }
 
@@ -145,7 +172,7 @@ RILVANE_ASPI_API DWORD SendASPI32Command(void* record)
     switch (header[0]) {
     case SC_HA_INQUIRY: return haInquiry(*static_cast<SRB_HAInquiry*>(record), *map);
     case SC_GET_DEV_TYPE: return getDeviceType(*static_cast<SRB_GDEVBlock*>(record), *map);
-    case SC_EXEC_SCSI_CMD: return execute(*static_cast<SRB_ExecSCSICmd*>(record), *map);
+    case SC_EXEC_SCSI_CMD: return execute(*static_cast<SRB_ExecSCSICmd*>(record), map);
     default:
         header[1] = SS_INVALID_CMD;
         return SS_INVALID_CMD;

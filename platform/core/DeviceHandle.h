@@ -1,29 +1,22 @@
-// What CreateFileA("\\\\.\\E:") returns: an open optical drive or a bound
-// virtual drive.
+// What CreateFileA("\\\\.\\E:") returns: the drive behind the letter, open
+// until the handle is closed.
 #pragma once
 
 #include "HandleTable.h"
-#include "UniqueFd.h"
-#include "VirtualUnit.h"
+#include "ScsiTarget.h"
 
 #include <memory>
-#include <string>
 
 namespace rilvane::platform {
 
 class DeviceHandle : public HandleObject {
 public:
-    DeviceHandle(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
-    explicit DeviceHandle(std::shared_ptr<VirtualUnit> unit) : unit_(std::move(unit)) {}
+    explicit DeviceHandle(std::shared_ptr<ScsiTarget> target) : target_(std::move(target)) {}
 
-    int fd() const { return fd_.get(); }
-    VirtualUnit* virtualUnit() const { return unit_.get(); }
-    const std::string& path() const { return path_; }
+    ScsiTarget& target() const { return *target_; }
 
 private:
-    UniqueFd fd_;
-    std::string path_;
-    std::shared_ptr<VirtualUnit> unit_;
+    std::shared_ptr<ScsiTarget> target_;
 };
 
 }  // namespace rilvane::platform

@@ -5,7 +5,6 @@
 #include "VirtualDriveConfig.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,16 +52,6 @@ std::string describeErrno(int error)
     return name != nullptr ? std::string(name) : "errno " + std::to_string(error);
 }
 
-// Opens a node the way a drive is opened for commands: read-write, or
-// read-only where that is all we may do. The descriptor, or minus errno.
-UniqueFd openNode(ScsiGeneric& sg, const std::string& path, int& error)
-{
-    int fd = sg.openNode(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && fd != -ENOENT) fd = sg.openNode(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    error = fd < 0 ? -fd : 0;
-    return UniqueFd(fd < 0 ? -1 : fd);
-}
-
 OpticalNode describeNode(const std::string& path, int error)
 {
     OpticalNode node;
@@ -88,7 +77,7 @@ std::vector<OpticalNode> examineOpticalNodes(const std::string& folder, ScsiGene
     for (int number : numberedEntries(folder, "sr")) {
         const std::string path = folder + "/sr" + std::to_string(number);
         int error = 0;
-        openNode(sg, path, error);
+        openDeviceNode(sg, path, error);
         nodes.push_back(describeNode(path, error));
     }
     return nodes;
@@ -103,7 +92,7 @@ std::vector<SgDevice> scanScsiGeneric(const std::string& folder, ScsiGeneric& sg
         // A device we may not open cannot be used; when it is a CD device we
         // say why, the others are none of our business.
         int error = 0;
-        UniqueFd fd = openNode(sg, device.path, error);
+        UniqueFd fd = openDeviceNode(sg, device.path, error);
         sg_scsi_id id{};
         if (fd.valid()) error = sg.scsiId(fd.get(), id);
         if (error != 0) {

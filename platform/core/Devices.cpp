@@ -5,11 +5,8 @@
 #include "DeviceMap.h"
 #include "LastError.h"
 #include "PassThrough.h"
-#include "ScsiGeneric.h"
+#include "ScsiTarget.h"
 
-#include <fcntl.h>
-
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -44,17 +41,6 @@ char rootLetter(LPCSTR root)
     return upper(root[0]);
 }
 
-UniqueFd openOptical(const std::string& path, int& error)
-{
-    // Read-write is what SG_IO wants for commands that write; a drive we
-    // may only read still answers reading commands.
-    ScsiGeneric& sg = *scsiGeneric();
-    int fd = sg.openNode(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) fd = sg.openNode(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    error = fd < 0 ? -fd : 0;
-    return UniqueFd(fd < 0 ? -1 : fd);
-}
-
 }  // namespace
 
 HANDLE CreateFileA(LPCSTR fileName, DWORD /*desiredAccess*/, DWORD /*shareMode*/, void* /*securityAttributes*/,
@@ -69,25 +55,22 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD /*desiredAccess*/, DWORD /*shareMode*/
     }
     const auto map = devices();
     const LetterDrive& drive = map->letter(letter);
-    std::shared_ptr<DeviceHandle> device;
     switch (drive.kind) {
     case LetterDrive::Kind::None: setLastError(ERROR_FILE_NOT_FOUND); return INVALID_HANDLE_VALUE;
     case LetterDrive::Kind::Fixed:
         // The root file system is no SCSI device that could be handed out.
         setLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
-    case LetterDrive::Kind::Virtual: device = std::make_shared<DeviceHandle>(drive.unit); break;
-    case LetterDrive::Kind::Optical: {
-        int error = 0;
-        UniqueFd fd = openOptical(drive.devicePath, error);
-        if (!fd.valid()) {
-            setLastError(errorFromErrno(error));
-            return INVALID_HANDLE_VALUE;
-        }
-        device = std::make_shared<DeviceHandle>(std::move(fd), drive.devicePath);
-        break;
+    case LetterDrive::Kind::Virtual:
+    case LetterDrive::Kind::Optical: break;
     }
+    int error = 0;
+    std::shared_ptr<ScsiTarget> target = openScsiTarget(drive.devicePath, drive.unit, error);
+    if (!target) {
+        setLastError(errorFromErrno(error));
+        return INVALID_HANDLE_VALUE;
     }
+    auto device = std::make_shared<DeviceHandle>(std::move(target));
     HANDLE handle = HandleTable::instance().add(std::move(device));
     if (handle == nullptr) {
         setLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -134,9 +117,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
         setLastError(error);
         return FALSE;
     }
-    const BOOL result = handle->virtualUnit()
-                            ? passThroughOnVirtual(*handle->virtualUnit(), call, bytesReturned, error)
-                            : passThroughOnDevice(*scsiGeneric(), handle->fd(), call, bytesReturned, error);
+    const BOOL result = passThrough(handle->target(), call, bytesReturned, error);
     if (!result) setLastError(error);
     return result;
 }

@@ -97,6 +97,7 @@ bool LowMemory::release(void* address)
         regions_.erase(it);
     }
     munmap(address, length);
+    changes_.fetch_add(1, std::memory_order_release);
     return true;
 }
 
@@ -105,7 +106,9 @@ bool LowMemory::commit(void* address, std::size_t size, int protection)
     const auto start = reinterpret_cast<uintptr_t>(address) / pageSize() * pageSize();
     const auto end = reinterpret_cast<uintptr_t>(address) + size;
     if (!contains(reinterpret_cast<void*>(start), end - start)) return false;
-    return mprotect(reinterpret_cast<void*>(start), end - start, protection) == 0;
+    const bool done = mprotect(reinterpret_cast<void*>(start), end - start, protection) == 0;
+    changes_.fetch_add(1, std::memory_order_release);
+    return done;
 }
 
 bool LowMemory::decommit(void* address, std::size_t size)

@@ -9,6 +9,7 @@
 // anything higher.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -37,6 +38,10 @@ public:
     // contents read as zero afterwards).
     bool decommit(void* address, std::size_t size);
 
+    // Counts the releases and protection changes so far: a range found
+    // usable inside an allocation stays usable while this count is the same.
+    uint64_t changes() const { return changes_.load(std::memory_order_acquire); }
+
     static constexpr uint64_t limit = uint64_t{1} << 32;
 
 private:
@@ -44,6 +49,9 @@ private:
 
     mutable std::mutex mutex_;
     std::map<uintptr_t, std::size_t> regions_;  // start -> length
+    // Counted after the change is made, so that a check that read the count
+    // before it looked at the pages never outlives the change.
+    std::atomic<uint64_t> changes_{0};
 };
 
 }  // namespace rilvane::platform

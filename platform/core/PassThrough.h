@@ -9,8 +9,7 @@
 
 namespace rilvane::platform {
 
-class ScsiGeneric;
-class VirtualUnit;
+class ScsiTarget;
 
 // A checked request: the header as the caller wrote it and where its areas
 // are. The data-in and sense areas lie in the output buffer, data-out in the
@@ -29,10 +28,9 @@ struct PassThroughCall {
 bool preparePassThrough(const void* in, DWORD inLength, void* out, DWORD outLength, PassThroughCall& call,
                         DWORD& error);
 
-// Run a prepared call on a real device (through sg) or on a virtual drive.
-// They return what DeviceIoControl returns; on FALSE, error holds the code
-// for GetLastError and the caller's header is left as it was.
-BOOL passThroughOnDevice(ScsiGeneric& sg, int fd, PassThroughCall& call, DWORD* bytesReturned, DWORD& error);
-BOOL passThroughOnVirtual(VirtualUnit& unit, PassThroughCall& call, DWORD* bytesReturned, DWORD& error);
+// Runs a prepared call on the handle's drive. Returns what DeviceIoControl
+// returns; on FALSE, error holds the code for GetLastError and the caller's
+// header is left as it was.
+BOOL passThrough(ScsiTarget& target, PassThroughCall& call, DWORD* bytesReturned, DWORD& error);
 
 }  // namespace rilvane::platform

@@ -28,6 +28,14 @@ int ScsiGeneric::nodeType(const std::string& path)
     return type;
 }
 
+UniqueFd openDeviceNode(ScsiGeneric& sg, const std::string& path, int& error)
+{
+    int fd = sg.openNode(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && fd != -ENOENT) fd = sg.openNode(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    error = fd < 0 ? -fd : 0;
+    return UniqueFd(fd < 0 ? -1 : fd);
+}
+
 namespace {
 
 class KernelScsiGeneric : public ScsiGeneric {

@@ -8,6 +8,8 @@
 // a node fail to open the way real ones do (permission, no device, busy).
 #pragma once
 
+#include "UniqueFd.h"
+
 #include <scsi/sg.h>
 
 #include <memory>
@@ -39,5 +41,11 @@ std::shared_ptr<ScsiGeneric> scsiGeneric();
 
 // Replaces it; nullptr puts the kernel's back.
 void setScsiGeneric(std::shared_ptr<ScsiGeneric> replacement);
+
+// Opens a node the way a drive is opened for commands: read-write, which is
+// what SG_IO wants for commands that write, or read-only where that is all
+// we may do (a drive we may only read still answers reading commands). On
+// failure the descriptor is invalid and error holds the errno value.
+UniqueFd openDeviceNode(ScsiGeneric& sg, const std::string& path, int& error);
 
 }  // namespace rilvane::platform

@@ -1,5 +1,8 @@
 #include "VirtualUnit.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace rilvane::platform {
 
 VirtualUnit::VirtualUnit(std::unique_ptr<vdrive::VirtualDrive> drive, std::string description)
@@ -7,15 +10,28 @@ VirtualUnit::VirtualUnit(std::unique_ptr<vdrive::VirtualDrive> drive, std::strin
 {
 }
 
-vdrive::ScsiReply VirtualUnit::execute(const uint8_t* cdb, std::size_t cdbLength, uint8_t* data,
-                                       uint32_t dataLength)
+ScsiResult VirtualUnit::execute(const ScsiExchange& exchange)
 {
-    std::lock_guard lock(mutex_);
-    vdrive::ScsiReply reply = drive_->execute(cdb, cdbLength, data, dataLength);
+    const bool dataIn = (exchange.direction == DataDirection::In || exchange.direction == DataDirection::Unspecified) &&
+                        exchange.dataLength > 0;
+    const uint32_t length = dataIn ? exchange.dataLength : 0;
+    vdrive::ScsiReply reply;
+    {
+        std::lock_guard lock(mutex_);
+        reply = drive_->execute(exchange.cdb, exchange.cdbLength, dataIn ? exchange.data : nullptr, length);
+    }
+    ScsiResult result;
+    if (reply.transportFailure) {
+        // The drive has vanished, as a real one does when it is unplugged.
+        result.delivery = Delivery::NotConnected;
+        return result;
+    }
+    result.status = reply.status;
     // Never trust a count beyond what the caller offered.
-    if (reply.transferred > dataLength) reply.transferred = dataLength;
-    if (reply.senseLength > sizeof reply.sense) reply.senseLength = sizeof reply.sense;
-    return reply;
+    result.transferred = std::min(reply.transferred, length);
+    result.senseLength = std::min<uint32_t>(reply.senseLength, sizeof reply.sense);
+    std::memcpy(result.sense, reply.sense, result.senseLength);
+    return result;
 }
 
 }  // namespace rilvane::platform

@@ -3,6 +3,7 @@
 // request they come from.
 #pragma once
 
+#include "ScsiTarget.h"
 #include "VirtualDrive.h"
 
 #include <memory>
@@ -11,11 +12,14 @@
 
 namespace rilvane::platform {
 
-class VirtualUnit {
+class VirtualUnit final : public ScsiTarget {
 public:
     VirtualUnit(std::unique_ptr<vdrive::VirtualDrive> drive, std::string description);
 
-    vdrive::ScsiReply execute(const uint8_t* cdb, std::size_t cdbLength, uint8_t* data, uint32_t dataLength);
+    // The drive only ever sends data to the host: an exchange in any other
+    // direction runs without a data phase. A "gone" defect is a target that
+    // does not answer (Delivery::NotConnected).
+    ScsiResult execute(const ScsiExchange& exchange) override;
 
     // Where it came from, e.g. "E=/discs/a.cue" (for messages).
     const std::string& description() const { return description_; }

@@ -155,58 +155,42 @@ std::unique_ptr<DiscImage> DiscImage::open(const std::string& cuePath, std::stri
     return image;
 }
 
-bool DiscImage::readSector(int64_t sector, uint8_t* out) const
-{
-    if (sector < 0 || sector >= leadOut())
-        return false;
-    const std::vector<DiscSegment>& segments = sheet_.segments();
-    auto it = std::upper_bound(segments.begin(), segments.end(), sector,
-                               [](int64_t s, const DiscSegment& segment) { return s < segment.firstSector; });
-    if (it == segments.begin())
-        return false;
-    const DiscSegment& segment = *std::prev(it);
-    if (segment.silent) {
-        std::memset(out, 0, kSectorBytes);
-        if (sheet_.trackOf(sector).mode == TrackMode::Mode1)
-            encodeMode1Sector(out, sector);
-        return true;
-    }
-    const OpenFile& file = files_[segment.file];
-    const int64_t offset = (segment.fileSector + (sector - segment.firstSector)) * kSectorBytes;
-    const int64_t available = std::clamp<int64_t>(file.dataBytes - offset, 0, kSectorBytes);
-    std::memset(out + available, 0, static_cast<size_t>(kSectorBytes - available));
-    return readAt(file.fd, file.dataOffset + offset, out, static_cast<size_t>(available));
-}
-
 bool DiscImage::readSectors(int64_t first, int64_t count, uint8_t* out) const
 {
     if (first < 0 || count < 0 || count > leadOut() - first)
         return false;
+    // The segments cover the disc from sector 0 to the lead-out without gaps.
     const std::vector<DiscSegment>& segments = sheet_.segments();
-    while (count > 0) {
-        auto it = std::upper_bound(segments.begin(), segments.end(), first,
-                                   [](int64_t s, const DiscSegment& segment) { return s < segment.firstSector; });
-        if (it == segments.begin())
+    auto it = std::upper_bound(segments.begin(), segments.end(), first,
+                               [](int64_t s, const DiscSegment& segment) { return s < segment.firstSector; });
+    if (it == segments.begin())
+        return false;
+    --it;
+    const int64_t end = first + count;
+    for (int64_t sector = first; sector < end; ++it) {
+        if (it == segments.end())
             return false;
-        const DiscSegment& segment = *std::prev(it);
-        const int64_t segmentEnd = it == segments.end() ? leadOut() : it->firstSector;
-        int64_t run = std::min(count, segmentEnd - first);
-        if (!segment.silent) {
-            // Whole sectors that the file holds, in one read.
+        const DiscSegment& segment = *it;
+        const int64_t run = std::min(end, segment.firstSector + segment.count) - sector;
+        if (run <= 0)
+            return false;
+        uint8_t* place = out + (sector - first) * kSectorBytes;
+        const auto bytes = static_cast<size_t>(run * kSectorBytes);
+        if (segment.silent) {
+            std::memset(place, 0, bytes);
+            for (int64_t s = sector; s < sector + run; ++s)
+                if (sheet_.trackOf(s).mode == TrackMode::Mode1)
+                    encodeMode1Sector(place + (s - sector) * kSectorBytes, s);
+        } else {
             const OpenFile& file = files_[segment.file];
-            const int64_t offset = (segment.fileSector + (first - segment.firstSector)) * kSectorBytes;
-            run = std::min(run, std::max<int64_t>((file.dataBytes - offset) / kSectorBytes, 0));
-            if (run > 0 && !readAt(file.fd, file.dataOffset + offset, out, static_cast<size_t>(run * kSectorBytes)))
+            const int64_t offset = (segment.fileSector + (sector - segment.firstSector)) * kSectorBytes;
+            // A sound file's last sector may be partial; the rest of it is silence.
+            const auto available = static_cast<size_t>(std::clamp<int64_t>(file.dataBytes - offset, 0, run * kSectorBytes));
+            std::memset(place + available, 0, bytes - available);
+            if (!readAt(file.fd, file.dataOffset + offset, place, available))
                 return false;
         }
-        if (segment.silent || run == 0) {
-            run = 1;
-            if (!readSector(first, out))
-                return false;
-        }
-        first += run;
-        count -= run;
-        out += run * kSectorBytes;
+        sector += run;
     }
     return true;
 }

@@ -25,13 +25,10 @@ public:
     const CueSheet& sheet() const { return sheet_; }
     int64_t leadOut() const { return sheet_.leadOut(); }
 
-    // Copies the raw sector at a disc address (0 .. leadOut() - 1) into out
-    // (2352 bytes). Returns false when the file cannot be read there.
-    bool readSector(int64_t sector, uint8_t* out) const;
-
-    // Copies `count` raw sectors from `first` on into out (count * 2352
-    // bytes): a run that lies in one file is read with one call, the rest
-    // sector by sector as above.
+    // Copies count raw sectors from a disc address on (all inside
+    // 0 .. leadOut() - 1) into out (count * 2352 bytes): one read per file
+    // the run lies in, silence where the sheet inserts it. Returns false
+    // when the run is outside the disc or a file cannot be read there.
     bool readSectors(int64_t first, int64_t count, uint8_t* out) const;
 
 private:

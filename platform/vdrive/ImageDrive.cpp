@@ -345,25 +345,27 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
         dataLength = std::min(dataLength, defect->action.shortBytes);
     }
 
-    // Audio sectors asked for as they are, and room for all of them: read
-    // straight into the caller's buffer, a run at a time.
-    const bool plainAudio = fields.userData && !fields.sync && !fields.header && !fields.edcEcc &&
-                            fields.c2Bytes == 0 && allAudio &&
-                            uint64_t{dataLength} >= static_cast<uint64_t>(count) * kSectorBytes;
-    if (plainAudio) {
-        if (!image_->readSectors(lba, count, data))
+    uint32_t written = 0;
+    int64_t s = lba;
+    if (allAudio && fields.userData && fields.c2Bytes == 0) {
+        // Whole audio sectors, as a read loop asks for them: the raw sectors
+        // themselves, read straight into the caller's buffer in one go.
+        const int64_t whole = std::min<int64_t>(count, dataLength / kSectorBytes);
+        if (whole > 0 && !image_->readSectors(lba, whole, data))
             return checkCondition(kUnrecoveredReadError);
-        return good(static_cast<uint32_t>(count * kSectorBytes));
+        written = static_cast<uint32_t>(whole * kSectorBytes);
+        s += whole;
     }
-
+    if (s == end || written == dataLength)
+        return good(written);
+    // Sector by sector: the fields asked for, from each raw sector.
     std::array<uint8_t, kSectorBytes> raw{};
     std::array<uint8_t, kSectorBytes + kC2WithBlockErrorBytes> sector{};
-    uint32_t written = 0;
-    for (int64_t s = lba; s < end && written < dataLength; ++s) {
+    for (; s < end && written < dataLength; ++s) {
         const TrackMode mode = image_->sheet().trackOf(s).mode;
         if (bytesPerSector(fields, mode) == 0)
             continue;
-        if (!image_->readSector(s, raw.data()))
+        if (!image_->readSectors(s, 1, raw.data()))
             return checkCondition(kUnrecoveredReadError);
         const int n = composeSector(raw.data(), fields, mode, sector.data());
         written += copyOut(sector.data(), static_cast<size_t>(n), data + written, dataLength - written);

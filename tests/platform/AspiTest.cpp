@@ -4,12 +4,14 @@
 #include "AspiExecutor.h"
 #include "DeviceMap.h"
 #include "FakeScsiGeneric.h"
+#include "SgTarget.h"
 #include "ScopedEnv.h"
 #include "TestDisc.h"
 #include "platform/WnAspi32.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/mman.h>
 
 #include <atomic>
@@ -320,10 +322,65 @@ TEST_F(AspiTest, ScsiGenericDevicesAreReachedThroughSgIo)
     EXPECT_EQ(sg.fake->seen()[0].header.dxferp, block.window());
 }
 
+// A drive is opened on its first request and kept for the next ones; one
+// that went away, or a map built again, is opened afresh.
+TEST_F(AspiTest, ARealDriveIsOpenedOnceAndAgainAfterItWentAway)
+{
+    ScopedFakeScsiGeneric sg;
+    const std::string node = devDir + "/sg0";
+    std::ofstream(node).close();
+    sg.fake->ids[node] = sg_scsi_id{9, 0, 4, 0, 5, 0, 0, {0, 0}};
+    useDevices("", true);
+    const auto opens = [&] {
+        const auto opened = sg.fake->opened();
+        return std::count(opened.begin(), opened.end(), node);
+    };
+    const auto atDiscovery = opens();
+    auto srb = command(0, 4, {0x12, 0, 0, 0, 0xFF, 0}, 255);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(run(srb), SS_COMP);
+    EXPECT_EQ(opens(), atDiscovery + 1);
+
+    int failure = ENODEV;
+    sg.fake->answer = [&failure](sg_io_hdr_t&) { return failure; };
+    EXPECT_EQ(run(srb), SS_NO_DEVICE);
+    failure = 0;
+    EXPECT_EQ(run(srb), SS_COMP);
+    EXPECT_EQ(opens(), atDiscovery + 2);
+
+    useDevices("", true);
+    const auto afterReload = opens();
+    EXPECT_EQ(run(srb), SS_COMP);
+    EXPECT_EQ(opens(), afterReload + 1);
+}
+
+// A window is looked up once; memory released or made read-only after it
+// was used is still refused, not written into.
+TEST_F(AspiTest, AWindowReleasedOrProtectedAfterUseIsRefused)
+{
+    auto* pages = static_cast<uint8_t*>(VirtualAlloc(nullptr, 65536, MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(pages, nullptr);
+    auto srb = readCd(command(0, 1, {}, 0), 0);
+    srb.SRB_BufPointer = static_cast<DWORD>(reinterpret_cast<uintptr_t>(pages));
+    EXPECT_EQ(run(srb), SS_COMP);
+    EXPECT_EQ(run(srb), SS_COMP);
+    ASSERT_EQ(VirtualAlloc(pages + 8192, 4096, MEM_COMMIT, 0x02 /* read only */), pages + 8192);
+    EXPECT_EQ(send(&srb), SS_INVALID_SRB);
+    ASSERT_EQ(VirtualAlloc(pages + 8192, 4096, MEM_COMMIT, PAGE_READWRITE), pages + 8192);
+    EXPECT_EQ(run(srb), SS_COMP);
+    VirtualFree(pages, 0, MEM_RELEASE);
+    EXPECT_EQ(send(&srb), SS_INVALID_SRB);
+}
+
 // The translation of one request into SG_IO and back.
 class AspiOnDevice : public ::testing::Test {
 protected:
-    void SetUp() override { std::ofstream(path).close(); }
+    void SetUp() override
+    {
+        std::ofstream(path).close();
+        target = std::make_unique<SgTarget>(sg, UniqueFd(::open(path.c_str(), O_RDWR | O_CLOEXEC)));
+    }
+
+    AspiOutcome execute(const AspiRequest& r) { return executeOn(*target, r); }
 
     AspiRequest request(uint8_t flags, uint32_t length)
     {
@@ -339,7 +396,8 @@ protected:
 
     TempDir dir;
     std::string path = dir / "sg0";
-    FakeScsiGeneric sg;
+    std::shared_ptr<FakeScsiGeneric> sg = std::make_shared<FakeScsiGeneric>();
+    std::unique_ptr<SgTarget> target;
     uint8_t buffer[64] = {};
 };
 
@@ -353,13 +411,13 @@ TEST_F(AspiOnDevice, BuildsTheHeaderFromTheRecord)
     for (const Case& c : {Case{SRB_DIR_IN, 64, SG_DXFER_FROM_DEV}, Case{SRB_DIR_OUT, 64, SG_DXFER_TO_DEV},
                           Case{SRB_DIR_IN | SRB_DIR_OUT, 64, SG_DXFER_NONE}, Case{0, 64, SG_DXFER_TO_FROM_DEV},
                           Case{SRB_DIR_IN, 0, SG_DXFER_NONE}}) {
-        const auto outcome = executeOnDevice(sg, path, request(c.flags | SRB_EVENT_NOTIFY, c.length));
+        const auto outcome = execute(request(c.flags | SRB_EVENT_NOTIFY, c.length));
         EXPECT_EQ(outcome.status, SS_COMP);
-        const sg_io_hdr_t header = sg.seen().back().header;
+        const sg_io_hdr_t header = sg->seen().back().header;
         EXPECT_EQ(header.interface_id, 'S');
         EXPECT_EQ(header.dxfer_direction, c.direction) << int(c.flags);
         EXPECT_EQ(header.cmd_len, 12);
-        EXPECT_EQ(sg.seen().back().cdb[0], 0xBE);
+        EXPECT_EQ(sg->seen().back().cdb[0], 0xBE);
         EXPECT_EQ(header.dxfer_len, c.direction == SG_DXFER_NONE ? 0u : c.length);
         EXPECT_EQ(header.dxferp, c.direction == SG_DXFER_NONE ? nullptr : static_cast<void*>(buffer));
         EXPECT_EQ(header.timeout, aspiCommandTimeoutMs);
@@ -379,20 +437,22 @@ TEST_F(AspiOnDevice, JudgesTheAnswer)
                           Case{0, 0, 0x08, 0, SS_ERR, HASTAT_BUS_RESET}, Case{0, 0, 0, 0x06, SS_ERR, HASTAT_COMMAND_TIMEOUT},
                           Case{0, 0, 0, 0x04, SS_ERR, HASTAT_PHASE_ERR}, Case{ENODEV, 0, 0, 0, SS_NO_DEVICE, HASTAT_OK},
                           Case{EIO, 0, 0, 0, SS_ERR, HASTAT_OK}}) {
-        sg.answer = [c](sg_io_hdr_t& header) {
+        sg->answer = [c](sg_io_hdr_t& header) {
             header.status = c.status;
             header.host_status = c.host;
             header.driver_status = c.driver;
             return c.error;
         };
-        const auto outcome = executeOnDevice(sg, path, request(SRB_DIR_IN, 64));
+        const auto outcome = execute(request(SRB_DIR_IN, 64));
         EXPECT_EQ(outcome.status, c.srbStatus) << c.error << " " << int(c.status) << " " << c.host << " " << c.driver;
         EXPECT_EQ(outcome.hostStatus, c.hostStatus) << c.error << " " << c.host << " " << c.driver;
         if (c.error == 0) {
             EXPECT_EQ(outcome.targetStatus, c.status);
         }
     }
-    EXPECT_EQ(executeOnDevice(sg, dir / "unplugged", request(SRB_DIR_IN, 64)).status, SS_NO_DEVICE);
+    int error = 0;
+    EXPECT_EQ(openScsiTarget(dir / "unplugged", nullptr, error), nullptr);
+    EXPECT_EQ(unreachable(error).status, SS_NO_DEVICE);
 }
 
 // ASPI has no field for the length received. A block read that reports
@@ -401,7 +461,7 @@ TEST_F(AspiOnDevice, JudgesTheAnswer)
 TEST_F(AspiOnDevice, AShortBlockReadIsAnUnderrunAShortInquiryIsNot)
 {
     int resid = 0;
-    sg.answer = [&resid](sg_io_hdr_t& header) {
+    sg->answer = [&resid](sg_io_hdr_t& header) {
         header.resid = resid;
         return 0;
     };
@@ -417,7 +477,7 @@ TEST_F(AspiOnDevice, AShortBlockReadIsAnUnderrunAShortInquiryIsNot)
         resid = c.resid;
         AspiRequest r = request(SRB_DIR_IN, 64);
         r.cdb[0] = c.opcode;
-        const auto outcome = executeOnDevice(sg, path, r);
+        const auto outcome = execute(r);
         EXPECT_EQ(outcome.status, c.srbStatus) << int(c.opcode) << " resid " << c.resid;
         EXPECT_EQ(outcome.hostStatus, c.hostStatus) << int(c.opcode) << " resid " << c.resid;
     }
@@ -425,7 +485,7 @@ TEST_F(AspiOnDevice, AShortBlockReadIsAnUnderrunAShortInquiryIsNot)
 
 TEST_F(AspiOnDevice, SenseIsClippedToTheRecord)
 {
-    sg.answer = [](sg_io_hdr_t& header) {
+    sg->answer = [](sg_io_hdr_t& header) {
         for (int i = 0; i < 40; ++i) header.sbp[i] = static_cast<uint8_t>(i + 1);
         header.sb_len_wr = 40;
         header.status = 2;
@@ -435,7 +495,7 @@ TEST_F(AspiOnDevice, SenseIsClippedToTheRecord)
     for (uint8_t wanted : {uint8_t{0}, uint8_t{14}, uint8_t{32}, uint8_t{200}}) {
         auto r = request(SRB_DIR_IN, 64);
         r.senseLength = wanted;
-        const auto outcome = executeOnDevice(sg, path, r);
+        const auto outcome = execute(r);
         EXPECT_EQ(outcome.senseLength, std::min<int>(wanted, 32));
         EXPECT_EQ(outcome.sense[0], wanted ? 1 : 0);
     }

@@ -44,6 +44,10 @@ public:
 
     int openNode(const std::string& path, int flags) override
     {
+        {
+            std::lock_guard lock(mutex_);
+            opened_.push_back(path);
+        }
         auto it = openErrors.find(path);
         return it == openErrors.end() ? ScsiGeneric::openNode(path, flags) : -it->second;
     }
@@ -81,9 +85,17 @@ public:
         return seen_;
     }
 
+    // Every node asked for, in order.
+    std::vector<std::string> opened() const
+    {
+        std::lock_guard lock(mutex_);
+        return opened_;
+    }
+
 private:
     mutable std::mutex mutex_;
     std::vector<Seen> seen_;
+    std::vector<std::string> opened_;
 };
 
 // Installs a fake for one scope and puts the kernel's back afterwards.

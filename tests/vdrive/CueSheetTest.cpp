@@ -224,15 +224,50 @@ TEST(DiscImageFiles, WaveFilesFollowBinFilesAndArePaddedToWholeSectors)
     EXPECT_EQ(image->sheet().tracks()[1].start, 1);
 
     std::vector<uint8_t> sector(2352);
-    ASSERT_TRUE(image->readSector(1, sector.data()));
+    ASSERT_TRUE(image->readSectors(1, 1, sector.data()));
     EXPECT_EQ(0, std::memcmp(sector.data(), sound.data(), 2352));
-    ASSERT_TRUE(image->readSector(2, sector.data()));
+    ASSERT_TRUE(image->readSectors(2, 1, sector.data()));
     EXPECT_EQ(0, std::memcmp(sector.data(), sound.data() + 2352, 100));
     EXPECT_EQ(std::vector<uint8_t>(sector.begin() + 100, sector.end()), std::vector<uint8_t>(2252, 0));
+    // One run over both files gives the same bytes as sector by sector.
+    std::vector<uint8_t> run(3 * 2352, 0xEE);
+    ASSERT_TRUE(image->readSectors(0, 3, run.data()));
+    EXPECT_EQ(std::vector<uint8_t>(run.begin(), run.begin() + 2352), bin);
+    EXPECT_EQ(0, std::memcmp(run.data() + 2352, sound.data(), sound.size()));
+    EXPECT_EQ(std::vector<uint8_t>(run.begin() + 2352 + 2452, run.end()), std::vector<uint8_t>(2252, 0));
+    EXPECT_FALSE(image->readSectors(1, 3, run.data()));
 
     dir.write("mono.wav", waveFile(sound, 1));
     const std::string monoCue = dir.write("mono.cue", "FILE \"mono.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
     EXPECT_FALSE(DiscImage::open(monoCue, error));
     EXPECT_NE(error.find(":1: "), std::string::npos) << error;
     EXPECT_NE(error.find("2 channels"), std::string::npos) << error;
+}
+
+TEST(DiscImageFiles, ARunReadsAcrossInsertedSilenceAsSectorBySector)
+{
+    TempDir dir;
+    std::string bin;
+    for (char fill : {'\x11', '\x22', '\x33'})
+        bin.append(2352, fill);
+    dir.write("a.bin", bin);
+    const std::string cue = dir.write("gap.cue", "FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                                 "TRACK 02 AUDIO\nPREGAP 00:00:02\nINDEX 01 00:00:01\n");
+    std::string error;
+    auto image = DiscImage::open(cue, error);
+    ASSERT_TRUE(image) << error;
+    ASSERT_EQ(image->leadOut(), 5);
+
+    std::vector<uint8_t> run(5 * 2352, 0xEE);
+    ASSERT_TRUE(image->readSectors(0, 5, run.data()));
+    std::vector<uint8_t> expected(5 * 2352, 0);
+    std::fill_n(expected.begin(), 2352, 0x11);
+    std::fill_n(expected.begin() + 3 * 2352, 2352, 0x22);
+    std::fill_n(expected.begin() + 4 * 2352, 2352, 0x33);
+    EXPECT_EQ(run, expected);
+    for (int64_t s = 0; s < 5; ++s) {
+        std::vector<uint8_t> one(2352, 0xEE);
+        ASSERT_TRUE(image->readSectors(s, 1, one.data()));
+        EXPECT_TRUE(std::equal(one.begin(), one.end(), expected.begin() + s * 2352)) << s;
+    }
 }
