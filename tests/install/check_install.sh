@@ -125,10 +125,10 @@ DISC="$WORK/disc/demo.cue,$WORK/disc/demo.defects"
 # The probe in bin/ finds libwnaspi32.so in the library folder (ASPI), and the
 # pass-through lists the lettered drive.
 out=$("${clean_env[@]}" RILVANE_VIRTUAL_DRIVES="aspi:0:1=$DISC" "$TREE/bin/rilvane-probe")
-printf '%s\n' "$out" | grep -qx "ASPI" || fail "probe over ASPI: $out"
-printf '%s\n' "$out" | grep -q "INSTALL CHECK" || fail "probe over ASPI lists no drive: $out"
+grep -qx "ASPI" <<<"$out" || fail "probe over ASPI: $out"
+grep -q "INSTALL CHECK" <<<"$out" || fail "probe over ASPI lists no drive: $out"
 out=$("${clean_env[@]}" RILVANE_VIRTUAL_DRIVES="E=$DISC" "$TREE/bin/rilvane-probe")
-printf '%s\n' "$out" | grep -q "^E: INSTALL CHECK" || fail "probe over the pass-through lists no drive: $out"
+grep -q "^E: INSTALL CHECK" <<<"$out" || fail "probe over the pass-through lists no drive: $out"
 echo "ok: the installed probe lists the virtual drive over ASPI and the pass-through"
 
 # The window program: it loads libdsound.so at start (and ends with a message
@@ -137,17 +137,17 @@ echo "ok: the installed probe lists the virtual drive over ASPI and the pass-thr
   RILVANE_VIRTUAL_DRIVES="E=$DISC" "$TREE/bin/rilvane" >"$WORK/rilvane.log" 2>&1 &
 APP_PID=$!
 loaded=""
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   kill -0 "$APP_PID" 2>/dev/null || { cat "$WORK/rilvane.log"; fail "the installed rilvane ended at start"; }
   loaded=$(grep -o '/[^ ]*/lib[a-z0-9_]*\.so$' "/proc/$APP_PID/maps" 2>/dev/null | sort -u || true)
-  printf '%s\n' "$loaded" | grep -q '/libdsound\.so$' && break
+  grep -q '/libdsound\.so$' <<<"$loaded" && break
   sleep 0.1
 done
 for lib in librilvane_platform.so libdsound.so; do
-  printf '%s\n' "$loaded" | grep -qx "$TREE/$LIBDIR/$lib" \
+  grep -qx "$TREE/$LIBDIR/$lib" <<<"$loaded" \
     || { echo "$loaded"; fail "the installed rilvane did not load $lib from the copied tree"; }
 done
-if printf '%s\n' "$loaded" | grep -F "$BUILD"; then fail "the installed rilvane loaded libraries from the build folder"; fi
+if grep -F "$BUILD" <<<"$loaded"; then fail "the installed rilvane loaded libraries from the build folder"; fi
 sleep 1
 kill -0 "$APP_PID" 2>/dev/null || { cat "$WORK/rilvane.log"; fail "the installed rilvane ended by itself"; }
 kill "$APP_PID"
