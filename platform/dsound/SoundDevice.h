@@ -59,6 +59,7 @@ private:
     void advance(BufferState& buffer, DWORD bytes);
     void halt(BufferState& buffer);
     void loseDevice();
+    bool restore();
 
     std::shared_ptr<PcmSink> sink_;
     std::mutex mutex_;
