@@ -1,16 +1,21 @@
-// rilvane-sound-bench SECONDS
+// rilvane-sound-bench SECONDS [--numbered]
 //
-// A player for the sound benchmark: plays SECONDS of a test tone through the
-// program's own sound path (the DirectSound library loaded as "DSound.dll",
-// the sound output and its half-buffer handoff) to ALSA's default device,
-// and ends. feeder_vs_aplay.py runs it beside aplay playing the same bytes
-// and measures both from outside in the same way.
+// A player for the sound benchmarks: plays SECONDS of a test tone through
+// the program's own sound path (the DirectSound library loaded as
+// "DSound.dll", the sound output and its half-buffer handoff) to ALSA's
+// default device, and ends. feeder_vs_aplay.py runs it beside aplay playing
+// the same bytes and measures both from outside in the same way.
+//
+// With --numbered every frame holds its own number (1, 2, 3, ... as a 32-bit
+// little-endian value) instead of the tone, so that capture_check.py can tell
+// from a capture whether any audio went missing, came twice or came late.
 #include "playback/DSound.h"
 #include "playback/SoundOutput.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -36,16 +41,29 @@ std::vector<uint8_t> tone(double seconds)
     return bytes;
 }
 
+// Frame f holds f + 1, in whole staging buffers.
+std::vector<uint8_t> numbered(double seconds)
+{
+    const size_t buffers = static_cast<size_t>(std::ceil(seconds * kBytesPerSecond / rilvane::kStagingBytes));
+    std::vector<uint8_t> bytes(buffers * rilvane::kStagingBytes);
+    for (size_t frame = 0; frame < bytes.size() / 4; ++frame) {
+        const auto value = static_cast<uint32_t>(frame + 1);
+        for (int i = 0; i < 4; ++i) bytes[frame * 4 + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+    return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
-    if (!(seconds > 0 && seconds < 1800)) {
-        std::fprintf(stderr, "usage: rilvane-sound-bench SECONDS\n");
+    const bool numberedFrames = argc > 2 && std::strcmp(argv[2], "--numbered") == 0;
+    if (!(seconds > 0 && seconds < 1800) || argc > 3 || (argc == 3 && !numberedFrames)) {
+        std::fprintf(stderr, "usage: rilvane-sound-bench SECONDS [--numbered]\n");
         return 2;
     }
-    const std::vector<uint8_t> audio = tone(seconds);
+    const std::vector<uint8_t> audio = numberedFrames ? numbered(seconds) : tone(seconds);
     rilvane::DSound library;
     rilvane::SoundOutput output;
     if (!output.setUp(library.DirectSoundCreate, nullptr)) {

@@ -10,8 +10,14 @@ namespace rilvane::dsound {
 
 namespace {
 
-constexpr snd_pcm_uframes_t WantedPeriodFrames = 1024;  // about 23 ms
-constexpr unsigned WantedPeriods = 4;
+// The feeder hands over a period per wake-up: about 67 ms, a fifth of half
+// the program's sound buffer, so it wakes about fifteen times a second. The
+// device holds two periods (133 ms). Both stay well below half of that
+// buffer: the buffer's notifications leave whoever refills a half the rest
+// of the other half, less one period, before the feeder reads it again, and
+// at the start the device takes its first two periods at once.
+constexpr snd_pcm_uframes_t WantedPeriodFrames = 2940;
+constexpr unsigned WantedPeriods = 2;
 constexpr int PollMilliseconds = 1000;  // only a back-stop: a healthy device answers each period
 
 bool configure(snd_pcm_t* pcm, snd_pcm_uframes_t& period)

@@ -314,6 +314,27 @@ void SoundDevice::halt(BufferState& buffer)
     ++buffer.generation;
 }
 
+// How many frames to hand over next: a period, or fewer so that the period
+// ends right after the next notification offset of a playing buffer. A
+// notification then fires as soon as its byte is handed over, not up to a
+// period later, and whoever waits on it has the rest of the half it refills
+// before the feeder reads that half again, whatever the period.
+size_t SoundDevice::framesUpToNextNotification(size_t period) const
+{
+    size_t frames = period;
+    for (const auto& buffer : buffers_) {
+        if (!buffer->playing) continue;
+        const DWORD size = static_cast<DWORD>(buffer->audio.size());
+        for (const DSBPOSITIONNOTIFY& n : buffer->notifications) {
+            if (n.dwOffset == NotifyOnStop) continue;
+            const DWORD distance = n.dwOffset >= buffer->cursor ? n.dwOffset - buffer->cursor
+                                                                 : n.dwOffset + (size - buffer->cursor);
+            frames = std::min<size_t>(frames, distance / SinkFrameBytes + 1);
+        }
+    }
+    return frames;
+}
+
 // Mixes `frames` frames of every playing buffer into out. One buffer is
 // copied as it is; several are summed and clipped to 16 bits.
 size_t SoundDevice::mix(size_t frames, int16_t* out)
@@ -424,13 +445,14 @@ void SoundDevice::feed()
             continue;
         }
 
-        mix(period, chunk.data());
+        const size_t frames = framesUpToNextNotification(period);
+        mix(frames, chunk.data());
         for (const auto& buffer : buffers_) {
             if (buffer->playing) fed.push_back({buffer, buffer->generation});
         }
 
         lock.unlock();
-        const long taken = sink_->write(chunk.data(), period);
+        const long taken = sink_->write(chunk.data(), frames);
         lock.lock();
 
         for (const Fed& f : fed) {
