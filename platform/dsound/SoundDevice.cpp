@@ -15,8 +15,9 @@
 // 2. The feeder is the only thread that calls PcmSink::write and
 //    PcmSink::discard, and it never holds the mutex while doing so. Per
 //    round it (a) takes the mutex, copies (mixes) one period of audio from
-//    every playing buffer starting at its play cursor, notes each buffer's
-//    generation, and lets go; (b) writes the period to the sink, which
+//    every playing buffer starting at its play cursor (cut short right after
+//    the next notification offset, so that it fires without delay), notes
+//    each buffer's generation, and lets go; (b) writes the period to the sink, which
 //    blocks at the pace of the device; (c) takes the mutex again and, for
 //    every buffer whose generation is unchanged, moves the play cursor on by
 //    what the sink took and sets every notification event whose offset the
