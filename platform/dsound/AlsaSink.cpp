@@ -15,7 +15,8 @@ namespace {
 // device holds two periods (133 ms). Both stay well below half of that
 // buffer: the buffer's notifications leave whoever refills a half the rest
 // of the other half, less one period, before the feeder reads it again, and
-// at the start the device takes its first two periods at once.
+// at the start the device takes a whole device buffer at once, which comes
+// off that time.
 constexpr snd_pcm_uframes_t WantedPeriodFrames = 2940;
 constexpr unsigned WantedPeriods = 2;
 constexpr int PollMilliseconds = 1000;  // only a back-stop: a healthy device answers each period

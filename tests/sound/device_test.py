@@ -18,6 +18,7 @@ reader is a paced capture) Play plays the disc again, bit for bit.
 import os
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import time
@@ -35,15 +36,31 @@ SINK = "rilvane_test"
 LOST_LINE = "Das Sound-Gerät ist nicht mehr verfügbar..."
 
 
-def check_played(disc, sound, what):
-    """SOUND must be silence, then the disc read from START on."""
+def check_played(disc, sound, what, from_buffer=0):
+    """SOUND must be silence, then the disc read in ten-sector blocks from
+    START on, gapless and bit for bit; with FROM_BUFFER, from that staging
+    buffer of the session on."""
     zeros = len(sound) - len(sound.lstrip(b"\0"))
-    played = sound[zeros:]
     expected, _ = disc.read_blocks(START, end=disc.lead_out - 10)
-    print(f"{what}: {len(sound)} bytes, {zeros} of silence, then {len(played)} bytes of the disc")
-    expect(len(played) >= HEARD_BUFFERS * STAGING_BYTES, f"{what}: only {len(played)} bytes after the silence")
-    at = first_difference(played, expected)
-    expect(at is None, f"{what}: differs from the disc at byte {at} after the silence")
+    skip = from_buffer * STAGING_BYTES
+    at = sound.find(expected[skip:skip + 4096], zeros)
+    expect(at >= 0, f"{what}: staging buffer {from_buffer} of the session never came out")
+    played = sound[at:]
+    expected = expected[skip:]
+    print(f"{what}: {len(sound)} bytes, {zeros} of silence, then from byte {at} the disc from staging buffer "
+          f"{from_buffer} on, {len(played)} bytes")
+    expect(len(played) >= HEARD_BUFFERS * STAGING_BYTES, f"{what}: only {len(played)} bytes of it")
+    diff = first_difference(played, expected)
+    if diff is not None:
+        stretch = played[diff:diff + 4 * STAGING_BYTES]
+        silence = len(stretch) - len(stretch.lstrip(b"\0"))
+        found = expected.find(played[diff:diff + 4096])
+        raise Failure(f"{what}: differs from the disc {diff} bytes further on: "
+                      + (f"{silence} bytes of silence there (the device ran dry)" if silence else
+                         f"audio from {found} bytes further on" if found >= 0 else
+                         "audio that is not from that stretch of the disc"))
+    if from_buffer == 0:
+        expect(at == zeros, f"{what}: {at - zeros} bytes of something else before the disc")
 
 
 # --- a sound server of the test's own ----------------------------------------------------
@@ -204,7 +221,7 @@ def pipe_case(desktop, args):
     window.click("PlayBtn")
     desktop.wait_for_log("2 Tracks gefunden...", count=2)
     growing = Path(str(capture) + ".part")
-    poll(lambda: growing.exists() and growing.stat().st_size >= (HEARD_BUFFERS + 2) * STAGING_BYTES,
+    poll(lambda: growing.exists() and growing.stat().st_size >= (HEARD_BUFFERS + 3) * STAGING_BYTES,
          START_TIMEOUT, "the sound to be played again")
     window.click("StopBtn")
     desktop.wait_for_log("Wiedergabe gestoppt...", count=2)
@@ -212,7 +229,10 @@ def pipe_case(desktop, args):
     status = window.close()
     expect(status == 0, f"rilvane ended with status {status}")
     poll(capture.exists, START_TIMEOUT, "the capture to be complete")
-    check_played(disc, capture.read_bytes(), "capture")
+    # The new reader's pipe takes up to 64 KiB before the reader gets to
+    # shrink it, more than a sound card takes at once, so the start of this
+    # session may be cut; from its second staging buffer on it must be exact.
+    check_played(disc, capture.read_bytes(), "capture", from_buffer=1)
 
 
 if __name__ == "__main__":
