@@ -51,6 +51,12 @@ void PlaybackSession::goodBlock(uint8_t* data, uint32_t bytes)
         // handoff left early because the sound buffer stopped must not let
         // the next block run past the end.
         fillCount_ = 0;
+        // Without a device nothing paces the reads and nothing is heard:
+        // the session ends (a later Play tries the device again).
+        if (sound_.deviceLost() && !window_.stopRequested()) {
+            window_.log().logLine(PlaybackMessages::kSoundDeviceLost);
+            requestStop();
+        }
     }
 }
 

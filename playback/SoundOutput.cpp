@@ -212,6 +212,12 @@ void SoundOutput::stop()
     if (soundBuffer_) soundBuffer_->Stop();
 }
 
+bool SoundOutput::deviceLost() const
+{
+    DWORD status = 0;
+    return soundBuffer_ && soundBuffer_->GetStatus(&status) == DS_OK && (status & DSBSTATUS_BUFFERLOST) != 0;
+}
+
 bool SoundOutput::stillPlaying() const
 {
     DWORD status = 0;

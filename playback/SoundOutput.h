@@ -52,6 +52,10 @@ public:
     // Sound stop.
     void stop();
 
+    // Whether the sound device has gone away (the buffer reports itself
+    // lost). The next start tries the device again.
+    bool deviceLost() const;
+
     // The state, for the window and for tests.
     bool isSetUp() const { return notify_ != nullptr && secondHalfEvent_ != nullptr; }
     LPDIRECTSOUNDBUFFER soundBuffer() const { return soundBuffer_; }

@@ -9,7 +9,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev \
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-translations-l10n \
   libgl1-mesa-dev libxkbcommon-dev \
-  libasound2-dev alsa-utils libasound2-plugins \
+  libasound2-dev alsa-utils libasound2-plugins pulseaudio pulseaudio-utils \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
   xvfb xdotool x11-utils imagemagick sox python3 python3-pil \
   fonts-dejavu-core fonts-liberation \

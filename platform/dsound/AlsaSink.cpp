@@ -10,8 +10,15 @@ namespace rilvane::dsound {
 
 namespace {
 
-constexpr snd_pcm_uframes_t WantedPeriodFrames = 1024;  // about 23 ms
-constexpr unsigned WantedPeriods = 4;
+// The feeder hands over a period per wake-up: about 67 ms, a fifth of half
+// the program's sound buffer, so it wakes about fifteen times a second. The
+// device holds two periods (133 ms). Both stay well below half of that
+// buffer: the buffer's notifications leave whoever refills a half the rest
+// of the other half, less one period, before the feeder reads it again, and
+// at the start the device takes a whole device buffer at once, which comes
+// off that time.
+constexpr snd_pcm_uframes_t WantedPeriodFrames = 2940;
+constexpr unsigned WantedPeriods = 2;
 constexpr int PollMilliseconds = 1000;  // only a back-stop: a healthy device answers each period
 
 bool configure(snd_pcm_t* pcm, snd_pcm_uframes_t& period)
@@ -42,16 +49,28 @@ bool configure(snd_pcm_t* pcm, snd_pcm_uframes_t& period)
     return snd_pcm_sw_params(pcm, sw) >= 0;
 }
 
+// The default device, configured and idle (dropped, not prepared: a
+// prepared stream already counts as playing for some sound servers).
+snd_pcm_t* openIdle(snd_pcm_uframes_t& period)
+{
+    snd_pcm_t* pcm = nullptr;
+    if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return nullptr;
+    if (!configure(pcm, period) || snd_pcm_drop(pcm) < 0) {
+        snd_pcm_close(pcm);
+        return nullptr;
+    }
+    return pcm;
+}
+
 }  // namespace
 
 std::shared_ptr<AlsaSink> AlsaSink::openDefault()
 {
-    snd_pcm_t* pcm = nullptr;
-    if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return nullptr;
     snd_pcm_uframes_t period = 0;
+    snd_pcm_t* pcm = openIdle(period);
+    if (!pcm) return nullptr;
     const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd < 0 || !configure(pcm, period)) {
-        if (wakeFd >= 0) close(wakeFd);
+    if (wakeFd < 0) {
         snd_pcm_close(pcm);
         return nullptr;
     }
@@ -65,9 +84,26 @@ AlsaSink::AlsaSink(_snd_pcm* pcm, int wakeFd, size_t periodFrames)
 
 AlsaSink::~AlsaSink()
 {
+    release();
+    close(wakeFd_);
+}
+
+void AlsaSink::release()
+{
+    if (!pcm_) return;
     snd_pcm_drop(pcm_);
     snd_pcm_close(pcm_);
-    close(wakeFd_);
+    pcm_ = nullptr;
+}
+
+bool AlsaSink::reopen()
+{
+    release();
+    snd_pcm_uframes_t period = 0;
+    pcm_ = openIdle(period);
+    // The feeder keeps handing over the period it started with; the device
+    // takes any count.
+    return pcm_ != nullptr;
 }
 
 size_t AlsaSink::periodFrames() const
@@ -77,6 +113,9 @@ size_t AlsaSink::periodFrames() const
 
 long AlsaSink::write(const int16_t* frames, size_t count)
 {
+    if (!pcm_) return Lost;
+    // After an idle spell the stream is set up but not prepared.
+    if (snd_pcm_state(pcm_) == SND_PCM_STATE_SETUP && snd_pcm_prepare(pcm_) < 0) return Lost;
     for (;;) {
         const snd_pcm_sframes_t written = snd_pcm_writei(pcm_, frames, count);
         if (written > 0) return static_cast<long>(written);
@@ -87,10 +126,14 @@ long AlsaSink::write(const int16_t* frames, size_t count)
             case Wait::Failed: return Lost;
             }
         }
-        // An underrun (-EPIPE), a suspend (-ESTRPIPE) or a signal (-EINTR):
-        // prepare or resume the device and go on. Anything else, or a
-        // failed recovery, means the device is gone.
-        if (written == -EPIPE || written == -ESTRPIPE || written == -EINTR) {
+        // An underrun (-EPIPE in the XRUN state), a suspend (-ESTRPIPE) or a
+        // signal (-EINTR): prepare or resume the device and go on. Anything
+        // else, or a failed recovery, means the device is gone: a plugin's
+        // failed write (the file plugin whose pipe lost its reader reports
+        // -EIO; a broken pipe outside an underrun is the same), a
+        // disconnected card, a sound server that went away.
+        const bool underrun = written == -EPIPE && snd_pcm_state(pcm_) == SND_PCM_STATE_XRUN;
+        if (underrun || written == -ESTRPIPE || written == -EINTR) {
             if (snd_pcm_recover(pcm_, static_cast<int>(written), 1) >= 0) continue;
         }
         return Lost;
@@ -130,8 +173,8 @@ AlsaSink::Wait AlsaSink::waitWritable()
 
 void AlsaSink::discard()
 {
-    snd_pcm_drop(pcm_);
-    snd_pcm_prepare(pcm_);
+    // Dropped and left so; the next write prepares it again.
+    if (pcm_) snd_pcm_drop(pcm_);
 }
 
 void AlsaSink::interrupt()

@@ -32,13 +32,22 @@ public:
     // Called from one thread at a time (the feeder).
     virtual long write(const int16_t* frames, size_t count) = 0;
 
-    // Drops what is queued and not yet played; the next write starts a new
-    // stream. Called from the feeder thread only.
+    // Drops what is queued and not yet played and leaves the device idle
+    // (not running, so a sound server sees no playing stream); the next
+    // write starts a new stream. Called from the feeder thread only.
     virtual void discard() = 0;
 
     // Makes a blocked write, or the next one, return soon. Safe to call from
     // any thread at any time; it never blocks.
     virtual void interrupt() = 0;
+
+    // After write() reported Lost: lets go of the device, so that whatever
+    // held it (a sound server's stream, a pipe's reader) is freed.
+    virtual void release() {}
+
+    // After write() reported Lost: opens the device again. True when it takes
+    // audio again; the next write starts a new stream.
+    virtual bool reopen() { return false; }
 };
 
 }  // namespace rilvane::dsound

@@ -15,8 +15,9 @@
 // 2. The feeder is the only thread that calls PcmSink::write and
 //    PcmSink::discard, and it never holds the mutex while doing so. Per
 //    round it (a) takes the mutex, copies (mixes) one period of audio from
-//    every playing buffer starting at its play cursor, notes each buffer's
-//    generation, and lets go; (b) writes the period to the sink, which
+//    every playing buffer starting at its play cursor (cut short right after
+//    the next notification offset, so that it fires without delay), notes
+//    each buffer's generation, and lets go; (b) writes the period to the sink, which
 //    blocks at the pace of the device; (c) takes the mutex again and, for
 //    every buffer whose generation is unchanged, moves the play cursor on by
 //    what the sink took and sets every notification event whose offset the
@@ -47,9 +48,23 @@
 //    so the feeder does not wait for the device before it notices.
 //
 // 5. Device loss: a sink write that reports Lost makes the feeder mark the
-//    device and every buffer lost (GetStatus: DSBSTATUS_BUFFERLOST; Play and
-//    Lock: DSERR_BUFFERLOST) and wake their waiters as in 4. The feeder then
-//    only waits for the shutdown. Underruns are recovered inside the sink.
+//    device and every buffer lost (GetStatus: DSBSTATUS_BUFFERLOST) and wake
+//    their waiters as in 4, and release the sink (PcmSink::release), all
+//    under the mutex. The feeder then waits, without touching the sink,
+//    until the device is back or the device shuts down. Underruns are
+//    recovered inside the sink.
+//    A Play, a Lock or a new buffer while the device is lost tries to bring
+//    it back: the calling thread reopens the sink (PcmSink::reopen) under the
+//    mutex, which is safe because the lost feeder does not use the sink.
+//    When that works, the device and its buffers are no longer lost and the
+//    feeder goes on; otherwise Play and Lock answer DSERR_BUFFERLOST.
+//
+// 5a. The feeder blocks SIGPIPE for itself: a sink that writes into a pipe
+//    (ALSA's file plugin with a command) whose reader has gone gets EPIPE,
+//    which the sink reports as a lost device, and the signal itself is
+//    taken from the feeder's pending set, whatever the process does with
+//    SIGPIPE. For the same reason the feeder, not the destructor's thread,
+//    releases the sink at shutdown.
 //
 // 6. Once a buffer is removed (final Release), the feeder never touches its
 //    events again: its notifications are cleared under the mutex before
@@ -57,12 +72,18 @@
 //
 // 7. Shutdown: the destructor sets shutdown_ under the mutex, wakes the
 //    feeder (condition variable and sink interrupt) and joins it.
+//
+// The feeder thread is named "dsound-feeder", so that it can be told apart
+// from outside (top -H, /proc/PID/task/*/comm).
 #include "SoundDevice.h"
 
 #include "BufferState.h"
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
+#include <pthread.h>
+#include <signal.h>
 
 namespace rilvane::dsound {
 
@@ -104,6 +125,18 @@ void copyFromCursor(const BufferState& buffer, size_t bytes, uint8_t* out)
     }
 }
 
+// Takes a SIGPIPE that a write of this thread raised (blocked here, so it
+// waits in the thread's pending set) without acting on it.
+void takePendingSigpipe()
+{
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    const timespec now{};
+    while (sigtimedwait(&pipe, nullptr, &now) == SIGPIPE) {
+    }
+}
+
 }  // namespace
 
 SoundDevice::SoundDevice(std::shared_ptr<PcmSink> sink)
@@ -126,7 +159,7 @@ std::shared_ptr<BufferState> SoundDevice::addBuffer(DWORD bytes)
 {
     auto buffer = std::make_shared<BufferState>(bytes);
     std::lock_guard<std::mutex> lock(mutex_);
-    if (lost_) return nullptr;
+    if (lost_ && !restore()) return nullptr;
     buffers_.push_back(buffer);
     return buffer;
 }
@@ -151,7 +184,7 @@ HRESULT SoundDevice::play(BufferState& buffer, bool looping)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (buffer.lost) return DSERR_BUFFERLOST;
+        if (buffer.lost && !restore()) return DSERR_BUFFERLOST;
         buffer.looping = looping;
         if (buffer.playing) return DS_OK;
         buffer.playing = true;
@@ -201,7 +234,7 @@ HRESULT SoundDevice::lock(BufferState& buffer, DWORD offset, DWORD bytes, LPVOID
     if (!audioPtr1 || !audioBytes1) return DSERR_INVALIDPARAM;
 
     std::lock_guard<std::mutex> lock(mutex_);
-    if (buffer.lost) return DSERR_BUFFERLOST;
+    if (buffer.lost && !restore()) return DSERR_BUFFERLOST;
     const DWORD size = static_cast<DWORD>(buffer.audio.size());
     if (flags & DSBLOCK_FROMWRITECURSOR)
         offset = static_cast<DWORD>((uint64_t{buffer.cursor} + buffer.inFlight % size) % size);
@@ -282,6 +315,27 @@ void SoundDevice::halt(BufferState& buffer)
     ++buffer.generation;
 }
 
+// How many frames to hand over next: a period, or fewer so that the period
+// ends right after the next notification offset of a playing buffer. A
+// notification then fires as soon as its byte is handed over, not up to a
+// period later, and whoever waits on it has the rest of the half it refills
+// before the feeder reads that half again, whatever the period.
+size_t SoundDevice::framesUpToNextNotification(size_t period) const
+{
+    size_t frames = period;
+    for (const auto& buffer : buffers_) {
+        if (!buffer->playing) continue;
+        const DWORD size = static_cast<DWORD>(buffer->audio.size());
+        for (const DSBPOSITIONNOTIFY& n : buffer->notifications) {
+            if (n.dwOffset == NotifyOnStop) continue;
+            const DWORD distance = n.dwOffset >= buffer->cursor ? n.dwOffset - buffer->cursor
+                                                                 : n.dwOffset + (size - buffer->cursor);
+            frames = std::min<size_t>(frames, distance / SinkFrameBytes + 1);
+        }
+    }
+    return frames;
+}
+
 // Mixes `frames` frames of every playing buffer into out. One buffer is
 // copied as it is; several are summed and clipped to 16 bits.
 size_t SoundDevice::mix(size_t frames, int16_t* out)
@@ -342,12 +396,31 @@ void SoundDevice::loseDevice()
         buffer->lost = true;
         setAllEvents(*buffer);
     }
+    sink_->release();
+}
+
+// Reopens the sink of a lost device (the feeder leaves it alone meanwhile);
+// true when the device plays again.
+bool SoundDevice::restore()
+{
+    if (!lost_) return true;
+    if (!sink_->reopen()) return false;
+    lost_ = false;
+    for (const auto& buffer : buffers_) buffer->lost = false;
+    wake_.notify_all();
+    return true;
 }
 
 // --- the feeder thread ---------------------------------------------------------
 
 void SoundDevice::feed()
 {
+    pthread_setname_np(pthread_self(), "dsound-feeder");
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
     const size_t period = std::max<size_t>(1, sink_->periodFrames());
     std::vector<int16_t> chunk(period * SinkChannels);
     struct Fed {
@@ -360,10 +433,12 @@ void SoundDevice::feed()
     std::unique_lock<std::mutex> lock(mutex_);
     while (!shutdown_) {
         if (lost_ || !anyPlaying()) {
-            if (streaming && !lost_) {
+            if (lost_) streaming = false;  // a device that comes back starts a new stream
+            if (streaming) {
                 streaming = false;
                 lock.unlock();
                 sink_->discard();
+                takePendingSigpipe();
                 lock.lock();
                 continue;
             }
@@ -371,13 +446,14 @@ void SoundDevice::feed()
             continue;
         }
 
-        mix(period, chunk.data());
+        const size_t frames = framesUpToNextNotification(period);
+        mix(frames, chunk.data());
         for (const auto& buffer : buffers_) {
             if (buffer->playing) fed.push_back({buffer, buffer->generation});
         }
 
         lock.unlock();
-        const long taken = sink_->write(chunk.data(), period);
+        const long taken = sink_->write(chunk.data(), frames);
         lock.lock();
 
         for (const Fed& f : fed) {
@@ -388,10 +464,16 @@ void SoundDevice::feed()
         fed.clear();
         if (taken == PcmSink::Lost) {
             loseDevice();
+            takePendingSigpipe();
         } else if (taken > 0) {
             streaming = true;
         }
     }
+    lock.unlock();
+    // Closing the device may still write what it holds: here, where a
+    // broken pipe cannot end the process.
+    sink_->release();
+    takePendingSigpipe();
 }
 
 }  // namespace rilvane::dsound

@@ -55,10 +55,12 @@ public:
 private:
     void feed();
     bool anyPlaying() const;
+    size_t framesUpToNextNotification(size_t period) const;
     size_t mix(size_t frames, int16_t* out);
     void advance(BufferState& buffer, DWORD bytes);
     void halt(BufferState& buffer);
     void loseDevice();
+    bool restore();
 
     std::shared_ptr<PcmSink> sink_;
     std::mutex mutex_;

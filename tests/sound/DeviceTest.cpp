@@ -208,7 +208,7 @@ TEST_F(DeviceTest, StopAndReleaseWakeWaiters)
     third.join();
 }
 
-TEST_F(DeviceTest, LostDeviceWakesWaitersAndReportsTheBufferLost)
+TEST_F(DeviceTest, LostDeviceWakesWaitersIsLetGoAndPlaysAgainOnceBack)
 {
     IDirectSoundBuffer* buffer = create(kSize);
     TestEvent last;
@@ -228,6 +228,23 @@ TEST_F(DeviceTest, LostDeviceWakesWaitersAndReportsTheBufferLost)
     IDirectSoundBuffer* another = nullptr;
     EXPECT_NE(ds->CreateSoundBuffer(&desc, &another, nullptr), DS_OK);
     EXPECT_EQ(another, nullptr);
+    EXPECT_EQ(sink->releases(), 1u);
+
+    // Back again: Lock and Play open it, and the buffer plays on from where
+    // the loss left it, with its notifications.
+    sink->comeBack();
+    ASSERT_EQ(buffer->Lock(0, 0, &p1, &b1, nullptr, nullptr, DSBLOCK_ENTIREBUFFER), DS_OK);
+    std::memset(p1, 0x5A, b1);
+    ASSERT_EQ(buffer->Unlock(p1, b1, nullptr, 0), DS_OK);
+    const size_t before = sink->played().size();
+    ASSERT_EQ(buffer->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    EXPECT_EQ(status(buffer), DSBSTATUS_PLAYING | DSBSTATUS_LOOPING);
+    last.reset();
+    run(kSize / 4);
+    const std::vector<uint8_t> played = sink->played();
+    ASSERT_EQ(played.size(), before + kSize);
+    EXPECT_EQ(played.back(), 0x5A);
+    EXPECT_TRUE(last.isSet());
 }
 
 TEST_F(DeviceTest, OneShotBufferPlaysToItsEndThenStopsAtTheStart)

@@ -39,6 +39,32 @@ void TestSink::interrupt()
     changed_.notify_all();
 }
 
+void TestSink::release()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++releases_;
+}
+
+bool TestSink::reopen()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!back_) return false;
+    lost_ = back_ = false;
+    return true;
+}
+
+void TestSink::comeBack()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    back_ = true;
+}
+
+size_t TestSink::releases() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return releases_;
+}
+
 void TestSink::advance(size_t frames)
 {
     std::lock_guard<std::mutex> lock(mutex_);

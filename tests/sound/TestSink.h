@@ -17,6 +17,8 @@ public:
     long write(const int16_t* frames, size_t count) override;
     void discard() override;
     void interrupt() override;
+    void release() override;
+    bool reopen() override;
 
     // Lets the device take `frames` more frames.
     void advance(size_t frames);
@@ -25,8 +27,12 @@ public:
     // does not happen within a generous guard (a hang is reported, not waited
     // out).
     bool settle();
-    // From now on the device is gone: every write reports Lost.
+    // From now on the device is gone: every write reports Lost, and it
+    // cannot be opened again until comeBack().
     void lose();
+    // The device can be opened again.
+    void comeBack();
+    size_t releases() const;
 
     std::vector<uint8_t> played() const;
     size_t discards() const;
@@ -40,6 +46,8 @@ private:
     bool parked_ = false;
     bool interrupted_ = false;
     bool lost_ = false;
+    bool back_ = false;
+    size_t releases_ = 0;
     size_t discards_ = 0;
     std::vector<uint8_t> played_;
 };
