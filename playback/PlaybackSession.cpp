@@ -55,7 +55,7 @@ void PlaybackSession::goodBlock(uint8_t* data, uint32_t bytes)
         // the session ends (a later Play tries the device again).
         if (sound_.deviceLost() && !window_.stopRequested()) {
             window_.log().logLine(PlaybackMessages::kSoundDeviceLost);
-            requestStop();
+            window_.setStopRequested(true);
         }
     }
 }
