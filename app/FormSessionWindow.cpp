@@ -18,22 +18,22 @@ void FormSessionWindow::processEvents()
 
 int32_t FormSessionWindow::currentSector() const
 {
-    return m_form.currentSector;
+    return m_form.m_currentSector;
 }
 
 void FormSessionWindow::setCurrentSector(int32_t sector)
 {
-    m_form.currentSector = sector;
+    m_form.m_currentSector = sector;
 }
 
 bool FormSessionWindow::stopRequested() const
 {
-    return m_form.stopRequest;
+    return m_form.m_stopRequest;
 }
 
 void FormSessionWindow::setStopRequested(bool stop)
 {
-    m_form.stopRequest = stop;
+    m_form.m_stopRequest = stop;
 }
 
 int32_t FormSessionWindow::positionValue() const
@@ -58,7 +58,7 @@ LogSink& FormSessionWindow::log()
 
 TrackTable& FormSessionWindow::trackTable()
 {
-    return m_form.trackTable;
+    return m_form.m_trackTable;
 }
 
 void FormSessionWindow::drawWaveform(const uint8_t* staging)

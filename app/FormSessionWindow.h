@@ -1,6 +1,8 @@
 // The main window as the playback and ripping sessions see it: its message
 // pump, current sector, stop request, position field, karaoke box, log pane,
-// track table and waveform view.
+// track table and waveform view. The window lets it write the state the
+// sessions move (current sector, stop request, track table); nothing else
+// outside the window does.
 #pragma once
 
 #include "drive/SessionWindow.h"

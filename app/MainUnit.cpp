@@ -33,7 +33,8 @@ constexpr int kOuterWidth = 622;
 constexpr int kOuterHeight = 489;
 }  // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
+TMainForm::TMainForm(const rilvane::DSound& soundLibrary, QWidget* parent)
+    : QWidget(parent), m_soundLibrary(soundLibrary)
 {
     createControls();
     resize(kOuterWidth, kOuterHeight);
@@ -49,7 +50,7 @@ TMainForm::~TMainForm()
 
 void TMainForm::FormCreate()
 {
-    trackTable.presetStartup();
+    m_trackTable.presetStartup();
     StartSecChange();
 
     if (!setupSound()) {
@@ -64,7 +65,7 @@ void TMainForm::FormCreate()
     FindAllCDDrives();
 
     DriveBox->clear();
-    if (driveTable.count < 1) {
+    if (m_driveTable.count < 1) {
         logLine(QStringLiteral("Es wurden keine CD-Laufwerke gefunden!"));
         // Drives that exist but cannot be used say why; "none found" alone
         // would send the user looking for hardware that is there.
@@ -72,9 +73,10 @@ void TMainForm::FormCreate()
             logLine(line);
         return;
     }
-    const int count = std::min<int32_t>(driveTable.count, rilvane::kDriveTableSize);
+    const int count = std::min<int32_t>(m_driveTable.count, rilvane::kDriveTableSize);
     for (int i = 0; i < count; ++i) {
-        const std::string entry = rilvane::driveListEntry(driveTable.records[static_cast<size_t>(i)], transportMode);
+        const rilvane::DriveRecord& drive = m_driveTable.records[static_cast<size_t>(i)];
+        const std::string entry = rilvane::driveListEntry(drive, m_transportMode);
         DriveBox->addItem(QString::fromStdString(entry));
     }
     DriveBox->setCurrentIndex(0);
@@ -83,18 +85,18 @@ void TMainForm::FormCreate()
 const rilvane::DriveRecord* TMainForm::selectedDrive() const
 {
     const int index = DriveBox->currentIndex();
-    if (index < 0 || index >= std::min<int32_t>(driveTable.count, rilvane::kDriveTableSize)) return nullptr;
-    return &driveTable.records[static_cast<size_t>(index)];
+    if (index < 0 || index >= std::min<int32_t>(m_driveTable.count, rilvane::kDriveTableSize)) return nullptr;
+    return &m_driveTable.records[static_cast<size_t>(index)];
 }
 
 void TMainForm::FindAllCDDrives()
 {
-    rilvane::findAllCDDrives(driveTable, transportMode, *this);
+    rilvane::findAllCDDrives(m_driveTable, m_transportMode, *this);
 }
 
 void TMainForm::StartSecChange()
 {
-    Label3->setText(QString::fromStdString(rilvane::positionLabel(StartSec->value(), trackTable)));
+    Label3->setText(QString::fromStdString(rilvane::positionLabel(StartSec->value(), m_trackTable)));
     Label3->adjustSize();
 }
 
@@ -135,7 +137,7 @@ bool TMainForm::FormCloseQuery()
 
 void TMainForm::FormClose()
 {
-    stopRequest = true;
+    m_stopRequest = true;
 }
 
 void TMainForm::FormDestroy()
@@ -218,11 +220,11 @@ void TMainForm::WMUser(const rilvane::WindowMessageEvent& message)
 
 void TMainForm::SetProStatus(int32_t value)
 {
-    if (value < progressPercent) {
-        progressPercent = value;
+    if (value < m_progressPercent) {
+        m_progressPercent = value;
         StatusBar1->invalidate();  // clears the bar and draws the panel anew
     } else {
-        progressPercent = value;
+        m_progressPercent = value;
         SBarPaintMore();
     }
 }
@@ -230,13 +232,14 @@ void TMainForm::SetProStatus(int32_t value)
 void TMainForm::StatusBar1DrawPanel(rilvane::StatusBar*, int, QPainter& canvas, const QRect& rect)
 {
     const rilvane::PanelRect panel = rilvane::panelRectFrom(rect);
-    rilvane::drawProgressBar(canvas, panel, progressPercent);
-    progressRect = panel;
+    rilvane::drawProgressBar(canvas, panel, m_progressPercent);
+    m_progressRect = panel;
 }
 
 void TMainForm::SBarPaintMore()
 {
-    StatusBar1->paintOver([this](QPainter& canvas) { rilvane::drawProgressBar(canvas, progressRect, progressPercent); });
+    StatusBar1->paintOver(
+        [this](QPainter& canvas) { rilvane::drawProgressBar(canvas, m_progressRect, m_progressPercent); });
 }
 
 // --- Window size -------------------------------------------------------------------

@@ -28,6 +28,8 @@ class TImageBtn;
 
 namespace rilvane {
 class BevelPanel;
+class DSound;
+class FormSessionWindow;
 class PaintBox;
 class SpinEdit;
 class StatusBar;
@@ -38,8 +40,9 @@ class TMainForm : public QWidget, public rilvane::LogSink {
     Q_OBJECT
 
 public:
-    // Builds the whole control tree, then runs FormCreate.
-    explicit TMainForm(QWidget* parent = nullptr);
+    // Builds the whole control tree, then runs FormCreate, which sets up the
+    // sound output through soundLibrary; the library must outlive the window.
+    explicit TMainForm(const rilvane::DSound& soundLibrary, QWidget* parent = nullptr);
     // Runs FormDestroy.
     ~TMainForm() override;
 
@@ -89,19 +92,18 @@ public:
     TBitBtnXP* SaveTrack = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
 
-    // --- Long-lived state ------------------------------------------------------
-    rilvane::DriveTable driveTable;  // written by discovery only
-    rilvane::TransportMode transportMode = rilvane::TransportMode::Spti;
-    // A playback session or a rip is running inside its click handler (the
-    // message pump lets the other buttons through meanwhile).
-    bool playbackRunning = false;
-    bool ripRunning = false;
-    rilvane::TrackTable trackTable;  // written by every table-of-contents read
-    int32_t currentSector = 0;
-    bool stopRequest = false;
-    int32_t progressPercent = 0;
-    rilvane::PanelRect progressRect;  // the progress panel as last drawn
-    rilvane::SoundOutput sound;       // set up by FormCreate, released by FormDestroy
+    // --- Long-lived state, read-only from outside ------------------------------
+    const rilvane::DriveTable& driveTable() const { return m_driveTable; }
+    rilvane::TransportMode transportMode() const { return m_transportMode; }
+    const rilvane::TrackTable& trackTable() const { return m_trackTable; }
+    int32_t currentSector() const { return m_currentSector; }
+    bool stopRequested() const { return m_stopRequest; }
+    // A playback session or a rip is running inside its click handler.
+    bool playbackRunning() const { return m_playbackRunning; }
+    bool ripRunning() const { return m_ripRunning; }
+    int32_t progressPercent() const { return m_progressPercent; }
+    const rilvane::PanelRect& progressRect() const { return m_progressRect; }
+    const rilvane::SoundOutput& sound() const { return m_sound; }
 
     // The save dialog: returns the chosen file, or an empty text when the user
     // cancelled. When saveDialogOverride is set it answers instead of the
@@ -149,6 +151,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The sessions run inside this window's click handlers and move the
+    // current sector, the stop request and the track table as they read.
+    // FormSessionWindow is the window as they see it; it is the only code
+    // besides the window's own that writes its state.
+    friend class rilvane::FormSessionWindow;
+
     void createControls();
     void createBottomBar();
     void createPage();
@@ -160,6 +168,20 @@ private:
 
     bool setupSound();
     void releaseSound();
+
+    const rilvane::DSound& m_soundLibrary;
+    rilvane::DriveTable m_driveTable;  // written by discovery only
+    rilvane::TransportMode m_transportMode = rilvane::TransportMode::Spti;
+    // The message pump lets the other buttons through while a session or a
+    // rip runs inside its click handler.
+    bool m_playbackRunning = false;
+    bool m_ripRunning = false;
+    rilvane::TrackTable m_trackTable;  // written by every table-of-contents read
+    int32_t m_currentSector = 0;
+    bool m_stopRequest = false;
+    int32_t m_progressPercent = 0;
+    rilvane::PanelRect m_progressRect;  // the progress panel as last drawn
+    rilvane::SoundOutput m_sound;       // set up by FormCreate, released by FormDestroy
 
     bool m_terminationRequested = false;
     bool m_sizedOnce = false;

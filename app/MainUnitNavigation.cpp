@@ -7,29 +7,29 @@
 
 void TMainForm::StopBtnClick()
 {
-    stopRequest = true;
+    m_stopRequest = true;
 }
 
 void TMainForm::FwdBtnClick()
 {
-    currentSector = rilvane::forwardTarget(currentSector);
-    StartSec->setValue(currentSector);
+    m_currentSector = rilvane::forwardTarget(m_currentSector);
+    StartSec->setValue(m_currentSector);
 }
 
 void TMainForm::RewBtnClick()
 {
-    currentSector = rilvane::rewindTarget(currentSector, trackTable);
-    StartSec->setValue(currentSector);
+    m_currentSector = rilvane::rewindTarget(m_currentSector, m_trackTable);
+    StartSec->setValue(m_currentSector);
 }
 
 void TMainForm::LastBtnClick()
 {
-    currentSector = rilvane::lastTrackTarget(StartSec->value(), currentSector, trackTable);
-    StartSec->setValue(currentSector);
+    m_currentSector = rilvane::lastTrackTarget(StartSec->value(), m_currentSector, m_trackTable);
+    StartSec->setValue(m_currentSector);
 }
 
 void TMainForm::NextBtnClick()
 {
-    currentSector = rilvane::nextTrackTarget(StartSec->value(), currentSector, trackTable);
-    StartSec->setValue(currentSector);
+    m_currentSector = rilvane::nextTrackTarget(StartSec->value(), m_currentSector, m_trackTable);
+    StartSec->setValue(m_currentSector);
 }

@@ -19,9 +19,9 @@ void TMainForm::PlayBtnClick()
     // started from the first one's message pump would stop the sound buffer
     // under the first, and a session inside a rip would move the rip's read
     // position. The press is ignored; the running loop goes on.
-    if (playbackRunning || ripRunning) return;
+    if (m_playbackRunning || m_ripRunning) return;
 
     rilvane::FormSessionWindow window(*this);
-    rilvane::runGuarded(playbackRunning, *this,
-                        [&] { rilvane::PlaybackSession(window, sound, *drive, transportMode).run(); });
+    rilvane::runGuarded(m_playbackRunning, *this,
+                        [&] { rilvane::PlaybackSession(window, m_sound, *drive, m_transportMode).run(); });
 }

@@ -19,13 +19,13 @@ void TMainForm::SaveTrackClick()
     // A second rip started from the first one's message pump would share its
     // read position; the press is ignored while a rip runs. A rip started
     // during playback holds the playback until it is done.
-    if (ripRunning) return;
+    if (m_ripRunning) return;
 
     const QString path = executeSaveDialog();
     if (path.isEmpty()) return;
 
     rilvane::FormSessionWindow window(*this);
     const int track = STrackEd->value();
-    rilvane::runGuarded(ripRunning, *this,
-                        [&] { rilvane::RipSession(window, *drive, transportMode, track).run(path.toStdString()); });
+    rilvane::runGuarded(m_ripRunning, *this,
+                        [&] { rilvane::RipSession(window, *drive, m_transportMode, track).run(path.toStdString()); });
 }

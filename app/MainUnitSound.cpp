@@ -1,5 +1,5 @@
-// The window's sound output: set up when the window is created, released
-// when it is destroyed.
+// The window's sound output: set up through the sound library the program
+// loaded when the window is created, released when it is destroyed.
 
 #include "app/MainUnit.h"
 
@@ -7,12 +7,11 @@
 
 bool TMainForm::setupSound()
 {
-    const rilvane::DSound* library = rilvane::DSound::current();
     const auto window = reinterpret_cast<HWND>(static_cast<uintptr_t>(winId()));
-    return sound.setUp(library != nullptr ? library->DirectSoundCreate : nullptr, window);
+    return m_sound.setUp(m_soundLibrary.DirectSoundCreate, window);
 }
 
 void TMainForm::releaseSound()
 {
-    sound.release();
+    m_sound.release();
 }

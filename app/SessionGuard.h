@@ -10,18 +10,34 @@
 
 namespace rilvane {
 
+// Logs an unexpected failure. Should the log line itself fail, nothing is
+// left to tell it to: it is dropped rather than thrown into the window.
+inline void logUnexpectedFailure(LogSink& log, const char* what) noexcept
+{
+    try {
+        log.logLine(what ? std::string("Unerwarteter Fehler: ") + what : std::string("Unerwarteter Fehler!"));
+    } catch (...) {
+    }
+}
+
 template <typename Session>
 void runGuarded(bool& running, LogSink& log, Session&& session)
 {
-    running = true;
+    // Cleared however the handler leaves, so the button is never locked.
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+    } marked(running);
     try {
         session();
     } catch (const std::exception& e) {
-        log.logLine(std::string("Unerwarteter Fehler: ") + e.what());
+        logUnexpectedFailure(log, e.what());
     } catch (...) {
-        log.logLine("Unerwarteter Fehler!");
+        logUnexpectedFailure(log, nullptr);
     }
-    running = false;
 }
 
 }  // namespace rilvane

@@ -76,7 +76,7 @@ int main(int argc, char* argv[])
     if (qtTranslation.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslation);
 
-    TMainForm mainForm;
+    TMainForm mainForm(soundLibrary);
     mainForm.show();
     return QApplication::exec();
 }

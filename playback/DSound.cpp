@@ -4,8 +4,6 @@ namespace rilvane {
 
 namespace {
 
-const DSound* currentLoader = nullptr;
-
 template <typename Function>
 Function resolve(HMODULE library, const char* name)
 {
@@ -15,7 +13,7 @@ Function resolve(HMODULE library, const char* name)
 
 }  // namespace
 
-DSound::DSound() : library_(LoadLibraryA("DSound.dll")), previous_(currentLoader)
+DSound::DSound() : library_(LoadLibraryA("DSound.dll"))
 {
     DirectSoundCreate = resolve<DirectSoundCreateFunc>(library_, "DirectSoundCreate");
     DirectSoundEnumerateW = resolve<DirectSoundEnumerateFunc>(library_, "DirectSoundEnumerateW");
@@ -23,18 +21,11 @@ DSound::DSound() : library_(LoadLibraryA("DSound.dll")), previous_(currentLoader
     DirectSoundCaptureCreate = resolve<DirectSoundCaptureCreateFunc>(library_, "DirectSoundCaptureCreate");
     DirectSoundCaptureEnumerateW = resolve<DirectSoundCaptureEnumerateFunc>(library_, "DirectSoundCaptureEnumerateW");
     DirectSoundCaptureEnumerateA = resolve<DirectSoundCaptureEnumerateFunc>(library_, "DirectSoundCaptureEnumerateA");
-    currentLoader = this;
 }
 
 DSound::~DSound()
 {
-    if (currentLoader == this) currentLoader = previous_;
     if (library_) FreeLibrary(library_);
-}
-
-const DSound* DSound::current()
-{
-    return currentLoader;
 }
 
 }  // namespace rilvane

@@ -1,8 +1,8 @@
 // The sound library "DSound.dll" and its six entry points, resolved by name.
 //
 // The program creates one DSound object when it starts, before the
-// application object, and destroys it when it ends; that loads and frees the
-// library. An entry point the library lacks stays null, and so do all of
+// application object, hands it to the main window, and destroys it when it
+// ends; that loads and frees the library. An entry point the library lacks stays null, and so do all of
 // them when the library cannot be loaded.
 #pragma once
 
@@ -17,9 +17,6 @@ public:
     DSound(const DSound&) = delete;
     DSound& operator=(const DSound&) = delete;
 
-    // The loader the program made, or null outside its lifetime.
-    static const DSound* current();
-
     HMODULE library() const { return library_; }
 
     DirectSoundCreateFunc DirectSoundCreate = nullptr;
@@ -31,7 +28,6 @@ public:
 
 private:
     HMODULE library_ = nullptr;
-    const DSound* previous_ = nullptr;
 };
 
 }  // namespace rilvane

@@ -12,6 +12,33 @@
 
 namespace rilvane {
 
+namespace {
+
+// While a session plays: the sound buffer loops from start() on. However the
+// session ends, also by an exception, the buffer is stopped and the stop
+// line logged, so that nothing goes on playing the last half-buffer.
+class SoundRun {
+public:
+    SoundRun(SoundOutput& sound, LogSink& log) : sound_(sound), log_(log) { sound_.start(); }
+    ~SoundRun()
+    {
+        sound_.stop();
+        try {
+            log_.logLine(PlaybackMessages::kStopped);
+        } catch (...) {
+            // Nowhere left to say it; an exception from here would end the program.
+        }
+    }
+    SoundRun(const SoundRun&) = delete;
+    SoundRun& operator=(const SoundRun&) = delete;
+
+private:
+    SoundOutput& sound_;
+    LogSink& log_;
+};
+
+}  // namespace
+
 PlaybackSession::PlaybackSession(SessionWindow& window, SoundOutput& sound, const DriveRecord& drive,
                                  TransportMode mode)
     : window_(window), sound_(sound), drive_(drive), mode_(mode)
@@ -21,7 +48,7 @@ PlaybackSession::PlaybackSession(SessionWindow& window, SoundOutput& sound, cons
 void PlaybackSession::run()
 {
     LogSink& log = window_.log();
-    sound_.start();
+    const SoundRun playing(sound_, log);
     staging_.assign(kStagingBytes, 0);
     fillCount_ = 0;
     const std::unique_ptr<DriveTransport> transport =
@@ -30,8 +57,6 @@ void PlaybackSession::run()
     readDisc(*transport, window_, toc, *this);
     staging_.clear();
     staging_.shrink_to_fit();
-    sound_.stop();
-    log.logLine(PlaybackMessages::kStopped);
 }
 
 void PlaybackSession::goodBlock(uint8_t* data, uint32_t bytes)

@@ -97,16 +97,14 @@ bool SoundOutput::setUp(DirectSoundCreateFunc directSoundCreate, HWND window)
 
     // 6. The first-half and the second-half event: manual reset, not
     //    signalled, no name.
-    firstHalfEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!firstHalfEvent_) return false;
-    secondHalfEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!secondHalfEvent_) return false;
+    if (!firstHalfEvent_.create()) return false;
+    if (!secondHalfEvent_.create()) return false;
 
     // 7. Notification at the middle of the buffer and at its last byte.
     notifyPositions_[0].dwOffset = kHalfBufferBytes;
-    notifyPositions_[0].hEventNotify = firstHalfEvent_;
+    notifyPositions_[0].hEventNotify = firstHalfEvent_.get();
     notifyPositions_[1].dwOffset = kLastByteOffset;
-    notifyPositions_[1].hEventNotify = secondHalfEvent_;
+    notifyPositions_[1].hEventNotify = secondHalfEvent_.get();
     notify_->SetNotificationPositions(2, notifyPositions_);
     return true;
 }
@@ -126,14 +124,8 @@ void SoundOutput::release()
         dsObject_ = nullptr;
     }
     // Nothing sets the events once the buffer is gone.
-    if (firstHalfEvent_) {
-        CloseHandle(firstHalfEvent_);
-        firstHalfEvent_ = nullptr;
-    }
-    if (secondHalfEvent_) {
-        CloseHandle(secondHalfEvent_);
-        secondHalfEvent_ = nullptr;
-    }
+    firstHalfEvent_.close();
+    secondHalfEvent_.close();
     if (waveFormat_) {
         VirtualFree(waveFormat_, 0, MEM_RELEASE);
         waveFormat_ = nullptr;
@@ -160,8 +152,8 @@ void SoundOutput::start()
     // handoff of this session write into the half that is playing, and the
     // start would stutter: clear them, so that silence plays until the first
     // handoff has written both halves in step with the cursor.
-    if (firstHalfEvent_) ResetEvent(firstHalfEvent_);
-    if (secondHalfEvent_) ResetEvent(secondHalfEvent_);
+    if (firstHalfEvent_.valid()) ResetEvent(firstHalfEvent_.get());
+    if (secondHalfEvent_.valid()) ResetEvent(secondHalfEvent_.get());
     soundBuffer_->Play(0, 0, DSBPLAY_LOOPING);
 }
 
@@ -174,10 +166,10 @@ void SoundOutput::handOff(const uint8_t* staging, int32_t& fillCount, const Wave
 
     // 1. Wait for the first-half event: the play cursor has passed 58800, so
     //    the first half has been played and the second half is playing.
-    WaitForSingleObject(firstHalfEvent_, INFINITE);
+    WaitForSingleObject(firstHalfEvent_.get(), INFINITE);
     // 2. Reset the first-half event, then the second-half event.
-    ResetEvent(firstHalfEvent_);
-    ResetEvent(secondHalfEvent_);
+    ResetEvent(firstHalfEvent_.get());
+    ResetEvent(secondHalfEvent_.get());
     if (!stillPlaying()) {
         fillCount = 0;
         return;
@@ -189,10 +181,10 @@ void SoundOutput::handOff(const uint8_t* staging, int32_t& fillCount, const Wave
     // 6. Wait for the second-half event: the cursor has passed the last byte,
     //    so the second half has been played and the first half, with the new
     //    data, is playing.
-    WaitForSingleObject(secondHalfEvent_, INFINITE);
+    WaitForSingleObject(secondHalfEvent_.get(), INFINITE);
     // 7. Reset the second-half event, then the first-half event.
-    ResetEvent(secondHalfEvent_);
-    ResetEvent(firstHalfEvent_);
+    ResetEvent(secondHalfEvent_.get());
+    ResetEvent(firstHalfEvent_.get());
     if (!stillPlaying()) {
         fillCount = 0;
         return;

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "drive/CdAudio.h"
+#include "drive/EventHandle.h"
 #include <functional>
 
 namespace rilvane {
@@ -57,10 +58,10 @@ public:
     bool deviceLost() const;
 
     // The state, for the window and for tests.
-    bool isSetUp() const { return notify_ != nullptr && secondHalfEvent_ != nullptr; }
+    bool isSetUp() const { return notify_ != nullptr && secondHalfEvent_.valid(); }
     LPDIRECTSOUNDBUFFER soundBuffer() const { return soundBuffer_; }
-    HANDLE firstHalfEvent() const { return firstHalfEvent_; }
-    HANDLE secondHalfEvent() const { return secondHalfEvent_; }
+    HANDLE firstHalfEvent() const { return firstHalfEvent_.get(); }
+    HANDLE secondHalfEvent() const { return secondHalfEvent_.get(); }
     const WAVEFORMATEX* waveFormat() const { return waveFormat_; }
     const DSBUFFERDESC& bufferDesc() const { return bufferDesc_; }
     const DSBPOSITIONNOTIFY* notifyPositions() const { return notifyPositions_; }
@@ -74,8 +75,8 @@ private:
     LPDIRECTSOUNDNOTIFY notify_ = nullptr;
     WAVEFORMATEX* waveFormat_ = nullptr;  // in the low 4 GiB: its address goes into a 32-bit field
     DSBUFFERDESC bufferDesc_{};
-    HANDLE firstHalfEvent_ = nullptr;
-    HANDLE secondHalfEvent_ = nullptr;
+    EventHandle firstHalfEvent_;
+    EventHandle secondHalfEvent_;
     DSBPOSITIONNOTIFY notifyPositions_[2]{};
     // The lock regions, handed back to Unlock as Lock returned them.
     LPVOID lockPtr1_ = nullptr;

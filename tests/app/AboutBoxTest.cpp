@@ -49,7 +49,7 @@ private Q_SLOTS:
 
 void AboutBoxTest::everyOpeningShowsTheCurrentYear()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -77,7 +77,7 @@ void AboutBoxTest::enterOpensTheSiteAndEscapeDoesNothing()
 {
     rilvane::test::FakeUrlOpener opener;
     QVERIFY(opener.isValid());
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 

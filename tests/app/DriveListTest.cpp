@@ -36,19 +36,19 @@ private Q_SLOTS:
 void DriveListTest::listsTheDrivesAndSelectsTheFirst()
 {
     rilvane::test::MessageRecorder messages;
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     QVERIFY(messages.requests.isEmpty());
-    QCOMPARE(form.driveTable.count, 2);
+    QCOMPARE(form.driveTable().count, 2);
     QCOMPARE(form.DriveBox->count(), 2);
     QCOMPARE(form.DriveBox->currentIndex(), 0);
     QVERIFY(!rilvane::test::logLines(form).contains(QStringLiteral("Es wurden keine CD-Laufwerke gefunden!")));
 
     if (qEnvironmentVariableIsSet("RILVANE_TEST_EXPECT_ASPI")) {
-        QCOMPARE(form.transportMode, rilvane::TransportMode::Aspi);
+        QCOMPARE(form.transportMode(), rilvane::TransportMode::Aspi);
         QCOMPARE(form.DriveBox->itemText(0), paddedName("ALPHA CD"));
         QCOMPARE(form.DriveBox->itemText(1), paddedName("BETA CD"));
     } else {
-        QCOMPARE(form.transportMode, rilvane::TransportMode::Spti);
+        QCOMPARE(form.transportMode(), rilvane::TransportMode::Spti);
         QCOMPARE(form.DriveBox->itemText(0), QStringLiteral("D: ") + paddedName("ALPHA CD"));
         QCOMPARE(form.DriveBox->itemText(1), QStringLiteral("F: ") + paddedName("BETA CD"));
     }
@@ -57,7 +57,7 @@ void DriveListTest::listsTheDrivesAndSelectsTheFirst()
 void DriveListTest::logLinesAreMirroredWhenEnabled()
 {
     QVERIFY(lcRilvaneLog().isInfoEnabled());  // QT_LOGGING_RULES="rilvane.log=true"
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     mirrored.clear();
     const QtMessageHandler previous = qInstallMessageHandler(recordMirror);
     form.logLine(QStringLiteral("Lesefehler bei Sektor 3000..."));

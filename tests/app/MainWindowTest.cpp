@@ -60,7 +60,7 @@ private Q_SLOTS:
 void MainWindowTest::startsWithDefaultsAndNoDrive()
 {
     MessageRecorder messages;
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     QVERIFY2(!form.terminationRequested(), "the sound set-up failed: no usable test sound device");
     QVERIFY(messages.requests.isEmpty());
 
@@ -74,15 +74,15 @@ void MainWindowTest::startsWithDefaultsAndNoDrive()
     QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
     QCOMPARE(form.STrackEd->editText(), QStringLiteral("1"));
     QVERIFY(!form.KaraokeCheck->isChecked());
-    QCOMPARE(form.currentSector, 0);
-    QVERIFY(!form.stopRequest);
-    QCOMPARE(form.trackTable.count, 1);
-    QCOMPARE(form.trackTable.slot(1), 500);
-    QCOMPARE(form.trackTable.slot(2), 450000);
-    QCOMPARE(form.progressPercent, 0);
-    QCOMPARE(form.progressRect.right, 0);
+    QCOMPARE(form.currentSector(), 0);
+    QVERIFY(!form.stopRequested());
+    QCOMPARE(form.trackTable().count, 1);
+    QCOMPARE(form.trackTable().slot(1), 500);
+    QCOMPARE(form.trackTable().slot(2), 450000);
+    QCOMPARE(form.progressPercent(), 0);
+    QCOMPARE(form.progressRect().right, 0);
     QVERIFY(form.Memo1->isReadOnly());
-    QVERIFY(form.sound.isSetUp());
+    QVERIFY(form.sound().isSetUp());
 
     // Every control of the design is there, and nothing is disabled.
     const QStringList designed = {
@@ -100,7 +100,7 @@ void MainWindowTest::startsWithDefaultsAndNoDrive()
 
 void MainWindowTest::controlsSitWhereTheyAreDocked()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     form.resize(622, 489);
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -166,7 +166,7 @@ void MainWindowTest::controlsSitWhereTheyAreDocked()
 
 void MainWindowTest::positionFieldHasNoBoundsAndReadsTextAsNumber()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     rilvane::SpinEdit& field = *form.StartSec;
 
     field.setEditText(QStringLiteral("abc"));
@@ -194,21 +194,24 @@ void MainWindowTest::positionFieldHasNoBoundsAndReadsTextAsNumber()
     QTest::keyClick(&field, Qt::Key_Up);
     QCOMPARE(field.value(), 124);
 
-    // The label follows every change, against the current track table.
-    form.trackTable.count = 2;
-    form.trackTable.slot(1) = 0;
-    form.trackTable.slot(2) = 20000;
-    form.trackTable.slot(3) = 90000;
+    // The label follows every change, against the current track table (as a
+    // session's table-of-contents read leaves it).
+    rilvane::FormSessionWindow session(form);
+    rilvane::TrackTable& table = session.trackTable();
+    table.count = 2;
+    table.slot(1) = 0;
+    table.slot(2) = 20000;
+    table.slot(3) = 90000;
     field.setValue(24500);
     QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 2 Time 00:01:00 s"));
-    form.trackTable.slot(2) = 24500;
+    table.slot(2) = 24500;
     field.setValue(24500);  // same text: the label is still brought up to date
     QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 2 Time 00:00:00 s"));
 }
 
 void MainWindowTest::trackFieldStaysWithinItsBounds()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     rilvane::SpinEdit& field = *form.STrackEd;
     QCOMPARE(field.value(), 1);
     field.setEditText(QStringLiteral("300"));
@@ -225,7 +228,7 @@ void MainWindowTest::trackFieldStaysWithinItsBounds()
 void MainWindowTest::cancelledCloseChangesNothing()
 {
     MessageRecorder messages;
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -238,7 +241,7 @@ void MainWindowTest::cancelledCloseChangesNothing()
     QCOMPARE(question.icon, QMessageBox::Information);
     QCOMPARE(question.buttons, QMessageBox::Ok | QMessageBox::Cancel);
     QVERIFY(form.isVisible());
-    QVERIFY(!form.stopRequest);
+    QVERIFY(!form.stopRequested());
     QVERIFY(!form.terminationRequested());
 
     // The exit button asks the same question.
@@ -247,13 +250,13 @@ void MainWindowTest::cancelledCloseChangesNothing()
     QCOMPARE(messages.requests.size(), 2);
     QCOMPARE(messages.requests.last().text, QStringLiteral("Hiermit beenden Sie das Programm!"));
     QVERIFY(form.isVisible());
-    QVERIFY(!form.stopRequest);
+    QVERIFY(!form.stopRequested());
 }
 
 void MainWindowTest::closeDuringReadLoopStopsItAndEndsTheProgram()
 {
     MessageRecorder messages;
-    auto* form = new TMainForm;
+    auto* form = new TMainForm(rilvane::test::soundLibrary());
     QVERIFY2(!form->terminationRequested(), "the sound set-up failed: no usable test sound device");
     QPointer<TMainForm> guard(form);
     form->show();
@@ -269,12 +272,13 @@ void MainWindowTest::closeDuringReadLoopStopsItAndEndsTheProgram()
     // A read loop as the playback session runs it: inside the click handler,
     // letting the window's events through once per block.
     QObject::connect(form->PlayBtn, &QAbstractButton::clicked, form, [&] {
-        form->stopRequest = false;
+        rilvane::FormSessionWindow window(*form);
+        window.setStopRequested(false);
         QTimer::singleShot(0, form, [form] { form->close(); });
-        while (!form->stopRequest) {
+        while (!window.stopRequested()) {
             QCoreApplication::processEvents();
             if (messages.requests.size() == 1 && loopsAfterCancel++ == 0) {
-                runningAfterCancel = form->isVisible() && !form->stopRequest;
+                runningAfterCancel = form->isVisible() && !form->stopRequested();
                 QTimer::singleShot(0, form, [form] { form->close(); });
             }
         }
@@ -291,7 +295,7 @@ void MainWindowTest::closeDuringReadLoopStopsItAndEndsTheProgram()
     QVERIFY(aliveAfterLoop);
     QVERIFY(hiddenAfterLoop);
     QVERIFY(!guard.isNull());
-    QVERIFY(form->stopRequest);
+    QVERIFY(form->stopRequested());
     QVERIFY(form->terminationRequested());
     delete form;
 }
@@ -300,7 +304,7 @@ void MainWindowTest::webButtonOpensTheSite()
 {
     rilvane::test::FakeUrlOpener opener;
     QVERIFY(opener.isValid());
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     QCOMPARE(form.wwwBtn->text(), QStringLiteral("www.tormend.de"));
     QCOMPARE(form.wwwBtn->toolTip(), QStringLiteral("Auf zur Tormend Homepage..."));
     QCOMPARE(form.wwwBtn->iconSize(), QSize(24, 25));
@@ -312,7 +316,7 @@ void MainWindowTest::webButtonOpensTheSite()
 
 void MainWindowTest::saveDialogIsSetUpForWavFiles()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     QFileDialog& dialog = *form.SaveDialog1;
     QCOMPARE(dialog.defaultSuffix(), QStringLiteral("wav"));
     QCOMPARE(dialog.nameFilters(), QStringList{QStringLiteral("WAV-Dateien (*.wav)")});
@@ -328,7 +332,7 @@ void MainWindowTest::saveDialogIsSetUpForWavFiles()
 
 void MainWindowTest::waveformViewIsWhiteAfterRepaint()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     rilvane::PaintBox& view = *form.PaintBox1;
@@ -355,7 +359,7 @@ void MainWindowTest::waveformViewIsWhiteAfterRepaint()
 void MainWindowTest::logLinesAreAppendedAndNotMirroredByDefault()
 {
     QVERIFY(!lcRilvaneLog().isInfoEnabled());
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     const QStringList before = rilvane::test::logLines(form);
     form.logLine(QStringLiteral("Erste Zeile"));
     form.logLine(std::string("Zweite Zeile mit Umlaut: \xc3\xa4"));
@@ -366,16 +370,16 @@ void MainWindowTest::logLinesAreAppendedAndNotMirroredByDefault()
 
 void MainWindowTest::sessionsSeeTheWindowsState()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     rilvane::FormSessionWindow window(form);
 
     window.setCurrentSector(1234);
-    QCOMPARE(form.currentSector, 1234);
+    QCOMPARE(form.currentSector(), 1234);
     QCOMPARE(window.currentSector(), 1234);
     window.setStopRequested(true);
-    QVERIFY(form.stopRequest);
+    QVERIFY(form.stopRequested());
     QVERIFY(window.stopRequested());
 
     form.StartSec->setEditText(QStringLiteral("777"));
@@ -387,7 +391,7 @@ void MainWindowTest::sessionsSeeTheWindowsState()
     QVERIFY(!window.karaokeChecked());
     form.KaraokeCheck->setChecked(true);
     QVERIFY(window.karaokeChecked());
-    QCOMPARE(&window.trackTable(), &form.trackTable);
+    QCOMPARE(&window.trackTable(), &form.trackTable());
     window.log().logLine("Wiedergabe gestoppt...");
     QCOMPARE(rilvane::test::logLines(form).last(), QStringLiteral("Wiedergabe gestoppt..."));
 

@@ -74,7 +74,7 @@ void PlaybackSoundTest::soundReachingTheDeviceIsTheDiscInReadOrder()
     int32_t stoppedAt = -1;    // the block Stop was pressed before
     bool ticked = false;
     {
-        TMainForm form;
+        TMainForm form(rilvane::test::soundLibrary());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY2(!form.terminationRequested(), "no sound device");
@@ -82,7 +82,7 @@ void PlaybackSoundTest::soundReachingTheDeviceIsTheDiscInReadOrder()
         QCOMPARE(form.StartSec->value(), 500);
 
         PumpHook hook(form, [&](PumpHook& self) {
-            const int32_t at = form.currentSector;
+            const int32_t at = form.currentSector();
             if (karaokeFrom < 0) {
                 if (at < 700) return;
                 karaokeFrom = at;
@@ -101,7 +101,7 @@ void PlaybackSoundTest::soundReachingTheDeviceIsTheDiscInReadOrder()
         clickButton(form.PlayBtn);
         QVERIFY(!hook.timedOut());
         QVERIFY(ticked);
-        QCOMPARE(form.currentSector, stoppedAt + 10);
+        QCOMPARE(form.currentSector(), stoppedAt + 10);
     }  // the window goes, and with it the sound device
 
     // The reads, in order: from 500 up to the Fwd press, then from 1500 past

@@ -99,7 +99,7 @@ void SaveWindowTest::cleanup()
 
 std::unique_ptr<TMainForm> SaveWindowTest::makeForm()
 {
-    auto form = std::make_unique<TMainForm>();
+    auto form = std::make_unique<TMainForm>(rilvane::test::soundLibrary());
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get()) || form->terminationRequested() || form->DriveBox->count() != 1)
         return nullptr;
@@ -139,8 +139,8 @@ void SaveWindowTest::cancelledDialogDoesNothing()
     QCOMPARE(m_dialogs, 1);
     QCOMPARE(logSince(*form, mark), QStringList());
     QVERIFY(QDir(m_folder).isEmpty());
-    QCOMPARE(form->currentSector, 0);
-    QCOMPARE(form->trackTable.count, 1);  // no table of contents was read
+    QCOMPARE(form->currentSector(), 0);
+    QCOMPARE(form->trackTable().count, 1);  // no table of contents was read
 }
 
 void SaveWindowTest::savesTheTrackChosenInTheTrackField()
@@ -155,7 +155,7 @@ void SaveWindowTest::savesTheTrackChosenInTheTrackField()
     // ignored, the rip goes on undisturbed.
     int pressedAt = -1;
     PumpHook hook(*form, [&](PumpHook& self) {
-        pressedAt = form->currentSector;
+        pressedAt = form->currentSector();
         clickButton(form->SaveTrack);
         clickButton(form->PlayBtn);
         self.finish();
@@ -169,10 +169,10 @@ void SaveWindowTest::savesTheTrackChosenInTheTrackField()
 
     const QString problem = checkWavFile(m_answer, kTrack2, kTrack2Blocks * 10);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    QCOMPARE(form->currentSector, kTrack2 + kTrack2Blocks * 10);
+    QCOMPARE(form->currentSector(), kTrack2 + kTrack2Blocks * 10);
     QCOMPARE(form->StartSec->value(), kTrack2 + kTrack2Blocks * 10);
-    QVERIFY(!form->ripRunning);
-    QVERIFY(!form->playbackRunning);
+    QVERIFY(!form->ripRunning());
+    QVERIFY(!form->playbackRunning());
 }
 
 void SaveWindowTest::stopDuringARipFinishesTheFile()
@@ -182,8 +182,8 @@ void SaveWindowTest::stopDuringARipFinishesTheFile()
     form->STrackEd->setEditText(QStringLiteral("2"));
     int32_t stoppedAt = -1;
     PumpHook hook(*form, [&](PumpHook& self) {
-        if (form->currentSector < kTrack2 + 300) return;
-        stoppedAt = form->currentSector;
+        if (form->currentSector() < kTrack2 + 300) return;
+        stoppedAt = form->currentSector();
         clickButton(form->StopBtn);
         self.finish();
     });
@@ -195,9 +195,9 @@ void SaveWindowTest::stopDuringARipFinishesTheFile()
 
     // The block in front of which Stop was pressed is the last one read.
     const int32_t end = stoppedAt + 10;
-    QCOMPARE(form->currentSector, end);
+    QCOMPARE(form->currentSector(), end);
     QCOMPARE(form->StartSec->value(), end);
-    QVERIFY(form->stopRequest);
+    QVERIFY(form->stopRequested());
     const QString problem = checkWavFile(m_answer, kTrack2, end - kTrack2);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
@@ -218,13 +218,13 @@ void SaveWindowTest::ripStartedDuringPlaybackHoldsIt()
     bool playbackHeld = false;
     QStringList failures;
     PumpHook hook(*form, [&](PumpHook& self) {
-        const int32_t at = form->currentSector;
+        const int32_t at = form->currentSector();
         if (savedAt < 0) {
-            if (at < 600 || form->ripRunning) return;
+            if (at < 600 || form->ripRunning()) return;
             savedAt = at;
             clickButton(form->SaveTrack);  // the whole rip runs here
-            afterRip = form->currentSector;
-            playbackHeld = form->playbackRunning;
+            afterRip = form->currentSector();
+            playbackHeld = form->playbackRunning();
             return;
         }
         if (at == afterRip) return;  // the playback's own read after the rip is under way
@@ -242,8 +242,8 @@ void SaveWindowTest::ripStartedDuringPlaybackHoldsIt()
     QVERIFY(playbackHeld);
     QCOMPARE(afterRip, ripEnd);
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
-    QVERIFY(form->currentSector > ripEnd + 100);
-    QCOMPARE((form->currentSector - ripEnd) % 10, 0);
+    QVERIFY(form->currentSector() > ripEnd + 100);
+    QCOMPARE((form->currentSector() - ripEnd) % 10, 0);
 
     QCOMPARE(logSince(*form, mark),
              (QStringList{kTocRead, kTracks, kTocRead, kTracks, kStarting, kFinished, kStopped}));

@@ -124,12 +124,12 @@ void PumpHook::turn()
     }
     if (m_timedOut) {
         // Ends whatever loops still run (a rip inside a playback needs two).
-        if (m_form.playbackRunning || m_form.ripRunning)
+        if (m_form.playbackRunning() || m_form.ripRunning())
             m_form.StopBtn->click();
         return;
     }
     // Steps act from inside a running loop only, as the clicks they stand for.
-    if (m_finished || !(m_form.playbackRunning || m_form.ripRunning))
+    if (m_finished || !(m_form.playbackRunning() || m_form.ripRunning()))
         return;
     m_inStep = true;
     m_step(*this);

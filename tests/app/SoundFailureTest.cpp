@@ -16,7 +16,7 @@ private Q_SLOTS:
 void SoundFailureTest::showsTheMessageOnceAndEndsWithoutTheClosingQuestion()
 {
     rilvane::test::MessageRecorder messages;
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
 
     QCOMPARE(messages.requests.size(), 1);
     const rilvane::MessageRequest& request = messages.requests.first();
@@ -24,7 +24,7 @@ void SoundFailureTest::showsTheMessageOnceAndEndsWithoutTheClosingQuestion()
     QVERIFY(request.title.isEmpty());
     QCOMPARE(request.buttons, QMessageBox::Ok);
     QVERIFY(form.terminationRequested());
-    QVERIFY(!form.sound.isSetUp());
+    QVERIFY(!form.sound().isSetUp());
 
     // Start-up went on: discovery ran and the list was filled (here: empty).
     // The sound failure itself wrote nothing into the log pane.

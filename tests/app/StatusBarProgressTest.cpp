@@ -54,31 +54,31 @@ private Q_SLOTS:
 
 void StatusBarProgressTest::raiseBeforeFirstPaintShowsAtNextRepaint()
 {
-    TMainForm form;
-    QCOMPARE(form.progressPercent, 0);
+    TMainForm form(rilvane::test::soundLibrary());
+    QCOMPARE(form.progressPercent(), 0);
     setProgress(form, 40);  // not painted yet: nothing to draw on
-    QCOMPARE(form.progressPercent, 40);
-    QCOMPARE(form.progressRect.left, 0);
-    QCOMPARE(form.progressRect.right, 0);
+    QCOMPARE(form.progressPercent(), 40);
+    QCOMPARE(form.progressRect().left, 0);
+    QCOMPARE(form.progressRect().right, 0);
 
     form.resize(622, 489);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QImage image = barImage(form);
     const QRect panel = form.StatusBar1->panelRect(1);
-    QVERIFY(samePanel(form.progressRect, panel));
-    QVERIFY(barEndsAt(image, form.progressRect, panel.left() + panel.width() * 40 / 100));
+    QVERIFY(samePanel(form.progressRect(), panel));
+    QVERIFY(barEndsAt(image, form.progressRect(), panel.left() + panel.width() * 40 / 100));
     // Panel 0 stays empty.
     QVERIFY(!hasColour(image, 100, panel.center().y(), kProgressColour));
 }
 
 void StatusBarProgressTest::raiseDrawsOverWithoutRepaint()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     barImage(form);
-    const rilvane::PanelRect panel = form.progressRect;
+    const rilvane::PanelRect panel = form.progressRect();
     const int width = panel.right - panel.left;
     QVERIFY(width > 100);
 
@@ -92,12 +92,12 @@ void StatusBarProgressTest::raiseDrawsOverWithoutRepaint()
 
 void StatusBarProgressTest::lowerRepaintsTheWholeBar()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     setProgress(form, 60);
     barImage(form);
-    const rilvane::PanelRect panel = form.progressRect;
+    const rilvane::PanelRect panel = form.progressRect();
     const int width = panel.right - panel.left;
 
     const int repaints = form.StatusBar1->fullPaintCount();
@@ -110,11 +110,11 @@ void StatusBarProgressTest::lowerRepaintsTheWholeBar()
 
 void StatusBarProgressTest::fullAndBeyondFullAndNegative()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     barImage(form);
-    const rilvane::PanelRect panel = form.progressRect;
+    const rilvane::PanelRect panel = form.progressRect();
     const int width = panel.right - panel.left;
     const int y = (panel.top + panel.bottom) / 2;
 
@@ -152,21 +152,21 @@ void StatusBarProgressTest::fullAndBeyondFullAndNegative()
 
 void StatusBarProgressTest::postedMessagesCarryASigned32BitParameter()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     rilvane::postWindowMessage(&form, kWmUser, static_cast<uintptr_t>(-7), 0);
-    QCOMPARE(form.progressPercent, 0);  // queued, not yet handled
+    QCOMPARE(form.progressPercent(), 0);  // queued, not yet handled
     QCoreApplication::processEvents();
-    QCOMPARE(form.progressPercent, -7);
+    QCOMPARE(form.progressPercent(), -7);
 
     // Only the low 32 bits count, as on the 32-bit system.
     rilvane::postWindowMessage(&form, kWmUser, (uintptr_t{1} << 32) + 55, 0);
     QCoreApplication::processEvents();
-    QCOMPARE(form.progressPercent, 55);
+    QCOMPARE(form.progressPercent(), 55);
 
     // Other messages leave the progress alone.
     rilvane::postWindowMessage(&form, kWmUser + 1, 99, 0);
     QCoreApplication::processEvents();
-    QCOMPARE(form.progressPercent, 55);
+    QCOMPARE(form.progressPercent(), 55);
 }
 
 int runStatusBarProgressTest(int argc, char** argv)

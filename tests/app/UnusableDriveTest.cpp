@@ -34,7 +34,7 @@ private Q_SLOTS:
 void UnusableDriveTest::theLogNamesTheNodeAndTheReason()
 {
     rilvane::test::MessageRecorder messages;
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     QCOMPARE(form.DriveBox->count(), 0);
     const QStringList log = rilvane::test::logLines(form);
     const QString expected = QStringLiteral("Laufwerk %1/sr0 nicht nutzbar: Gerät nicht vorhanden (%2).")

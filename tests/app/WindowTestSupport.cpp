@@ -71,12 +71,24 @@ QStringList logLines(const QWidget& mainForm)
     return memo->toPlainText().split(u'\n');
 }
 
+namespace {
+const DSound* gSoundLibrary = nullptr;
+}  // namespace
+
+const DSound& soundLibrary()
+{
+    return *gSoundLibrary;
+}
+
 int runWindowTests(int argc, char** argv, const std::function<int(int, char**)>& tests)
 {
-    DSound soundLibrary;
+    DSound library;
+    gSoundLibrary = &library;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rilvane"));
-    return tests(argc, argv);
+    const int status = tests(argc, argv);
+    gSoundLibrary = nullptr;
+    return status;
 }
 
 }  // namespace rilvane::test

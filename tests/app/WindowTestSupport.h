@@ -72,4 +72,7 @@ int runTest(int argc, char** argv)
 // program, then the application object is made; then the tests run.
 int runWindowTests(int argc, char** argv, const std::function<int(int, char**)>& tests);
 
+// The sound library runWindowTests loaded, for the windows the tests make.
+const DSound& soundLibrary();
+
 }  // namespace rilvane::test

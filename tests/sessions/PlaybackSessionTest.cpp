@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <stdexcept>
 
 #include "FakeSessionWindow.h"
 #include "TestDiscs.h"
@@ -51,6 +53,17 @@ protected:
     {
         return std::count_if(lines.begin(), lines.end(),
                              [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    }
+    // Calls visit(bytes, count) for each region of the whole sound buffer, locked.
+    template <typename Visit>
+    static void visitSoundBuffer(Visit visit)
+    {
+        LPVOID p[2] = {};
+        DWORD n[2] = {};
+        ASSERT_EQ(sound->soundBuffer()->Lock(0, 0, &p[0], &n[0], &p[1], &n[1], DSBLOCK_ENTIREBUFFER), DS_OK);
+        for (int r = 0; r < 2; ++r)
+            if (p[r]) visit(static_cast<uint8_t*>(p[r]), n[r]);
+        sound->soundBuffer()->Unlock(p[0], n[0], p[1], n[1]);
     }
     bool playing() const
     {
@@ -190,9 +203,26 @@ TEST_F(PlaybackSessionTest, AReadThatSucceedsShortIsAFailedBlock)
 
 TEST_F(PlaybackSessionTest, DriveThatCannotBeOpened)
 {
+    visitSoundBuffer([](uint8_t* bytes, DWORD count) { std::memset(bytes, 0x5A, count); });
     PlaybackSession(window, *sound, letter('Q'), TransportMode::Spti).run();
     EXPECT_EQ(window.lines, (Lines{"Kein Laufwerkszugriff über SPTI möglich...", "Wiedergabe gestoppt..."}));
     EXPECT_EQ(window.pumps, 0);
+    EXPECT_TRUE(window.shown.empty());
+    // The sound was started (silence over the whole buffer) and stopped again.
+    DWORD silent = 0;
+    visitSoundBuffer([&](uint8_t* bytes, DWORD count) { silent += std::count(bytes, bytes + count, 0); });
+    EXPECT_EQ(silent, 117600u);
+    EXPECT_FALSE(playing());
+}
+
+TEST_F(PlaybackSessionTest, AnExceptionInsideTheSessionStillStopsTheSoundAndSaysSo)
+{
+    window.position = 100;
+    window.onPump = [](int pump) {
+        if (pump == 7) throw std::runtime_error("gone");
+    };
+    EXPECT_THROW(PlaybackSession(window, *sound, letter('D'), TransportMode::Spti).run(), std::runtime_error);
+    EXPECT_EQ(window.lines.back(), "Wiedergabe gestoppt...");
     EXPECT_FALSE(playing());
 }
 
