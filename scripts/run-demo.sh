@@ -74,7 +74,7 @@ if [ -z "${DISPLAY:-}" ]; then
   # Xvfb picks a free display and writes its number to the pipe once it
   # accepts clients.
   exec {DISPLAY_FD}<> <(:)
-  Xvfb -displayfd "$DISPLAY_FD" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+  Xvfb -displayfd "$DISPLAY_FD" -screen 0 1024x768x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
   XVFB_PID=$!
   DISPLAY_NUMBER=""
   read -r -t 20 -u "$DISPLAY_FD" DISPLAY_NUMBER || true

@@ -274,7 +274,10 @@ class Desktop:
         from a wide range rather than taken as the lowest free one: a server
         that is just ending (another test's) may still remove its socket file
         after its lock file, and a new server on that number would lose its
-        socket. Xvfb tells through -displayfd when it is ready for clients."""
+        socket. Xvfb tells through -displayfd when it is ready for clients.
+        -noreset: without it the server starts afresh whenever its last client
+        leaves (the readiness poll below is one), and a program connecting
+        in that moment is refused."""
         rng = random.Random()
         for attempt in range(20):
             number = rng.randrange(100, 10000)
@@ -295,7 +298,7 @@ class Desktop:
         with open(self.work / "xvfb.log", "ab") as output:
             self.xvfb = subprocess.Popen(
                 ["Xvfb", f":{number}", "-displayfd", str(write_end), "-screen", "0",
-                 f"{self.SCREEN[0]}x{self.SCREEN[1]}x24", "-nolisten", "tcp"],
+                 f"{self.SCREEN[0]}x{self.SCREEN[1]}x24", "-nolisten", "tcp", "-noreset"],
                 pass_fds=(write_end,), stdout=output, stderr=subprocess.STDOUT, preexec_fn=_die_with_parent,
                 cwd=self.work)
         os.close(write_end)
