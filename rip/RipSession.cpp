@@ -64,6 +64,9 @@ void RipSession::goodBlock(uint8_t* data, uint32_t bytes)
 
 void RipSession::finish()
 {
+    // The last collected blocks: a failure to write them is a failed write
+    // like any other, logged before the rip is reported finished.
+    if (!writer_.writeFailed() && !writer_.flushBlocks()) window_.log().logLine(RipMessages::kWriteFailed);
     window_.log().logLine(RipMessages::kFinished);
     if (!writer_.finish()) window_.log().logLine(RipMessages::kHeaderFailed);
 }

@@ -12,8 +12,13 @@ bool WavWriter::create(const std::string& path)
 {
     abandon();
     audioBytes_ = 0;
+    end_ = 0;
+    writtenBack_ = 0;
     writeFailed_ = false;
     lastError_ = 0;
+    collected_.clear();
+    blockEnds_.clear();
+    collected_.reserve(kCollectBytes);
     int error = 0;
     file_ = opener_(platform::FilePath::fromUtf8(path), error);
     if (!file_) {
@@ -30,28 +35,64 @@ bool WavWriter::writeProvisionalHeader()
         writeFailed_ = true;
         return false;
     }
+    end_ = kWavHeaderSize;
+    writtenBack_ = 0;
     return true;
 }
 
 bool WavWriter::appendBlock(const uint8_t* data, size_t size)
 {
     if (!file_ || writeFailed_) return false;
-    uint64_t end = 0;
-    const bool atEnd = file_->seekEnd(end);
-    if (!atEnd || !file_->write(data, size)) {
-        // Cut back whatever part of the block did land, so that the file
-        // holds only whole blocks and the final header can describe it.
-        writeFailed_ = true;
-        if (atEnd) file_->truncate(end);
-        return failed();
-    }
-    audioBytes_ += static_cast<uint32_t>(size);
+    if (collected_.size() + size > collected_.capacity() && !flushBlocks()) return false;
+    if (size > collected_.capacity()) return writePiece(data, size, &size, 1);
+    collected_.insert(collected_.end(), data, data + size);
+    blockEnds_.push_back(collected_.size());
+    // Written as soon as another block like this one would not fit, so a
+    // failure shows at the block that completes the piece.
+    if (collected_.capacity() - collected_.size() < size) return flushBlocks();
     return true;
+}
+
+bool WavWriter::flushBlocks()
+{
+    if (!file_ || writeFailed_) return false;
+    if (collected_.empty()) return true;
+    const bool ok = writePiece(collected_.data(), collected_.size(), blockEnds_.data(), blockEnds_.size());
+    collected_.clear();
+    blockEnds_.clear();
+    return ok;
+}
+
+bool WavWriter::writePiece(const uint8_t* data, size_t size, const size_t* ends, size_t count)
+{
+    if (file_->write(data, size)) {
+        end_ += size;
+        audioBytes_ += static_cast<uint32_t>(size);
+        if (end_ - writtenBack_ >= kWritebackBytes) {
+            file_->startWriteback(writtenBack_, end_ - writtenBack_);
+            writtenBack_ = end_;
+        }
+        return true;
+    }
+    // Keep the blocks that landed whole and cut off the part of one that
+    // did not, so that the file holds only whole blocks and the final header
+    // can describe it.
+    writeFailed_ = true;
+    uint64_t length = 0;
+    size_t kept = 0;
+    if (file_->seekEnd(length) && length > end_) {
+        for (size_t i = 0; i < count && ends[i] <= length - end_; ++i) kept = ends[i];
+    }
+    file_->truncate(end_ + kept);
+    end_ += kept;
+    audioBytes_ += static_cast<uint32_t>(kept);
+    return failed();
 }
 
 bool WavWriter::finish()
 {
     if (!file_) return false;
+    flushBlocks();
     uint64_t length = 0;
     bool ok = file_->seekEnd(length);
     if (!ok) length = kWavHeaderSize + uint64_t{audioBytes_};
@@ -71,7 +112,9 @@ bool WavWriter::finish()
 
 void WavWriter::abandon()
 {
-    if (file_) file_->close();
+    if (!file_) return;
+    flushBlocks();
+    file_->close();
     file_.reset();
 }
 

@@ -1,39 +1,36 @@
 // Ripping a long track from a virtual drive without delays, against copying
-// the same bytes with cp, in paired runs.
+// the same bytes, in rounds of paired runs.
 //
-//   rilvane-rip-bench [--sectors N] [--pairs N] [--dir DIR]
+//   rilvane-rip-bench [--sectors N] [--pairs N] [--dir DIR] [--dd-bs BYTES]
 //
-// The disc image is written and synced before any clock starts; both sides
-// read the same image and write into the same folder (DIR, default the
-// temporary folder), so they meet the same file system. Before every run the
-// previous output is removed, dirty data is written out and, where allowed,
-// the page cache is emptied, then the image is read once so that both sides
-// start from the same warm cache. Each clock covers only the copy or the rip
-// (the rip session in this process, without a window; cp as its own
-// process). The pairs alternate which side goes first. Printed: every pair,
-// then the median and the range of both times and of their ratio.
+// The disc image is written before any clock starts; every side reads the
+// same image and writes into the same folder (DIR, default the temporary
+// folder), so all meet the same file system. Before every run the outputs are
+// removed, dirty data is written out, the page cache emptied where allowed
+// and the image read once (see CopyRuns.h). The sides:
+//   rip  the rip session in this process, without a window; it syncs its
+//        WAV file before it reports the rip finished;
+//   cp   `cp IMAGE copy.bin`, then copy.bin synced;
+//   dd   `dd bs=BYTES` (default 23,520: the rip's block), then synced: a copy
+//        through user space in the pieces the drive delivers, for context.
+// Each clock covers one side's work from start to its synced output. The
+// rounds rotate which side goes first. Printed: every round, then the median
+// and range of each side and of the rip's ratio to each copy.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "CopyRuns.h"
 #include "DiscGenerator.h"
 #include "drive/LogSink.h"
 #include "drive/SessionWindow.h"
 #include "rip/RipSession.h"
 
-extern char** environ;
-
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Just enough window for a rip: no pump, no display.
 class BenchWindow : public rilvane::SessionWindow, public rilvane::LogSink {
@@ -58,48 +55,12 @@ private:
     rilvane::TrackTable table_;
 };
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Writes out dirty data, empties the page cache where allowed, and reads the
-// image once, so every run starts from the same state.
-void settle(const std::string& image)
-{
-    sync();
-    if (const int fd = open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC); fd >= 0) {
-        [[maybe_unused]] const ssize_t done = write(fd, "3\n", 2);
-        close(fd);
-    }
-    if (const int fd = open(image.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
-        std::vector<char> chunk(1 << 20);
-        while (read(fd, chunk.data(), chunk.size()) > 0) {
-        }
-        close(fd);
-    }
-}
-
-bool copyWithCp(const std::string& from, const std::string& to, double& seconds)
-{
-    const char* argv[] = {"cp", from.c_str(), to.c_str(), nullptr};
-    pid_t child = 0;
-    const auto start = Clock::now();
-    if (posix_spawnp(&child, "cp", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return false;
-    int status = 0;
-    if (waitpid(child, &status, 0) != child) return false;
-    seconds = secondsSince(start);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-bool rip(rilvane::TransportMode mode, const std::string& to, double& seconds)
+bool rip(rilvane::TransportMode mode, const std::string& to)
 {
     BenchWindow window;
     rilvane::DriveRecord drive;
     drive.letter = 'D';
-    const auto start = Clock::now();
     rilvane::RipSession(window, drive, mode, 1).run(to);
-    seconds = secondsSince(start);
     bool clean = window.lines.size() == 4;
     for (const auto& l : window.lines) {
         if (l.rfind("Fehler", 0) == 0 || l.rfind("Konnte", 0) == 0) {
@@ -110,27 +71,9 @@ bool rip(rilvane::TransportMode mode, const std::string& to, double& seconds)
     return clean;
 }
 
-struct Spread {
-    double median, low, high;
-};
-
-Spread spread(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    const double median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    return {median, v.front(), v.back()};
-}
-
-void show(const char* what, const std::vector<double>& values, const char* unit)
-{
-    const Spread s = spread(values);
-    std::printf("%-14s %.3f%s (%.3f–%.3f)\n", what, s.median, unit, s.low, s.high);
-}
-
 int usage()
 {
-    std::fprintf(stderr, "usage: rilvane-rip-bench [--sectors N] [--pairs N] [--dir DIR]\n");
+    std::fprintf(stderr, "usage: rilvane-rip-bench [--sectors N] [--pairs N] [--dir DIR] [--dd-bs BYTES]\n");
     return 2;
 }
 
@@ -140,6 +83,7 @@ int main(int argc, char** argv)
 {
     long long sectors = 40000;
     int pairs = 5;
+    long ddBlock = 23520;
     std::string base = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
     const rilvane::TransportMode mode = rilvane::TransportMode::Spti;
     for (int i = 1; i < argc; ++i) {
@@ -152,11 +96,13 @@ int main(int argc, char** argv)
             pairs = std::atoi(value.c_str());
         } else if (arg == "--dir") {
             base = value;
+        } else if (arg == "--dd-bs") {
+            ddBlock = std::atol(value.c_str());
         } else {
             return usage();
         }
     }
-    if (sectors < 10 || sectors > 400000 || pairs < 1 || pairs > 100) return usage();
+    if (sectors < 10 || sectors > 400000 || pairs < 1 || pairs > 100 || ddBlock < 512) return usage();
 
     std::string tmpl = base + "/rilvane-rip-bench-XXXXXX";
     if (!mkdtemp(tmpl.data())) {
@@ -180,32 +126,16 @@ int main(int argc, char** argv)
     const std::string wavPath = dir + "/track.wav";
 
     const double megabytes = static_cast<double>(sectors) * 2352 / 1e6;
-    std::printf("track: %lld sectors, %.1f MB, into %s, %d pairs\n", sectors, megabytes, dir.c_str(), pairs);
-    std::vector<double> cpTimes, ripTimes, ratios;
-    bool ok = true;
-    for (int pair = 0; pair < pairs && ok; ++pair) {
-        double cpSeconds = 0, ripSeconds = 0;
-        for (int side = 0; side < 2 && ok; ++side) {
-            const bool cpTurn = (side == 0) == (pair % 2 == 0);
-            unlink(copyPath.c_str());
-            unlink(wavPath.c_str());
-            settle(image);
-            ok = cpTurn ? copyWithCp(image, copyPath, cpSeconds) : rip(mode, wavPath, ripSeconds);
-        }
-        if (!ok) break;
-        cpTimes.push_back(cpSeconds);
-        ripTimes.push_back(ripSeconds);
-        ratios.push_back(ripSeconds / cpSeconds);
-        std::printf("  pair %d: cp %.3f s, rip %.3f s, ratio %.2f\n", pair + 1, cpSeconds, ripSeconds,
-                    ripSeconds / cpSeconds);
-    }
-    if (ok) {
-        show("cp:", cpTimes, " s");
-        show("rip:", ripTimes, " s");
-        show("rip / cp:", ratios, "");
-    } else {
-        std::printf("a run failed\n");
-    }
+    std::printf("track: %lld sectors (%.1f min), %.1f MB, into %s, %d rounds, every output synced\n", sectors,
+                static_cast<double>(sectors) / 75 / 60, megabytes, dir.c_str(), pairs);
+    const std::string ddName = "dd bs=" + std::to_string(ddBlock);
+    rilvane::bench::CopyRuns runs;
+    runs.addSide("rip", [&] { return rip(mode, wavPath); });
+    runs.addSide("cp", [&] { return rilvane::bench::copyWithCp(image, copyPath); });
+    runs.addSide(ddName, [&] { return rilvane::bench::copyWithDd(image, copyPath, ddBlock); });
+    const bool ok = runs.run(pairs, image, {copyPath, wavPath});
+    if (ok) runs.print("rip", {"cp", ddName});
+    else std::printf("a run failed\n");
     std::system(("rm -rf '" + dir + "'").c_str());
     return ok ? 0 : 1;
 }

@@ -49,6 +49,14 @@ public:
         return ::ftruncate(fd_.get(), static_cast<off_t>(length)) == 0 || fail(errno);
     }
 
+    bool startWriteback(uint64_t offset, uint64_t length) override
+    {
+        // Writing out while the rip goes on leaves the final sync little to
+        // wait for. Not every file system can; then the sync does it all.
+        return ::sync_file_range(fd_.get(), static_cast<off_t>(offset), static_cast<off_t>(length),
+                                 SYNC_FILE_RANGE_WRITE) == 0;
+    }
+
     bool flush() override
     {
         // File systems that cannot sync (EINVAL) or are read-only have

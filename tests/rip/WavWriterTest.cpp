@@ -145,30 +145,96 @@ private:
     int error_ = 0;
 };
 
+std::unique_ptr<platform::OutputFile> fullDiskAt(const platform::FilePath& path, int& error, uint64_t capacity)
+{
+    auto file = platform::createOutputFile(path, error);
+    if (!file) return nullptr;
+    return std::make_unique<FullDisk>(std::move(file), capacity);
+}
+
 // A disk that fills up in the middle of a block: the writer cuts the partial
-// block off, refuses the rest, and the finished header describes exactly the
-// whole blocks that are in the file.
+// block off, keeps the whole blocks before it (also those written in the
+// same piece), refuses the rest, and the finished header describes exactly
+// the whole blocks that are in the file. The failure shows at the block that
+// completes a piece, or when the last blocks are written at the end.
 TEST_F(WavWriterTest, DiskFullMidBlockLeavesAConsistentFile)
 {
-    WavWriter w([](const platform::FilePath& path, int& error) -> std::unique_ptr<platform::OutputFile> {
-        auto file = platform::createOutputFile(path, error);
-        if (!file) return nullptr;
-        return std::make_unique<FullDisk>(std::move(file), 44 + 2 * kBlock + 1000);
-    });
-    ASSERT_TRUE(w.create(path_) && w.writeProvisionalHeader());
-    const auto b = block(9);
-    EXPECT_TRUE(w.appendBlock(b.data(), b.size()));
-    EXPECT_TRUE(w.appendBlock(b.data(), b.size()));
-    EXPECT_FALSE(w.appendBlock(b.data(), b.size()));  // does not fit
-    EXPECT_TRUE(w.writeFailed());
-    EXPECT_EQ(w.lastError(), ENOSPC);
-    EXPECT_FALSE(w.appendBlock(b.data(), b.size()));  // refused after a failure
-    EXPECT_TRUE(w.finish());
+    struct Case {
+        const char* what;
+        std::vector<size_t> blocks;  // sizes handed in, in order
+        uint64_t capacity;           // bytes the disk takes
+        size_t kept;                 // whole blocks left in the file
+        bool failsAtFlush;           // the failure shows only at flushBlocks()
+    };
+    const size_t perPiece = WavWriter::kCollectBytes / kBlock;
+    const std::vector<size_t> onePiece(perPiece, kBlock);
+    std::vector<size_t> twoPieces(2 * perPiece, kBlock);
+    const std::vector<Case> cases = {
+        {"in the first piece", onePiece, 44 + 2 * kBlock + 1000, 2, false},
+        {"just after the header", onePiece, 44 + 10, 0, false},
+        {"in the second piece", twoPieces, 44 + (perPiece + 3) * kBlock + 7, perPiece + 3, false},
+        {"on a block's end", onePiece, 44 + 5 * kBlock, 5, false},
+        {"in the last, short piece", {kBlock, kBlock, kBlock}, 44 + kBlock + 10, 1, true},
+        {"after a short block", {kBlock, 4704, kBlock}, 44 + kBlock + 4704 + 1, 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WavWriter w([&](const platform::FilePath& path, int& error) { return fullDiskAt(path, error, c.capacity); });
+        ASSERT_TRUE(w.create(path_) && w.writeProvisionalHeader());
+        const auto b = block(9);
+        size_t accepted = 0;
+        while (accepted < c.blocks.size() && w.appendBlock(b.data(), c.blocks[accepted])) ++accepted;
+        if (c.failsAtFlush) {
+            EXPECT_EQ(accepted, c.blocks.size());
+            EXPECT_FALSE(w.flushBlocks());
+        } else {
+            // Refused at the end of the piece that did not fit, not later.
+            EXPECT_LT(accepted, c.blocks.size());
+            EXPECT_EQ((accepted + 1) % perPiece, 0u);
+        }
+        EXPECT_TRUE(w.writeFailed());
+        EXPECT_EQ(w.lastError(), ENOSPC);
+        EXPECT_FALSE(w.appendBlock(b.data(), kBlock));  // refused after a failure
+        EXPECT_TRUE(w.finish());
 
-    const auto f = readFile(path_);
-    ASSERT_EQ(f.size(), 44 + 2 * kBlock);
-    EXPECT_EQ(u32At(f, 4), 36 + 2 * kBlock);
-    EXPECT_EQ(u32At(f, 40), 2 * kBlock);
+        size_t audio = 0;
+        for (size_t i = 0; i < c.kept; ++i) audio += c.blocks[i];
+        const auto f = readFile(path_);
+        ASSERT_EQ(f.size(), 44 + audio);
+        EXPECT_EQ(u32At(f, 4), 36 + audio);
+        EXPECT_EQ(u32At(f, 40), audio);
+    }
+}
+
+// Blocks of every size go into the file in order and whole, across many
+// pieces, however the file is ended: finished, or abandoned (a rip whose
+// table of contents was declined, a writer dropped) with its provisional
+// header but every block handed in.
+TEST_F(WavWriterTest, EveryBlockReachesTheFileInOrder)
+{
+    std::vector<uint8_t> expected;
+    for (const bool finish : {true, false}) {
+        SCOPED_TRACE(finish ? "finished" : "abandoned");
+        expected.clear();
+        WavWriter w;
+        ASSERT_TRUE(w.create(path_) && w.writeProvisionalHeader());
+        // More than the writeback step, with short blocks between whole ones
+        // and one larger than a piece.
+        for (int i = 0; i < 420; ++i) {
+            auto b = block(static_cast<uint8_t>(i));
+            const size_t size = i % 37 == 5 ? 2352 * (1 + i % 9) : i == 200 ? 0 : kBlock;
+            if (i == 300) b.resize(WavWriter::kCollectBytes + 2352, 0x5a);
+            const size_t n = i == 300 ? b.size() : size;
+            ASSERT_TRUE(w.appendBlock(b.data(), n));
+            expected.insert(expected.end(), b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n));
+        }
+        if (finish) ASSERT_TRUE(w.finish());
+        else w.abandon();
+        const auto f = readFile(path_);
+        ASSERT_EQ(f.size(), 44 + expected.size());
+        EXPECT_EQ(u32At(f, 40), finish ? expected.size() : 0u);
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), f.begin() + 44));
+    }
 }
 
 }  // namespace

@@ -295,6 +295,10 @@ void DiscRescue::ripTrack(BlockReader& reader, TrackReport& track)
     track.errorLimitReached = stats.errorLimitReached;
     track.interrupted = platform::stopSignalled() && host.currentSector() < track.endSector;
 
+    if (writer && !track.fileFailed && !writer->flushBlocks()) {
+        console_.logLine(RipMessages::kWriteFailed);
+        track.fileFailed = true;
+    }
     if (writer && !writer->finish()) {
         console_.logLine(RipMessages::kHeaderFailed);
         track.fileFailed = true;

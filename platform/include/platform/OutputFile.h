@@ -42,6 +42,9 @@ public:
     virtual bool seekEnd(uint64_t& length) = 0;
     // Cuts the file to `length` bytes.
     virtual bool truncate(uint64_t length) = 0;
+    // Asks the system to start writing `length` bytes from `offset` to the
+    // disk now, without waiting for it; a hint, so false changes nothing.
+    virtual bool startWriteback(uint64_t /*offset*/, uint64_t /*length*/) { return true; }
     // Hands what was written to the disk (where the file system can).
     virtual bool flush() = 0;
     // Closes the file; false when the last of it could not be written.
