@@ -5,6 +5,7 @@
 #include "app/BevelPanel.h"
 #include "app/Buttons.h"
 #include "app/DockLayout.h"
+#include "app/FramePacer.h"
 #include "app/PaintBox.h"
 #include "app/SaveDialog.h"
 #include "app/SpinEdit.h"
@@ -74,6 +75,9 @@ void TMainForm::createControls()
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
     setAutoFillBackground(true);
+    // The read loops pump messages after every block; the window is brought
+    // to the screen at most once a frame however often they change it.
+    new rilvane::FramePacer(this);
 
     auto* layout = new rilvane::DockLayout(this);
 
@@ -211,7 +215,17 @@ void TMainForm::createTransportArea()
     StartSec->setIncrement(1);
     StartSec->setValue(rilvane::cd::kDefaultFirstTrack);
 
-    Label3 = label(Panel3, "Label3", QString(), QPoint(8, 56));
+    // The position label changes with every second played or saved. It keeps
+    // one size, wide enough for any track and time and ending before the
+    // buttons on its right, and paints its own background: a new text
+    // repaints the label alone, never the panels or the page beneath it, and
+    // asks for no new layout.
+    // (Measured with a caption of the kind it shows; FormCreate sets the
+    // first real one.)
+    Label3 = label(Panel3, "Label3", QStringLiteral("Track no. 1 Time 00:00:00 s"), QPoint(8, 56));
+    Label3->setFixedSize(248 - 8 - 8, Label3->height());
+    Label3->clear();
+    Label3->setAutoFillBackground(true);
 
     KaraokeCheck = new QCheckBox(QStringLiteral("Karaoke Modus (nur Hintergrundmusik)"), Panel3);
     KaraokeCheck->setObjectName(QStringLiteral("KaraokeCheck"));

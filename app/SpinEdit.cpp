@@ -14,6 +14,10 @@ SpinEdit::SpinEdit(QWidget* parent) : QAbstractSpinBox(parent)
     setKeyboardTracking(true);
     setAccelerated(false);
     lineEdit()->setText(QStringLiteral("0"));
+    // The edit box paints its own background (the field's base colour, as
+    // the style fills it): a new number repaints the box alone, not the
+    // frame and the panel behind it.
+    lineEdit()->setAutoFillBackground(true);
     connect(lineEdit(), &QLineEdit::textChanged, this, &SpinEdit::changed);
 }
 
