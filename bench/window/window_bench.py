@@ -110,7 +110,7 @@ def body(desktop, args):
 
     perf = None
     if args.perf:
-        perf = subprocess.Popen(["perf", "record", "-g", "-o", args.perf, "-p", str(desktop.program.pid)],
+        perf = subprocess.Popen(["perf", "record", "--call-graph", "dwarf,16384", "-F", "999", "-o", args.perf, "-p", str(desktop.program.pid)],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         print(f"perf records the program into {args.perf}: the times below include its cost")
 
@@ -147,5 +147,5 @@ if __name__ == "__main__":
     parser = arguments(__doc__)
     parser.add_argument("--sectors", type=int, default=333000, help="length of the track (333000: 74 minutes)")
     parser.add_argument("--runs", type=int, default=5, help="paired runs")
-    parser.add_argument("--perf", help="record the program with perf record -g into this file")
+    parser.add_argument("--perf", help="record the program with perf (call graphs by DWARF) into this file")
     sys.exit(run("window-bench", body, parser))
