@@ -18,6 +18,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -63,6 +66,32 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, QPoint pos
     return result;
 }
 
+// The save dialog lives as long as the window. Its folder listing watches the
+// folder for changes, and a hidden dialog would go on following every write
+// of the file being saved there (each one a file look-up on the window's
+// thread, between two reads). It watches only while it is shown.
+class WatchWhileShown : public QObject {
+public:
+    WatchWhileShown(QFileDialog* dialog, QFileSystemModel* model) : QObject(dialog), m_model(model)
+    {
+        m_model->setOption(QFileSystemModel::DontWatchForChanges, !dialog->isVisible());
+        dialog->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            m_model->setOption(QFileSystemModel::DontWatchForChanges, false);
+        else if (event->type() == QEvent::Hide)
+            m_model->setOption(QFileSystemModel::DontWatchForChanges, true);
+        return false;
+    }
+
+private:
+    QFileSystemModel* m_model;
+};
+
 }  // namespace
 
 void TMainForm::createControls()
@@ -99,6 +128,9 @@ void TMainForm::createControls()
 
     // Non-visual: the save dialog of the save button.
     SaveDialog1 = rilvane::createSaveDialog(this);
+    // Qt's own dialog has a folder listing; a dialog of the desktop has none.
+    if (auto* listing = SaveDialog1->findChild<QFileSystemModel*>())
+        new WatchWhileShown(SaveDialog1, listing);
 
     arrangeTabOrder();
 }
