@@ -27,14 +27,19 @@ FramePacer::FramePacer(QWidget* window) : QObject(window), m_window(window)
     window->installEventFilter(this);
 }
 
-qint64 FramePacer::frameInterval() const
+qint64 frameIntervalOf(const QWidget* widget)
 {
     qreal rate = kDefaultRate;
-    if (const QScreen* screen = m_window->screen()) {
+    if (const QScreen* screen = widget->screen()) {
         const qreal reported = screen->refreshRate();
         if (std::isfinite(reported) && reported >= kLowestRate && reported <= kHighestRate) rate = reported;
     }
     return static_cast<qint64>(1e9 / rate);
+}
+
+qint64 FramePacer::frameInterval() const
+{
+    return frameIntervalOf(m_window);
 }
 
 bool FramePacer::eventFilter(QObject* watched, QEvent* event)

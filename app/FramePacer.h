@@ -20,6 +20,9 @@ class QWidget;
 
 namespace rilvane {
 
+// Nanoseconds of one frame of the screen `widget` is on.
+qint64 frameIntervalOf(const QWidget* widget);
+
 class FramePacer : public QObject {
 public:
     // Paces `window` (a top-level widget) and lives as long as it.

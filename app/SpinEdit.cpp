@@ -1,9 +1,12 @@
 #include "app/SpinEdit.h"
 
+#include "app/FramePacer.h"
+
 #include <QLineEdit>
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace rilvane {
 
@@ -18,7 +21,10 @@ SpinEdit::SpinEdit(QWidget* parent) : QAbstractSpinBox(parent)
     // the style fills it): a new number repaints the box alone, not the
     // frame and the panel behind it.
     lineEdit()->setAutoFillBackground(true);
-    connect(lineEdit(), &QLineEdit::textChanged, this, &SpinEdit::changed);
+    connect(lineEdit(), &QLineEdit::textChanged, this, &SpinEdit::editTextChanged);
+    m_showTimer.setSingleShot(true);
+    m_showTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_showTimer, &QTimer::timeout, this, &SpinEdit::showPending);
 }
 
 std::optional<int32_t> SpinEdit::parseNumber(const QString& text)
@@ -59,17 +65,59 @@ int32_t SpinEdit::clamp(int64_t value) const
 
 int32_t SpinEdit::value() const
 {
-    const std::optional<int32_t> number = parseNumber(lineEdit()->text());
+    const std::optional<int32_t> number = parseNumber(currentText());
     return clamp(number.value_or(m_min));
+}
+
+QString SpinEdit::currentText() const
+{
+    return m_pending ? *m_pending : lineEdit()->text();
 }
 
 void SpinEdit::setValue(int32_t value)
 {
     const QString text = QString::number(clamp(value));
-    if (lineEdit()->text() == text)
+    if (currentText() == text) {
         Q_EMIT changed();
-    else
-        lineEdit()->setText(text);
+        return;
+    }
+    const qint64 frame = frameIntervalOf(this);
+    const qint64 since = m_sinceShown.isValid() ? m_sinceShown.nsecsElapsed() : frame;
+    if (m_pending || since < frame) {
+        m_pending = text;
+        if (!m_showTimer.isActive())
+            m_showTimer.start(static_cast<int>(std::max<qint64>(1, (frame - since + 999999) / 1000000)));
+        Q_EMIT changed();
+        return;
+    }
+    m_sinceShown.restart();
+    lineEdit()->setText(text);
+}
+
+void SpinEdit::showPending()
+{
+    m_showTimer.stop();
+    if (!m_pending) return;
+    const QString text = *std::exchange(m_pending, std::nullopt);
+    m_sinceShown.restart();
+    // changed() went out when the number was set.
+    m_showing = true;
+    lineEdit()->setText(text);
+    m_showing = false;
+}
+
+bool SpinEdit::dropPending()
+{
+    m_showTimer.stop();
+    return std::exchange(m_pending, std::nullopt).has_value();
+}
+
+void SpinEdit::editTextChanged()
+{
+    if (m_showing) return;
+    // Typed text is newer than a number still waiting to be shown.
+    dropPending();
+    Q_EMIT changed();
 }
 
 void SpinEdit::setBounds(int32_t minValue, int32_t maxValue)
@@ -80,11 +128,17 @@ void SpinEdit::setBounds(int32_t minValue, int32_t maxValue)
 
 QString SpinEdit::editText() const
 {
-    return lineEdit()->text();
+    return currentText();
 }
 
 void SpinEdit::setEditText(const QString& text)
 {
+    const bool wasPending = dropPending();
+    if (lineEdit()->text() == text) {
+        // The box shows it already, but the field held another number.
+        if (wasPending) Q_EMIT changed();
+        return;
+    }
     lineEdit()->setText(text);
 }
 
@@ -92,6 +146,7 @@ void SpinEdit::stepBy(int steps)
 {
     // Held at the ends of the 32-bit range instead of wrapping round.
     setValue(clamp(int64_t{value()} + int64_t{steps} * m_increment));
+    showPending();
     lineEdit()->selectAll();
 }
 
@@ -109,8 +164,15 @@ QValidator::State SpinEdit::validate(QString& input, int&) const
     return QValidator::Acceptable;
 }
 
+void SpinEdit::keyPressEvent(QKeyEvent* event)
+{
+    showPending();  // keys edit what the field holds
+    QAbstractSpinBox::keyPressEvent(event);
+}
+
 void SpinEdit::focusOutEvent(QFocusEvent* event)
 {
+    showPending();
     // Leaving a bounded field shows the number it stands for.
     if (bounded()) {
         const QString shown = QString::number(value());

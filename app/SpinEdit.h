@@ -4,9 +4,18 @@
 // bounds a number outside them reads as the nearest bound. Typing is limited
 // to digits, signs and blanks. The field has no bounds while both bounds are
 // equal, which is the default.
+//
+// A number set by the program within one frame of the last one shown reaches
+// the edit box with the next frame of the screen: a loop may set the field
+// after every short step without laying out and drawing every number. The
+// field holds the number at once: value(), editText() and changed() follow
+// every setValue(), and anything the user does to the field first brings the
+// box up to date.
 #pragma once
 
 #include <QAbstractSpinBox>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <cstdint>
 #include <optional>
@@ -47,10 +56,23 @@ protected:
     StepEnabled stepEnabled() const override;
     QValidator::State validate(QString& input, int& pos) const override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool bounded() const { return m_min != m_max; }
     int32_t clamp(int64_t value) const;
+    // The text the field holds: one waiting to be shown, else the box's.
+    QString currentText() const;
+    // Puts a waiting text into the box now.
+    void showPending();
+    // Forgets a waiting text; true when there was one.
+    bool dropPending();
+    void editTextChanged();
+
+    std::optional<QString> m_pending;
+    QTimer m_showTimer;         // runs while a text waits
+    QElapsedTimer m_sinceShown;  // since the program last put a number into the box
+    bool m_showing = false;
 
     int32_t m_min = 0;
     int32_t m_max = 0;
