@@ -37,6 +37,11 @@ qint64 frameIntervalOf(const QWidget* widget)
     return static_cast<qint64>(1e9 / rate);
 }
 
+FramePacer* FramePacer::of(const QWidget* widget)
+{
+    return widget->window()->findChild<FramePacer*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
 qint64 FramePacer::frameInterval() const
 {
     return frameIntervalOf(m_window);
@@ -51,6 +56,7 @@ bool FramePacer::eventFilter(QObject* watched, QEvent* event)
     const qint64 interval = frameInterval();
     if (m_lastFlush < 0 || since >= interval) {
         m_lastFlush = now;
+        Q_EMIT aboutToFlush();
         return false;
     }
     // Qt sends no further request until this one is handled, so holding it
@@ -65,6 +71,7 @@ void FramePacer::flushHeld()
 {
     m_lastFlush = m_clock.nsecsElapsed();
     m_forwarding = true;
+    Q_EMIT aboutToFlush();
     QEvent request(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(m_window, &request);
     m_forwarding = false;

@@ -9,7 +9,8 @@
 // request through when the last one is at least a frame ago, and holds one
 // that comes sooner until the frame is over; whatever was marked meanwhile is
 // painted then, in one go. Nothing is dropped and nothing waits longer than
-// one frame.
+// one frame. Widgets that keep a change back until the window paints listen to
+// aboutToFlush().
 #pragma once
 
 #include <QElapsedTimer>
@@ -24,14 +25,23 @@ namespace rilvane {
 qint64 frameIntervalOf(const QWidget* widget);
 
 class FramePacer : public QObject {
+    Q_OBJECT
 public:
     // Paces `window` (a top-level widget) and lives as long as it.
     explicit FramePacer(QWidget* window);
+
+    // The pacer of the window `widget` is in, if that window has one.
+    static FramePacer* of(const QWidget* widget);
 
     // Nanoseconds between two flushes: one frame of the window's screen.
     qint64 frameInterval() const;
     // How many update requests were held back for a later frame so far.
     int heldRequests() const { return m_held; }
+
+Q_SIGNALS:
+    // The window is about to paint what was marked and bring it to the
+    // screen; what is marked now is painted with it.
+    void aboutToFlush();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -81,17 +81,28 @@ void SpinEdit::setValue(int32_t value)
         Q_EMIT changed();
         return;
     }
-    const qint64 frame = frameIntervalOf(this);
-    const qint64 since = m_sinceShown.isValid() ? m_sinceShown.nsecsElapsed() : frame;
-    if (m_pending || since < frame) {
-        m_pending = text;
-        if (!m_showTimer.isActive())
-            m_showTimer.start(static_cast<int>(std::max<qint64>(1, (frame - since + 999999) / 1000000)));
-        Q_EMIT changed();
+    if (!paced()) {
+        lineEdit()->setText(text);
         return;
     }
-    m_sinceShown.restart();
-    lineEdit()->setText(text);
+    if (!m_pending) {
+        // Asks for the paint that shows it. Should none come (the window
+        // is not drawn just now), the box catches up a little later anyway.
+        lineEdit()->update();
+        m_showTimer.start(static_cast<int>(2 * frameIntervalOf(this) / 1000000 + 1));
+    }
+    m_pending = text;
+    Q_EMIT changed();
+}
+
+bool SpinEdit::paced()
+{
+    if (!m_pacer) {
+        m_pacer = FramePacer::of(this);
+        if (!m_pacer) return false;
+        connect(m_pacer, &FramePacer::aboutToFlush, this, &SpinEdit::showPending);
+    }
+    return isVisible();
 }
 
 void SpinEdit::showPending()
@@ -99,7 +110,6 @@ void SpinEdit::showPending()
     m_showTimer.stop();
     if (!m_pending) return;
     const QString text = *std::exchange(m_pending, std::nullopt);
-    m_sinceShown.restart();
     // changed() went out when the number was set.
     m_showing = true;
     lineEdit()->setText(text);

@@ -5,22 +5,25 @@
 // to digits, signs and blanks. The field has no bounds while both bounds are
 // equal, which is the default.
 //
-// A number set by the program within one frame of the last one shown reaches
-// the edit box with the next frame of the screen: a loop may set the field
-// after every short step without laying out and drawing every number. The
-// field holds the number at once: value(), editText() and changed() follow
-// every setValue(), and anything the user does to the field first brings the
-// box up to date.
+// In a window whose repaints are paced to the screen (FramePacer), a number
+// set by the program reaches the edit box when the window next paints: a loop
+// may set the field after every short step without laying out every number,
+// and every picture of the window shows the field together with whatever
+// else followed the same number. The field holds the number at once: value(),
+// editText() and changed() follow every setValue(), and anything the user
+// does to the field first brings the box up to date.
 #pragma once
 
 #include <QAbstractSpinBox>
-#include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdint>
 #include <optional>
 
 namespace rilvane {
+
+class FramePacer;
 
 class SpinEdit : public QAbstractSpinBox {
     Q_OBJECT
@@ -63,6 +66,8 @@ private:
     int32_t clamp(int64_t value) const;
     // The text the field holds: one waiting to be shown, else the box's.
     QString currentText() const;
+    // True when a number set now may wait for the window's next paint.
+    bool paced();
     // Puts a waiting text into the box now.
     void showPending();
     // Forgets a waiting text; true when there was one.
@@ -70,8 +75,8 @@ private:
     void editTextChanged();
 
     std::optional<QString> m_pending;
-    QTimer m_showTimer;         // runs while a text waits
-    QElapsedTimer m_sinceShown;  // since the program last put a number into the box
+    QPointer<FramePacer> m_pacer;
+    QTimer m_showTimer;  // runs while a text waits, in case no paint comes
     bool m_showing = false;
 
     int32_t m_min = 0;
