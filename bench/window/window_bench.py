@@ -12,7 +12,9 @@ close come after it). The timestamps are those of the log category
 rilvane.log (CLOCK_MONOTONIC, milliseconds).
 
 The other side is `cp` of the disc image (exactly the track's bytes) to the
-same folder: the wall time of the process, start to exit.
+same folder: the wall time of the process, start to exit. Both write to the
+run's work folder, or to --out (a tmpfs such as /dev/shm keeps the disk's
+write-back out of both figures).
 
 Both sides start settled: the disc image is read through before the clock
 starts, so that both read it from the page cache; the previous output is
@@ -23,6 +25,8 @@ of the runs and of the per-run ratios are printed. Nothing is asserted.
 """
 
 import os
+import shutil
+import signal
 import statistics
 import subprocess
 import sys
@@ -92,6 +96,11 @@ def time_rip(desktop, window, target, nth):
     return ends[nth - 1] - starts[nth - 1]
 
 
+def filesystem(folder):
+    done = subprocess.run(["stat", "-f", "-c", "%T", str(folder)], capture_output=True, text=True)
+    return done.stdout.strip() or "unknown file system"
+
+
 def figures(values):
     return (f"median {statistics.median(values):7.3f}, min {min(values):7.3f}, max {max(values):7.3f}")
 
@@ -100,8 +109,25 @@ def body(desktop, args):
     disc = Disc(desktop.tools, desktop.work / "discs", "long", [args.sectors], label="LONG TRACK")
     track_bytes = args.sectors * SECTOR_BYTES
     expect(disc.bin.stat().st_size == track_bytes, "the disc image is not exactly the track")
-    out = desktop.work / "out"
+    out = Path(args.out or desktop.work) / f"window-bench-{os.getpid()}"
     out.mkdir()
+    try:
+        rips, copies = measure(desktop, args, disc, out, track_bytes)
+    finally:
+        shutil.rmtree(out, ignore_errors=True)
+
+    minutes = args.sectors / 75 / 60
+    print(f"written to {out.parent} ({filesystem(out.parent)})")
+    print(f"track: {args.sectors} sectors ({minutes:.1f} min, {track_bytes / 1e6:.1f} MB), {args.runs} paired runs")
+    print(f"rip through the window (s): {figures(rips)}")
+    print(f"cp of the same bytes (s):   {figures(copies)}")
+    ratios = [r / c for r, c in zip(rips, copies)]
+    print(f"ratio per run:              {figures(ratios)}")
+    print(f"ratio rip/cp (medians): {statistics.median(rips) / statistics.median(copies):.2f}")
+
+
+def measure(desktop, args, disc, out, track_bytes):
+    """[rip seconds], [cp seconds] of the paired runs."""
     wav, copy = out / "track.wav", out / "track.bin"
     desktop.sound_to_null()
     desktop.MESSAGE_PATTERN = TIMED_PATTERN
@@ -110,8 +136,8 @@ def body(desktop, args):
 
     perf = None
     if args.perf:
-        perf = subprocess.Popen(["perf", "record", "--call-graph", "dwarf,16384", "-F", "999", "-o", args.perf, "-p", str(desktop.program.pid)],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        perf = subprocess.Popen(["perf", "record", "--call-graph", "dwarf,16384", "-F", "999", "-o", args.perf,
+                                 "-p", str(desktop.program.pid)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         print(f"perf records the program into {args.perf}: the times below include its cost")
 
     rips, copies = [], []
@@ -127,25 +153,19 @@ def body(desktop, args):
                 expect(size == 44 + track_bytes, f"the WAV file has {size} bytes, not 44 + {track_bytes}")
         print(f"run {index + 1}: rip {rips[-1]:.3f} s, cp {copies[-1]:.3f} s, ratio {rips[-1] / copies[-1]:.2f}")
     if perf:
-        perf.send_signal(2)
+        perf.send_signal(signal.SIGINT)
         perf.wait()
     settle([wav, copy], disc.bin)
     desktop.screenshot("window-bench")
     status = window.close()
     expect(status == 0, f"rilvane ended with status {status}")
-
-    minutes = args.sectors / 75 / 60
-    print(f"track: {args.sectors} sectors ({minutes:.1f} min, {track_bytes / 1e6:.1f} MB), {args.runs} paired runs")
-    print(f"rip through the window (s): {figures(rips)}")
-    print(f"cp of the same bytes (s):   {figures(copies)}")
-    ratios = [r / c for r, c in zip(rips, copies)]
-    print(f"ratio per run:              {figures(ratios)}")
-    print(f"ratio rip/cp (medians): {statistics.median(rips) / statistics.median(copies):.2f}")
+    return rips, copies
 
 
 if __name__ == "__main__":
     parser = arguments(__doc__)
     parser.add_argument("--sectors", type=int, default=333000, help="length of the track (333000: 74 minutes)")
     parser.add_argument("--runs", type=int, default=5, help="paired runs")
+    parser.add_argument("--out", help="folder both sides write to (default: the run's work folder)")
     parser.add_argument("--perf", help="record the program with perf (call graphs by DWARF) into this file")
     sys.exit(run("window-bench", body, parser))
