@@ -79,16 +79,32 @@ def time_cp(source, target):
     return elapsed
 
 
-def time_rip(desktop, window, target, nth):
+def main_thread_times(pid):
+    """(seconds on a processor, seconds waiting for one) of the program's
+    main thread so far (/proc/PID/task/PID/schedstat), or None."""
+    try:
+        fields = Path(f"/proc/{pid}/task/{pid}/schedstat").read_text().split()
+        return int(fields[0]) / 1e9, int(fields[1]) / 1e9
+    except (OSError, IndexError, ValueError):
+        return None
+
+
+def time_rip(desktop, window, target, nth, threads):
     """Saves track 1 to TARGET through the window; the seconds from the NTH
-    "Starte Ripping..." to the NTH "Ripping beendet..."."""
+    "Starte Ripping..." to the NTH "Ripping beendet...". Appends to THREADS
+    what the main thread spent from the Return in the file dialog until the
+    end was seen (on a processor, waiting for one), when the kernel tells."""
     window.click("SaveTrack")
     dialog = desktop.wait_for_new_window({window.wid}, "the file dialog", lambda g: g[2] > 300 and g[3] > 200)
     wait_painted(desktop, desktop.geometry(dialog))
     desktop.focus(dialog)
     desktop.type(str(target))
+    before = main_thread_times(desktop.program.pid)
     desktop.key("Return")
     desktop.wait_for_log(FINISHED, count=nth, timeout=START_TIMEOUT)
+    after = main_thread_times(desktop.program.pid)
+    if before and after:
+        threads.append((after[0] - before[0], after[1] - before[1]))
     timed = timed_log_lines(desktop)
     starts = [t for t, line in timed if line == STARTING]
     ends = [t for t, line in timed if line == FINISHED]
@@ -140,7 +156,7 @@ def measure(desktop, args, disc, out, track_bytes):
                                  "-p", str(desktop.program.pid)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         print(f"perf records the program into {args.perf}: the times below include its cost")
 
-    rips, copies = [], []
+    rips, copies, threads = [], [], []
     for index in range(args.runs):
         order = ("cp", "rip") if index % 2 == 0 else ("rip", "cp")
         for side in order:
@@ -148,10 +164,13 @@ def measure(desktop, args, disc, out, track_bytes):
             if side == "cp":
                 copies.append(time_cp(disc.bin, copy))
             else:
-                rips.append(time_rip(desktop, window, wav, index + 1))
+                rips.append(time_rip(desktop, window, wav, index + 1, threads))
                 size = wav.stat().st_size
                 expect(size == 44 + track_bytes, f"the WAV file has {size} bytes, not 44 + {track_bytes}")
-        print(f"run {index + 1}: rip {rips[-1]:.3f} s, cp {copies[-1]:.3f} s, ratio {rips[-1] / copies[-1]:.2f}")
+        line = f"run {index + 1}: rip {rips[-1]:.3f} s, cp {copies[-1]:.3f} s, ratio {rips[-1] / copies[-1]:.2f}"
+        if len(threads) == index + 1:
+            line += f" (main thread around the rip: {threads[-1][0]:.3f} s running, {threads[-1][1]:.3f} s waiting for a CPU)"
+        print(line)
     if perf:
         perf.send_signal(signal.SIGINT)
         perf.wait()
