@@ -53,7 +53,7 @@ private Q_SLOTS:
 
 void PositionFieldTest::followsEveryBlockOfALoop()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     rilvane::SpinEdit& field = *form.StartSec;
@@ -72,7 +72,7 @@ void PositionFieldTest::followsEveryBlockOfALoop()
         field.setValue(position);
         QCOMPARE(field.value(), position);
         QCOMPARE(field.editText(), QString::number(position));
-        QCOMPARE(form.Label3->text(), labelFor(position, form.trackTable));
+        QCOMPARE(form.Label3->text(), labelFor(position, form.trackTable()));
         QCoreApplication::processEvents();
     }
     QCOMPARE(changes, kBlocks);
@@ -84,7 +84,7 @@ void PositionFieldTest::followsEveryBlockOfALoop()
 
 void PositionFieldTest::userInputWorksOnTheLatestNumber()
 {
-    TMainForm form;
+    TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     rilvane::SpinEdit& field = *form.StartSec;
@@ -115,7 +115,7 @@ void PositionFieldTest::userInputWorksOnTheLatestNumber()
     last = burst(4000);
     field.setEditText(shown);
     QCOMPARE(field.editText(), shown);
-    QCOMPARE(form.Label3->text(), labelFor(field.value(), form.trackTable));
+    QCOMPARE(form.Label3->text(), labelFor(field.value(), form.trackTable()));
     last = burst(5000);
     field.setEditText(QStringLiteral("77"));
     QTest::qWait(100);
