@@ -97,7 +97,6 @@ void TMainForm::FindAllCDDrives()
 void TMainForm::StartSecChange()
 {
     Label3->setText(QString::fromStdString(rilvane::positionLabel(StartSec->value(), m_trackTable)));
-    Label3->adjustSize();
 }
 
 void TMainForm::PaintBox1Paint(QPainter& canvas)

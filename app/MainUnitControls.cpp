@@ -5,6 +5,7 @@
 #include "app/BevelPanel.h"
 #include "app/Buttons.h"
 #include "app/DockLayout.h"
+#include "app/FramePacer.h"
 #include "app/PaintBox.h"
 #include "app/SaveDialog.h"
 #include "app/SpinEdit.h"
@@ -17,6 +18,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -62,6 +66,32 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, QPoint pos
     return result;
 }
 
+// The save dialog lives as long as the window. Its folder listing watches the
+// folder for changes, and a hidden dialog would go on following every write
+// of the file being saved there (each one a file look-up on the window's
+// thread, between two reads). It watches only while it is shown.
+class WatchWhileShown : public QObject {
+public:
+    WatchWhileShown(QFileDialog* dialog, QFileSystemModel* model) : QObject(dialog), m_model(model)
+    {
+        m_model->setOption(QFileSystemModel::DontWatchForChanges, !dialog->isVisible());
+        dialog->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            m_model->setOption(QFileSystemModel::DontWatchForChanges, false);
+        else if (event->type() == QEvent::Hide)
+            m_model->setOption(QFileSystemModel::DontWatchForChanges, true);
+        return false;
+    }
+
+private:
+    QFileSystemModel* m_model;
+};
+
 }  // namespace
 
 void TMainForm::createControls()
@@ -74,6 +104,9 @@ void TMainForm::createControls()
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
     setAutoFillBackground(true);
+    // The read loops pump messages after every block; the window is brought
+    // to the screen at most once a frame however often they change it.
+    new rilvane::FramePacer(this);
 
     auto* layout = new rilvane::DockLayout(this);
 
@@ -95,6 +128,9 @@ void TMainForm::createControls()
 
     // Non-visual: the save dialog of the save button.
     SaveDialog1 = rilvane::createSaveDialog(this);
+    // Qt's own dialog has a folder listing; a dialog of the desktop has none.
+    if (auto* listing = SaveDialog1->findChild<QFileSystemModel*>())
+        new WatchWhileShown(SaveDialog1, listing);
 
     arrangeTabOrder();
 }
@@ -211,7 +247,17 @@ void TMainForm::createTransportArea()
     StartSec->setIncrement(1);
     StartSec->setValue(rilvane::cd::kDefaultFirstTrack);
 
-    Label3 = label(Panel3, "Label3", QString(), QPoint(8, 56));
+    // The position label changes with every second played or saved. It keeps
+    // one size, wide enough for any track and time and ending before the
+    // buttons on its right, and paints its own background: a new text
+    // repaints the label alone, never the panels or the page beneath it, and
+    // asks for no new layout.
+    // (Measured with a caption of the kind it shows; FormCreate sets the
+    // first real one.)
+    Label3 = label(Panel3, "Label3", QStringLiteral("Track no. 1 Time 00:00:00 s"), QPoint(8, 56));
+    Label3->setFixedSize(248 - 8 - 8, Label3->height());
+    Label3->clear();
+    Label3->setAutoFillBackground(true);
 
     KaraokeCheck = new QCheckBox(QStringLiteral("Karaoke Modus (nur Hintergrundmusik)"), Panel3);
     KaraokeCheck->setObjectName(QStringLiteral("KaraokeCheck"));

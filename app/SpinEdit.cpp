@@ -1,9 +1,12 @@
 #include "app/SpinEdit.h"
 
+#include "app/FramePacer.h"
+
 #include <QLineEdit>
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace rilvane {
 
@@ -14,7 +17,14 @@ SpinEdit::SpinEdit(QWidget* parent) : QAbstractSpinBox(parent)
     setKeyboardTracking(true);
     setAccelerated(false);
     lineEdit()->setText(QStringLiteral("0"));
-    connect(lineEdit(), &QLineEdit::textChanged, this, &SpinEdit::changed);
+    // The edit box paints its own background (the field's base colour, as
+    // the style fills it): a new number repaints the box alone, not the
+    // frame and the panel behind it.
+    lineEdit()->setAutoFillBackground(true);
+    connect(lineEdit(), &QLineEdit::textChanged, this, &SpinEdit::editTextChanged);
+    m_showTimer.setSingleShot(true);
+    m_showTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_showTimer, &QTimer::timeout, this, &SpinEdit::showPending);
 }
 
 std::optional<int32_t> SpinEdit::parseNumber(const QString& text)
@@ -55,17 +65,69 @@ int32_t SpinEdit::clamp(int64_t value) const
 
 int32_t SpinEdit::value() const
 {
-    const std::optional<int32_t> number = parseNumber(lineEdit()->text());
+    const std::optional<int32_t> number = parseNumber(currentText());
     return clamp(number.value_or(m_min));
+}
+
+QString SpinEdit::currentText() const
+{
+    return m_pending ? *m_pending : lineEdit()->text();
 }
 
 void SpinEdit::setValue(int32_t value)
 {
     const QString text = QString::number(clamp(value));
-    if (lineEdit()->text() == text)
+    if (currentText() == text) {
         Q_EMIT changed();
-    else
+        return;
+    }
+    if (!paced()) {
         lineEdit()->setText(text);
+        return;
+    }
+    if (!m_pending) {
+        // Asks for the paint that shows it. Should none come (the window
+        // is not drawn just now), the box catches up a little later anyway.
+        lineEdit()->update();
+        m_showTimer.start(static_cast<int>(2 * frameIntervalOf(this) / 1000000 + 1));
+    }
+    m_pending = text;
+    Q_EMIT changed();
+}
+
+bool SpinEdit::paced()
+{
+    if (!m_pacer) {
+        m_pacer = FramePacer::of(this);
+        if (!m_pacer) return false;
+        connect(m_pacer, &FramePacer::aboutToFlush, this, &SpinEdit::showPending);
+    }
+    return isVisible();
+}
+
+void SpinEdit::showPending()
+{
+    m_showTimer.stop();
+    if (!m_pending) return;
+    const QString text = *std::exchange(m_pending, std::nullopt);
+    // changed() went out when the number was set.
+    m_showing = true;
+    lineEdit()->setText(text);
+    m_showing = false;
+}
+
+bool SpinEdit::dropPending()
+{
+    m_showTimer.stop();
+    return std::exchange(m_pending, std::nullopt).has_value();
+}
+
+void SpinEdit::editTextChanged()
+{
+    if (m_showing) return;
+    // Typed text is newer than a number still waiting to be shown.
+    dropPending();
+    Q_EMIT changed();
 }
 
 void SpinEdit::setBounds(int32_t minValue, int32_t maxValue)
@@ -76,11 +138,17 @@ void SpinEdit::setBounds(int32_t minValue, int32_t maxValue)
 
 QString SpinEdit::editText() const
 {
-    return lineEdit()->text();
+    return currentText();
 }
 
 void SpinEdit::setEditText(const QString& text)
 {
+    const bool wasPending = dropPending();
+    if (lineEdit()->text() == text) {
+        // The box shows it already, but the field held another number.
+        if (wasPending) Q_EMIT changed();
+        return;
+    }
     lineEdit()->setText(text);
 }
 
@@ -88,6 +156,7 @@ void SpinEdit::stepBy(int steps)
 {
     // Held at the ends of the 32-bit range instead of wrapping round.
     setValue(clamp(int64_t{value()} + int64_t{steps} * m_increment));
+    showPending();
     lineEdit()->selectAll();
 }
 
@@ -105,8 +174,15 @@ QValidator::State SpinEdit::validate(QString& input, int&) const
     return QValidator::Acceptable;
 }
 
+void SpinEdit::keyPressEvent(QKeyEvent* event)
+{
+    showPending();  // keys edit what the field holds
+    QAbstractSpinBox::keyPressEvent(event);
+}
+
 void SpinEdit::focusOutEvent(QFocusEvent* event)
 {
+    showPending();
     // Leaving a bounded field shows the number it stands for.
     if (bounded()) {
         const QString shown = QString::number(value());

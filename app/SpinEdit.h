@@ -4,14 +4,26 @@
 // bounds a number outside them reads as the nearest bound. Typing is limited
 // to digits, signs and blanks. The field has no bounds while both bounds are
 // equal, which is the default.
+//
+// In a window whose repaints are paced to the screen (FramePacer), a number
+// set by the program reaches the edit box when the window next paints: a loop
+// may set the field after every short step without laying out every number,
+// and every picture of the window shows the field together with whatever
+// else followed the same number. The field holds the number at once: value(),
+// editText() and changed() follow every setValue(), and anything the user
+// does to the field first brings the box up to date.
 #pragma once
 
 #include <QAbstractSpinBox>
+#include <QPointer>
+#include <QTimer>
 
 #include <cstdint>
 #include <optional>
 
 namespace rilvane {
+
+class FramePacer;
 
 class SpinEdit : public QAbstractSpinBox {
     Q_OBJECT
@@ -47,10 +59,25 @@ protected:
     StepEnabled stepEnabled() const override;
     QValidator::State validate(QString& input, int& pos) const override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool bounded() const { return m_min != m_max; }
     int32_t clamp(int64_t value) const;
+    // The text the field holds: one waiting to be shown, else the box's.
+    QString currentText() const;
+    // True when a number set now may wait for the window's next paint.
+    bool paced();
+    // Puts a waiting text into the box now.
+    void showPending();
+    // Forgets a waiting text; true when there was one.
+    bool dropPending();
+    void editTextChanged();
+
+    std::optional<QString> m_pending;
+    QPointer<FramePacer> m_pacer;
+    QTimer m_showTimer;  // runs while a text waits, in case no paint comes
+    bool m_showing = false;
 
     int32_t m_min = 0;
     int32_t m_max = 0;

@@ -9,6 +9,7 @@ int main(int argc, char** argv)
         int status = runMainWindowTest(count, args);
         status |= runStatusBarProgressTest(count, args);
         status |= runAboutBoxTest(count, args);
+        status |= runPositionFieldTest(count, args);
         return status;
     });
 }

@@ -244,6 +244,9 @@ class Desktop:
     """An Xvfb display with the program on it, in a private work folder."""
 
     SCREEN = (1024, 768)
+    # How the program's log lines reach its output; log_lines() reads the
+    # lines that begin with LOG_PREFIX (a pattern may add lines of its own).
+    MESSAGE_PATTERN = "%{category}: %{message}"
 
     def __init__(self, name, tools, artifacts):
         self.name = name
@@ -372,7 +375,7 @@ class Desktop:
             "RILVANE_NO_REAL_DRIVES": "1",
             "RILVANE_VIRTUAL_DRIVES": ";".join(drives),
             "QT_LOGGING_RULES": "rilvane.log=true",
-            "QT_MESSAGE_PATTERN": "%{category}: %{message}",
+            "QT_MESSAGE_PATTERN": self.MESSAGE_PATTERN,
             "QT_QPA_PLATFORM": "xcb",
         })
         # In the sanitizer build: leaks of system libraries are not the program's.
