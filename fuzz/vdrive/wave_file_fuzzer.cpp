@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 using namespace rilvane::vdrive;
@@ -54,11 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The sectors cannot hold more than the file.
     if (image->leadOut() < 1 || image->leadOut() > static_cast<int64_t>(size / kSectorBytes) + 1)
         std::abort();
+    // Sector by sector and as one run, the way a read loop asks.
     uint8_t sector[kSectorBytes];
     for (int64_t s = 0; s < image->leadOut(); ++s)
-        if (!image->readSector(s, sector))
+        if (!image->readSectors(s, 1, sector))
             std::abort();
-    if (image->readSector(image->leadOut(), sector))
+    if (image->readSectors(image->leadOut(), 1, sector))
+        std::abort();
+    std::vector<uint8_t> run(static_cast<size_t>(image->leadOut()) * kSectorBytes);
+    if (!image->readSectors(0, image->leadOut(), run.data()))
         std::abort();
     return 0;
 }
