@@ -141,8 +141,8 @@ def disc_audio(desktop, disc, args):
 
 
 def measure_audacious(desktop, disc, args, pair):
-    """(CPU seconds of Audacious's threads, audio seconds) over the measured
-    stretch, Audacious playing the disc's bytes as a WAV file with its window
+    """(CPU seconds of Audacious's threads, audio seconds, CPU seconds of Xvfb)
+    over the measured stretch, Audacious playing the disc's bytes as a WAV file with its window
     shown, then quitting at the file's end."""
     wav = desktop.work / "player.wav"
     if not wav.exists():
@@ -176,7 +176,7 @@ def measure_audacious(desktop, disc, args, pair):
 
 
 def measure_aplay(desktop, disc, args, pair):
-    """(CPU seconds of aplay's threads, audio seconds) over the measured
+    """(CPU seconds of aplay's threads, audio seconds, None) over the measured
     stretch, aplay playing the disc's bytes to the same paced device."""
     config, growing = paced_config(desktop, "aplay", pair)
     env = dict(os.environ, HOME=str(config), XDG_CONFIG_HOME=str(config))
