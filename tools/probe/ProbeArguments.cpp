@@ -1,22 +1,12 @@
 #include "ProbeArguments.h"
 
-#include <charconv>
+#include "WholeNumber.h"
 
 namespace rilvane::probe {
 
 namespace {
 
-// A whole decimal number within [low, high], nothing else.
-template <typename T>
-std::optional<T> number(const std::string& text, T low, T high)
-{
-    T value{};
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high)
-        return std::nullopt;
-    return value;
-}
+using tools::wholeNumber;
 
 }  // namespace
 
@@ -35,7 +25,7 @@ std::optional<ProbeArguments> ProbeArguments::parse(const std::vector<std::strin
         return result;
     }
     if (args[0] == "--toc" && args.size() == 2) {
-        const auto drive = number<int>(args[1], 0, 31);
+        const auto drive = wholeNumber<int>(args[1], 0, 31);
         if (!drive)
             return std::nullopt;
         result.action = Action::Toc;
@@ -43,9 +33,9 @@ std::optional<ProbeArguments> ProbeArguments::parse(const std::vector<std::strin
         return result;
     }
     if (args[0] == "--read" && args.size() == 4) {
-        const auto drive = number<int>(args[1], 0, 31);
-        const auto sector = number<int32_t>(args[2], INT32_MIN, INT32_MAX);
-        const auto blocks = number<int64_t>(args[3], 0, INT64_MAX);
+        const auto drive = wholeNumber<int>(args[1], 0, 31);
+        const auto sector = wholeNumber<int32_t>(args[2], INT32_MIN, INT32_MAX);
+        const auto blocks = wholeNumber<int64_t>(args[3], 0, INT64_MAX);
         if (!drive || !sector || !blocks)
             return std::nullopt;
         result.action = Action::Read;

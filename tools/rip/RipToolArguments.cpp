@@ -1,6 +1,6 @@
 #include "RipToolArguments.h"
 
-#include <charconv>
+#include "WholeNumber.h"
 
 namespace rilvane::riptool {
 
@@ -8,15 +8,7 @@ namespace {
 
 constexpr int kMaxTrack = 99;  // an audio disc has at most 99 tracks
 
-std::optional<int> number(const std::string& text, int low, int high)
-{
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high)
-        return std::nullopt;
-    return value;
-}
+using tools::wholeNumber;
 
 }  // namespace
 
@@ -29,8 +21,8 @@ std::optional<std::set<int>> parseTrackList(const std::string& text)
         const size_t comma = text.find(',', start);
         const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         const size_t dash = item.find('-');
-        const auto first = number(item.substr(0, dash), 1, kMaxTrack);
-        const auto last = dash == std::string::npos ? first : number(item.substr(dash + 1), 1, kMaxTrack);
+        const auto first = wholeNumber(item.substr(0, dash), 1, kMaxTrack);
+        const auto last = dash == std::string::npos ? first : wholeNumber(item.substr(dash + 1), 1, kMaxTrack);
         if (!first || !last || *last < *first) return std::nullopt;
         for (int t = *first; t <= *last; ++t) tracks.insert(t);
         if (comma == std::string::npos) return tracks;
@@ -75,7 +67,7 @@ std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::s
         if (option == "--drive") {
             const auto text = value();
             if (!text) return std::nullopt;
-            const auto drive = number(*text, 0, 31);
+            const auto drive = wholeNumber(*text, 0, 31);
             if (!drive) {
                 error = "--drive braucht eine Laufwerksnummer von 0 bis 31, nicht '" + *text + "'";
                 return std::nullopt;
