@@ -1,5 +1,7 @@
 #include "CopyRuns.h"
 
+#include "DiscGenerator.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -8,10 +10,27 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 extern char** environ;
 
 namespace rilvane::bench {
+
+std::string makeOneTrackDrive(const std::string& stem, int64_t sectors, const std::string& target)
+{
+    makedisc::DiscPlan plan;
+    plan.out = stem;
+    plan.lengths = {sectors};
+    makedisc::GeneratedDisc disc;
+    std::string error;
+    if (!makedisc::writeDisc(plan, disc, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return {};
+    }
+    setenv("RILVANE_VIRTUAL_DRIVES", (target + "=" + disc.cuePath).c_str(), 1);
+    setenv("RILVANE_NO_REAL_DRIVES", "1", 1);
+    return disc.binPaths.at(0);
+}
 
 namespace {
 

@@ -7,11 +7,18 @@
 // rotate which side goes first.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace rilvane::bench {
+
+// Writes a disc of one clean track of `sectors` sectors under `stem` (the
+// CUE sheet and its BIN) and makes it the only drive, as virtual drive
+// `target` ("D", "E", ...), for this process and what it starts. Returns the
+// BIN's path; empty when the disc could not be written (the reason printed).
+std::string makeOneTrackDrive(const std::string& stem, int64_t sectors, const std::string& target);
 
 // Runs a program and waits for it; stdout goes to /dev/null, stderr too
 // unless `keepStderr`. True when it exited with status 0.

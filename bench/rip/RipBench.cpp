@@ -25,7 +25,6 @@
 #include <vector>
 
 #include "CopyRuns.h"
-#include "DiscGenerator.h"
 #include "drive/LogSink.h"
 #include "drive/SessionWindow.h"
 #include "rip/RipSession.h"
@@ -110,18 +109,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string dir = tmpl;
-    rilvane::makedisc::DiscPlan plan;
-    plan.out = dir + "/LONG";
-    plan.lengths = {sectors};
-    rilvane::makedisc::GeneratedDisc disc;
-    std::string error;
-    if (!rilvane::makedisc::writeDisc(plan, disc, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    const std::string image = disc.binPaths[0];
-    setenv("RILVANE_VIRTUAL_DRIVES", ("D=" + disc.cuePath).c_str(), 1);
-    setenv("RILVANE_NO_REAL_DRIVES", "1", 1);
+    const std::string image = rilvane::bench::makeOneTrackDrive(dir + "/LONG", sectors, "D");
+    if (image.empty()) return 1;
     const std::string copyPath = dir + "/copy.bin";
     const std::string wavPath = dir + "/track.wav";
 

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "CopyRuns.h"
-#include "DiscGenerator.h"
 
 int main(int argc, char** argv)
 {
@@ -37,18 +36,8 @@ int main(int argc, char** argv)
     }
     const std::string dir = tmpl;
 
-    rilvane::makedisc::DiscPlan plan;
-    plan.out = dir + "/disc/WHOLE";
-    plan.lengths = {sectors};
-    rilvane::makedisc::GeneratedDisc disc;
-    std::string error;
-    if (!rilvane::makedisc::writeDisc(plan, disc, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    const std::string bin = disc.binPaths.at(0);
-    setenv("RILVANE_VIRTUAL_DRIVES", ("E=" + disc.cuePath).c_str(), 1);
-    setenv("RILVANE_NO_REAL_DRIVES", "1", 1);
+    const std::string bin = rilvane::bench::makeOneTrackDrive(dir + "/disc/WHOLE", sectors, "E");
+    if (bin.empty()) return 1;
 
     const std::string out = dir + "/out";
     fs::create_directories(out);
