@@ -4,24 +4,30 @@
 The real rilvane runs on an Xvfb display of its own with one virtual drive
 holding one clean track of SECTORS sectors (74 minutes are 333000). Each run
 presses "Track in WAV Datei speichern", types the target into the file
-dialog and waits for the rip to end; its time is taken from the program's
-own log lines: from "Starte Ripping..." (the table of contents is read, the
-file is created with its provisional header, the read loop starts) to
-"Ripping beendet..." (the last block is written; the final header, fsync and
-close come after it). The timestamps are those of the log category
-rilvane.log (CLOCK_MONOTONIC, milliseconds).
+dialog and waits for the rip to end. The other side is `cp` of the disc image
+(exactly the track's bytes) to the same folder. Both write to the run's work
+folder, or to --out (a tmpfs such as /dev/shm keeps the disk out of both).
 
-The other side is `cp` of the disc image (exactly the track's bytes) to the
-same folder: the wall time of the process, start to exit. Both write to the
-run's work folder, or to --out (a tmpfs such as /dev/shm keeps the disk's
-write-back out of both figures).
+Each side is timed to two ends:
+
+- "written": the rip from the program's log line "Starte Ripping..." (the
+  table of contents is read, the file is created with its provisional
+  header, the read loop starts) to "Ripping beendet..." (the last block is
+  written; the final header, fsync and close come after it); cp from process
+  start to exit. The log lines carry the time of the log category
+  rilvane.log (the monotonic clock). On a disk this end is not the same for
+  both: the rip has the file system start writing its file out every 8 MB
+  while it goes on, cp leaves everything in the page cache.
+- "on disk": both clocks run on until an fsync of the output, issued by this
+  script as soon as it sees the end (the log is polled every 2 ms; cp's exit
+  is waited for), has returned: the same end for both.
 
 Both sides start settled: the disc image is read through before the clock
 starts, so that both read it from the page cache; the previous output is
 removed and all dirty data is written back (sync) before each side's clock
-starts; neither side's time includes writing its output back to the disk.
-Each run times both, in alternating order, and the medians, minima and maxima
-of the runs and of the per-run ratios are printed. Nothing is asserted.
+starts. Each run times both, in alternating order, and the medians, minima
+and maxima of the runs and of the per-run ratios are printed. Nothing is
+asserted.
 """
 
 import os
@@ -37,7 +43,7 @@ sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tests" / "e2e"))
 
 from rilvane_e2e import (LOG_PREFIX, SECTOR_BYTES, START_TIMEOUT, Disc, arguments, expect,  # noqa: E402
-                         run, wait_painted)
+                         poll, run, wait_painted)
 
 STAMP_PREFIX = "@"
 STARTING = "Starte Ripping..."
@@ -71,12 +77,24 @@ def settle(paths, source):
     time.sleep(0.2)
 
 
+def on_disk(path):
+    """Returns once the file's data is on the disk (fsync); the monotonic
+    time then."""
+    fd = os.open(path, os.O_RDONLY)
+    try:
+        os.fsync(fd)
+    finally:
+        os.close(fd)
+    return time.monotonic()
+
+
 def time_cp(source, target):
+    """(written, on disk) seconds of cp."""
     started = time.monotonic()
     done = subprocess.run(["cp", str(source), str(target)])
-    elapsed = time.monotonic() - started
+    written = time.monotonic()
     expect(done.returncode == 0, f"cp ended with status {done.returncode}")
-    return elapsed
+    return written - started, on_disk(target) - started
 
 
 def main_thread_times(pid):
@@ -90,10 +108,10 @@ def main_thread_times(pid):
 
 
 def time_rip(desktop, window, target, nth, threads):
-    """Saves track 1 to TARGET through the window; the seconds from the NTH
-    "Starte Ripping..." to the NTH "Ripping beendet...". Appends to THREADS
-    what the main thread spent from the Return in the file dialog until the
-    end was seen (on a processor, waiting for one), when the kernel tells."""
+    """Saves track 1 to TARGET through the window; (written, on disk)
+    seconds from the NTH "Starte Ripping...". Appends to THREADS what the main
+    thread spent from the Return in the file dialog until the end was seen
+    (on a processor, waiting for one), when the kernel tells."""
     window.click("SaveTrack")
     dialog = desktop.wait_for_new_window({window.wid}, "the file dialog", lambda g: g[2] > 300 and g[3] > 200)
     wait_painted(desktop, desktop.geometry(dialog))
@@ -101,7 +119,15 @@ def time_rip(desktop, window, target, nth, threads):
     desktop.type(str(target))
     before = main_thread_times(desktop.program.pid)
     desktop.key("Return")
-    desktop.wait_for_log(FINISHED, count=nth, timeout=START_TIMEOUT)
+
+    def finished():
+        if desktop.log_lines().count(FINISHED) >= nth:
+            return True
+        expect(desktop.alive(), f"rilvane ended while waiting for the log line {FINISHED!r}")
+        return False
+
+    poll(finished, START_TIMEOUT, f"the log line {FINISHED!r} {nth} times", interval=0.002)
+    durable = on_disk(target)
     after = main_thread_times(desktop.program.pid)
     if before and after:
         threads.append((after[0] - before[0], after[1] - before[1]))
@@ -109,7 +135,9 @@ def time_rip(desktop, window, target, nth, threads):
     starts = [t for t, line in timed if line == STARTING]
     ends = [t for t, line in timed if line == FINISHED]
     expect(len(starts) >= nth and len(ends) >= nth, f"rip {nth}: the log lines carry no times")
-    return ends[nth - 1] - starts[nth - 1]
+    expect(starts[nth - 1] <= ends[nth - 1] <= durable,
+           f"rip {nth}: the log's clock is not this script's monotonic clock")
+    return ends[nth - 1] - starts[nth - 1], durable - starts[nth - 1]
 
 
 def filesystem(folder):
@@ -135,15 +163,15 @@ def body(desktop, args):
     minutes = args.sectors / 75 / 60
     print(f"written to {out.parent} ({filesystem(out.parent)})")
     print(f"track: {args.sectors} sectors ({minutes:.1f} min, {track_bytes / 1e6:.1f} MB), {args.runs} paired runs")
-    print(f"rip through the window (s): {figures(rips)}")
-    print(f"cp of the same bytes (s):   {figures(copies)}")
-    ratios = [r / c for r, c in zip(rips, copies)]
-    print(f"ratio per run:              {figures(ratios)}")
-    print(f"ratio rip/cp (medians): {statistics.median(rips) / statistics.median(copies):.2f}")
+    for index, end in enumerate(("written", "on disk")):
+        rip, cp = [r[index] for r in rips], [c[index] for c in copies]
+        print(f"{end}: rip through the window (s): {figures(rip)}")
+        print(f"{end}: cp of the same bytes (s):   {figures(cp)}")
+        print(f"{end}: ratio per run:              {figures([r / c for r, c in zip(rip, cp)])}")
 
 
 def measure(desktop, args, disc, out, track_bytes):
-    """[rip seconds], [cp seconds] of the paired runs."""
+    """[(written, on disk) of each rip], the same of each cp, of the paired runs."""
     wav, copy = out / "track.wav", out / "track.bin"
     desktop.sound_to_null()
     desktop.MESSAGE_PATTERN = TIMED_PATTERN
@@ -167,7 +195,9 @@ def measure(desktop, args, disc, out, track_bytes):
                 rips.append(time_rip(desktop, window, wav, index + 1, threads))
                 size = wav.stat().st_size
                 expect(size == 44 + track_bytes, f"the WAV file has {size} bytes, not 44 + {track_bytes}")
-        line = f"run {index + 1}: rip {rips[-1]:.3f} s, cp {copies[-1]:.3f} s, ratio {rips[-1] / copies[-1]:.2f}"
+        (rip, rip_disk), (cp, cp_disk) = rips[-1], copies[-1]
+        line = (f"run {index + 1}: written: rip {rip:.3f} s, cp {cp:.3f} s, ratio {rip / cp:.2f}; "
+                f"on disk: rip {rip_disk:.3f} s, cp {cp_disk:.3f} s, ratio {rip_disk / cp_disk:.2f}")
         if len(threads) == index + 1:
             line += f" (main thread around the rip: {threads[-1][0]:.3f} s running, {threads[-1][1]:.3f} s waiting for a CPU)"
         print(line)

@@ -10,7 +10,7 @@
 //    list of buffers, the device's lost and shutdown flags, and every field
 //    of every BufferState except its mirror (see 3). No other lock is taken
 //    while it is held, except the platform's own lock inside SetEvent, which
-//    never calls back into this library.
+//    never calls back into this library, and the signalling lock (see 2d).
 //
 // 2. The feeder is the only thread that calls PcmSink::write and
 //    PcmSink::discard, and it never holds the mutex while doing so. Per
@@ -20,8 +20,12 @@
 //    each buffer's generation, and lets go; (b) writes the period to the sink, which
 //    blocks at the pace of the device; (c) takes the mutex again and, for
 //    every buffer whose generation is unchanged, moves the play cursor on by
-//    what the sink took and sets every notification event whose offset the
-//    cursor passed, the wrap from the last byte to the first included. The
+//    what the sink took and notes every notification event whose offset the
+//    cursor passed, the wrap from the last byte to the first included; (d)
+//    takes the signalling lock, lets go of the mutex, sets the noted events
+//    and lets go of the signalling lock. Setting them with the mutex free
+//    means the thread they wake finds it free too, instead of waking only to
+//    wait for the feeder again. The
 //    play cursor is therefore exactly what has been handed to the device, and
 //    an offset counts as passed once the byte at that offset has been handed
 //    over: the middle of a 117600-byte buffer (58800) fires when the cursor
@@ -67,8 +71,12 @@
 //    releases the sink at shutdown.
 //
 // 6. Once a buffer is removed (final Release), the feeder never touches its
-//    events again: its notifications are cleared under the mutex before
-//    removeBuffer returns, so the caller may close the event handles.
+//    events again: its notifications are cleared under the mutex, and then
+//    removeBuffer takes and drops the signalling lock, so events the feeder
+//    noted before have been set, before it returns; the caller may then
+//    close the event handles. (The feeder takes the signalling lock before
+//    it lets go of the mutex and never takes the mutex while holding it;
+//    nobody else holds both.)
 //
 // 7. Shutdown: the destructor sets shutdown_ under the mutex, wakes the
 //    feeder (condition variable and sink interrupt) and joins it.
@@ -177,6 +185,7 @@ void SoundDevice::removeBuffer(const std::shared_ptr<BufferState>& buffer)
         buffer->notifications.clear();
         buffers_.erase(std::remove(buffers_.begin(), buffers_.end(), buffer), buffers_.end());
     }
+    { std::lock_guard<std::mutex> settled(signalling_); }
     if (wasPlaying) sink_->interrupt();
 }
 
@@ -365,8 +374,8 @@ size_t SoundDevice::mix(size_t frames, int16_t* out)
     return count;
 }
 
-// Moves the play cursor on by what the device took and sets the events of
-// every offset passed. A one-shot buffer that reaches its end stops there and
+// Moves the play cursor on by what the device took and notes the events of
+// every offset passed for the feeder to set. A one-shot buffer that reaches its end stops there and
 // starts again from 0 when played next.
 void SoundDevice::advance(BufferState& buffer, DWORD bytes)
 {
@@ -378,7 +387,7 @@ void SoundDevice::advance(BufferState& buffer, DWORD bytes)
         ended = true;
     }
     for (const DSBPOSITIONNOTIFY& n : buffer.notifications) {
-        if (n.dwOffset != NotifyOnStop && passes(n.dwOffset, from, bytes, size)) SetEvent(n.hEventNotify);
+        if (n.dwOffset != NotifyOnStop && passes(n.dwOffset, from, bytes, size)) passed_.push_back(n.hEventNotify);
     }
     buffer.cursor = static_cast<DWORD>((uint64_t{from} + bytes) % size);
     if (ended) {
@@ -428,6 +437,7 @@ void SoundDevice::feed()
         uint64_t generation;
     };
     std::vector<Fed> fed;
+    std::vector<HANDLE> firing;
     bool streaming = false;  // the sink holds audio written since the last discard
 
     std::unique_lock<std::mutex> lock(mutex_);
@@ -462,6 +472,15 @@ void SoundDevice::feed()
             if (taken > 0) advance(*f.buffer, static_cast<DWORD>(static_cast<size_t>(taken) * SinkFrameBytes));
         }
         fed.clear();
+        if (!passed_.empty()) {
+            firing.swap(passed_);
+            std::unique_lock<std::mutex> signalling(signalling_);
+            lock.unlock();
+            for (HANDLE event : firing) SetEvent(event);
+            firing.clear();
+            signalling.unlock();
+            lock.lock();
+        }
         if (taken == PcmSink::Lost) {
             loseDevice();
             takePendingSigpipe();

@@ -70,6 +70,8 @@ private:
     bool shutdown_ = false;
     std::vector<int16_t> scratch_;
     std::vector<int32_t> sum_;
+    std::vector<HANDLE> passed_;  // events of offsets passed, set by the feeder once the mutex is free
+    std::mutex signalling_;       // held by the feeder while it sets them
     std::thread feeder_;  // last: starts once everything above exists
 };
 
