@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <thread>
 
 using namespace rilvane::dsound;
@@ -206,6 +207,31 @@ TEST_F(DeviceTest, StopAndReleaseWakeWaiters)
     buffers.pop_back();
     EXPECT_EQ(other->Release(), 0u);
     third.join();
+}
+
+// The owner may close a buffer's event handles as soon as its final Release
+// returns: from then on the device must set none of them, not even those of
+// offsets it passed just before.
+TEST_F(DeviceTest, NoEventOfAReleasedBufferIsSetAfterItsReleaseReturns)
+{
+    sink->advance(size_t{1} << 40);  // the device takes all it gets: the feeder runs freely
+    std::vector<std::unique_ptr<TestEvent>> events(64);
+    for (auto& event : events) event = std::make_unique<TestEvent>();
+    std::vector<DSBPOSITIONNOTIFY> positions;
+    for (const auto& event : events) positions.push_back({0, event->handle});  // one round passes them all
+    int late = 0;
+    for (int round = 0; round < 150 && late == 0; ++round) {
+        IDirectSoundBuffer* buffer = create(400);
+        ASSERT_EQ(notifyAt(buffer, positions), DS_OK);
+        ASSERT_EQ(buffer->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+        while (!events.back()->isSet()) std::this_thread::yield();
+        buffers.pop_back();
+        EXPECT_EQ(buffer->Release(), 0u);
+        for (const auto& event : events) event->reset();
+        for (int spin = 0; spin < 50; ++spin) std::this_thread::yield();
+        for (const auto& event : events) late += event->isSet() ? 1 : 0;
+    }
+    EXPECT_EQ(late, 0) << "events set after Release returned";
 }
 
 TEST_F(DeviceTest, LostDeviceWakesWaitersIsLetGoAndPlaysAgainOnceBack)
