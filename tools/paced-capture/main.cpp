@@ -40,7 +40,8 @@ namespace {
 
 constexpr size_t kMaxChunk = 65536;
 constexpr int64_t kNanosPerSecond = 1000000000;
-constexpr int64_t kSlackNanos = 50 * 1000000;  // lateness forgiven before the schedule restarts
+constexpr int64_t kMinSlackNanos = 1000000;
+constexpr uint64_t kPipeBytes = 4096;
 
 int64_t now()
 {
@@ -108,7 +109,7 @@ int main(int argc, char** argv)
 
     // One page of pipe: the writer blocks soon after the reader falls behind.
     // Fails harmlessly when standard input is not a pipe.
-    fcntl(STDIN_FILENO, F_SETPIPE_SZ, 4096);
+    fcntl(STDIN_FILENO, F_SETPIPE_SZ, static_cast<int>(kPipeBytes));
 
     const int out = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0) {
@@ -121,6 +122,14 @@ int main(int argc, char** argv)
     if (rate > 0) chunk = std::min<size_t>(kMaxChunk, std::max<size_t>(4, static_cast<size_t>(rate / 200) & ~size_t{3}));
     std::vector<unsigned char> buffer(chunk);
 
+    // How late a read may come and still be caught up with: one pipe's worth
+    // of audio, at least a millisecond. A sound card never plays faster to
+    // make up for lost time; a capture that did would drain the player in a
+    // burst (after a 5 ms stall of this process at 64 times real time, a
+    // third of a second of audio at once), which is not what a device does.
+    const int64_t slack = rate > 0 ? std::max<int64_t>(kMinSlackNanos, static_cast<int64_t>(kPipeBytes * kNanosPerSecond / rate))
+                                   : 0;
+
     bool started = false;
     int64_t start = 0;
     uint64_t total = 0;  // bytes since `start`
@@ -130,9 +139,10 @@ int main(int argc, char** argv)
             const int64_t t = now();
             if (t < due) {
                 sleepUntil(due);
-            } else if (t - due > kSlackNanos) {
-                // The writer paused (a stopped stream): a device does not
-                // play faster afterwards, so the schedule starts again.
+            } else if (t - due > slack) {
+                // The writer paused (a stopped stream), or this process was
+                // held up: a device does not play faster afterwards, so the
+                // schedule starts again.
                 start = t;
                 total = 0;
             }
