@@ -43,7 +43,7 @@ sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tests" / "e2e"))
 
 from rilvane_e2e import (LOG_PREFIX, SECTOR_BYTES, START_TIMEOUT, Disc, arguments, expect,  # noqa: E402
-                         poll, run, wait_painted)
+                         run, wait_painted)
 
 STAMP_PREFIX = "@"
 STARTING = "Starte Ripping..."
@@ -119,14 +119,7 @@ def time_rip(desktop, window, target, nth, threads):
     desktop.type(str(target))
     before = main_thread_times(desktop.program.pid)
     desktop.key("Return")
-
-    def finished():
-        if desktop.log_lines().count(FINISHED) >= nth:
-            return True
-        expect(desktop.alive(), f"rilvane ended while waiting for the log line {FINISHED!r}")
-        return False
-
-    poll(finished, START_TIMEOUT, f"the log line {FINISHED!r} {nth} times", interval=0.002)
+    desktop.wait_for_log(FINISHED, count=nth, timeout=START_TIMEOUT, interval=0.002)
     durable = on_disk(target)
     after = main_thread_times(desktop.program.pid)
     if before and after:

@@ -375,8 +375,8 @@ size_t SoundDevice::mix(size_t frames, int16_t* out)
 }
 
 // Moves the play cursor on by what the device took and notes the events of
-// every offset passed for the feeder to set. A one-shot buffer that reaches its end stops there and
-// starts again from 0 when played next.
+// every offset passed for the feeder to set. A one-shot buffer that reaches
+// its end stops there and starts again from 0 when played next.
 void SoundDevice::advance(BufferState& buffer, DWORD bytes)
 {
     const DWORD size = static_cast<DWORD>(buffer.audio.size());

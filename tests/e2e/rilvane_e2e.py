@@ -409,13 +409,13 @@ class Desktop:
     def alive(self):
         return self.program is not None and self.program.poll() is None
 
-    def wait_for_log(self, line, count=1, timeout=STEP_TIMEOUT):
+    def wait_for_log(self, line, count=1, timeout=STEP_TIMEOUT, interval=0.05):
         def seen():
             if self.log_lines().count(line) >= count:
                 return True
             expect(self.alive(), f"rilvane ended while waiting for the log line {line!r}")
             return False
-        poll(seen, timeout, f"the log line {line!r}" + (f" {count} times" if count > 1 else ""))
+        poll(seen, timeout, f"the log line {line!r}" + (f" {count} times" if count > 1 else ""), interval)
 
     def wait_for_exit(self, timeout=STEP_TIMEOUT):
         poll(lambda: not self.alive(), timeout, "rilvane to end")
