@@ -52,7 +52,7 @@ TMainForm::~TMainForm()
 
 void TMainForm::FormCreate()
 {
-    m_trackTable.presetStartup();
+    m_reading.trackTable.presetStartup();
     StartSecChange();
 
     if (!setupSound()) {
@@ -105,7 +105,7 @@ void TMainForm::FindAllCDDrives()
 
 void TMainForm::StartSecChange()
 {
-    Label3->setText(QString::fromStdString(rilvane::positionLabel(StartSec->value(), m_trackTable)));
+    Label3->setText(QString::fromStdString(rilvane::positionLabel(StartSec->value(), m_reading.trackTable)));
 }
 
 void TMainForm::PaintBox1Paint(QPainter& canvas)
@@ -145,7 +145,7 @@ bool TMainForm::FormCloseQuery()
 
 void TMainForm::FormClose()
 {
-    m_stopRequest = true;
+    m_reading.stopRequest = true;
 }
 
 void TMainForm::FormDestroy()
