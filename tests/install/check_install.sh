@@ -219,8 +219,9 @@ DEB="$PKG/rilvane_${VERSION}_$(dpkg --print-architecture).deb"
 [ -f "$DEB" ] || { ls "$PKG"; fail "no $(basename "$DEB")"; }
 depends=$(dpkg-deb --field "$DEB" Depends)
 echo "Depends: $depends"
-# The window's layout needs Liberation Sans and its narrow face.
-for needed in libqt6widgets6 libasound2 libc6 fonts-liberation; do
+# The window's layout needs Liberation Sans and its narrow face, Qt's dialogs
+# the system's sans-serif font.
+for needed in libqt6widgets6 libasound2 libc6 fonts-liberation fonts-dejavu-core; do
   [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed"
 done
 [ "$(dpkg-deb --field "$DEB" Suggests)" = "pipewire-alsa | libasound2-plugins" ] \
