@@ -11,7 +11,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libgl1-mesa-dev libxkbcommon-dev \
   libasound2-dev alsa-utils libasound2-plugins pulseaudio pulseaudio-utils \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
-  xvfb xdotool xclip x11-utils imagemagick sox python3 python3-pil \
+  xvfb xdotool x11-utils imagemagick sox python3 python3-pil \
   fonts-dejavu-core fonts-liberation \
   desktop-file-utils appstream lintian dpkg-dev file man-db gzip \
   pipewire pipewire-bin wireplumber dbus-daemon \
