@@ -4,10 +4,13 @@
 // refuses the format; SOUND_FAILURE_EXPECT holds the start of what the second
 // paragraph must say in each case.
 
+#include "FormControls.h"
 #include "WindowTestSupport.h"
 #include "app/MainUnit.h"
 
 #include <QComboBox>
+
+namespace ui = rilvane::test::ui;
 
 class SoundFailureTest : public QObject {
     Q_OBJECT
@@ -44,7 +47,7 @@ void SoundFailureTest::showsTheMessageOnceAndEndsAsAFailureWithoutTheClosingQues
     QCOMPARE(log.last(), QStringLiteral("Es wurden keine CD-Laufwerke gefunden!"));
     for (const QString& line : log)
         QVERIFY2(!line.contains(QStringLiteral("DirectSound")), qPrintable(line));
-    QCOMPARE(form.DriveBox->count(), 0);
+    QCOMPARE(ui::DriveBox(form)->count(), 0);
 
     // The message loop ends as soon as it runs, without asking to close, and
     // with a status that says the program failed.
