@@ -2,6 +2,8 @@
 
 #include "rip/WavHeader.h"
 
+#include <cerrno>
+
 namespace rilvane {
 
 WavWriter::WavWriter(platform::OutputFileOpener opener) : opener_(std::move(opener)) {}
@@ -113,9 +115,19 @@ bool WavWriter::finish()
 void WavWriter::abandon()
 {
     if (!file_) return;
-    flushBlocks();
-    file_->close();
+    collected_.clear();
+    blockEnds_.clear();
+    file_->discard();
     file_.reset();
+}
+
+bool WavWriter::checkName()
+{
+    if (!file_) return false;
+    if (file_->hasName()) return true;
+    writeFailed_ = true;
+    if (lastError_ == 0) lastError_ = ENOENT;
+    return false;
 }
 
 bool WavWriter::writeHeader(uint32_t riffSize, uint32_t dataSize)
