@@ -203,10 +203,10 @@ void keepListableAspiEntries(std::vector<VirtualDriveEntry>& entries, std::vecto
                        " ASPI entries from aspi:" + std::to_string(first.adapter) + ":" +
                        std::to_string(first.target) + " on skipped: at most " + std::to_string(kListableDrives) +
                        " drives can be listed");
-    std::size_t kept = 0;
+    std::vector<VirtualDriveEntry> kept;
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (!refused[i]) entries[kept++] = std::move(entries[i]);
-    entries.resize(kept);
+        if (!refused[i]) kept.push_back(std::move(entries[i]));
+    entries = std::move(kept);
 }
 
 }  // namespace

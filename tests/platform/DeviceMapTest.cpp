@@ -262,16 +262,18 @@ TEST_F(DeviceMapTest, OpticalNodesThatCannotBeUsedAreKeptWithTheSystemsReason)
 // (each holds its files open); the rest are refused with one line.
 TEST_F(DeviceMapTest, VirtualAspiDrivesBeyondTheListableAreNotLoaded)
 {
-    std::string setting;
-    for (int i = 39; i >= 0; --i)  // 40 places, highest first
-        setting += "aspi:" + std::to_string(i / 16) + ":" + std::to_string(i % 16) + "=" + disc.cuePath + ";";
-    setting += "E=" + disc.cuePath;
+    std::string setting = "E=" + disc.cuePath;
+    for (int k = 0; k < 40; ++k) {  // 40 places, out of order
+        const int i = (k * 7) % 40;
+        setting += ";aspi:" + std::to_string(i / 16) + ":" + std::to_string(i % 16) + "=" + disc.cuePath;
+    }
     const auto map = DeviceMap::build(options(setting, false), sg, messages);
     ASSERT_EQ(map->aspiTargets().size(), 32u);
     EXPECT_EQ(map->aspiTargets().front().adapter, 0);
     EXPECT_EQ(map->aspiTargets().back().adapter, 1);
     EXPECT_EQ(map->aspiTargets().back().target, 15);
     EXPECT_EQ(map->letter('E').kind, LetterDrive::Kind::Virtual);
+    for (const AspiTarget& target : map->aspiTargets()) EXPECT_TRUE(target.unit);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "RILVANE_VIRTUAL_DRIVES: 8 ASPI entries from aspi:2:0 on skipped: at most 32 drives can "
                            "be listed");
