@@ -4,7 +4,8 @@
 
 namespace rilvane {
 
-DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink)
+DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink,
+                        ReadLoopStats* stats)
 {
     if (!transport.open()) return DiscSessionEnd::NotOpened;
     host.setCurrentSector(host.positionValue());
@@ -13,7 +14,8 @@ DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExcha
     if (sink.tocDone(result)) {
         end = DiscSessionEnd::NoReader;
         if (std::unique_ptr<BlockReader> reader = transport.blockReader()) {
-            ReadLoop(*reader, host, sink, result.leadOut).run();
+            const ReadLoopStats counts = ReadLoop(*reader, host, sink, result.leadOut).run();
+            if (stats) *stats = counts;
             end = DiscSessionEnd::Read;
         }
     }

@@ -5,6 +5,7 @@
 
 #include "drive/BlockSink.h"
 #include "drive/DriveTransport.h"
+#include "drive/ReadLoop.h"
 #include "drive/SessionWindow.h"
 #include "drive/TocExchange.h"
 
@@ -30,6 +31,8 @@ enum class DiscSessionEnd {
 //   5. make the block reader; without one end (NoReader).
 //   6. the read loop, which reads no further than the lead-out the table of
 //      contents gave (see ReadLoop).
-DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink);
+//   `stats`, when given, receives the read loop's counts.
+DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink,
+                        ReadLoopStats* stats = nullptr);
 
 }  // namespace rilvane
