@@ -4,17 +4,17 @@
 
 namespace rilvane {
 
-DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink,
-                        ReadLoopStats* stats)
+DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& window, ReadingState& state, TocExchange& toc,
+                        BlockSink& sink, ReadLoopStats* stats)
 {
     if (!transport.open()) return DiscSessionEnd::NotOpened;
-    host.setCurrentSector(host.positionValue());
+    state.currentSector = window.positionValue();
     const TocResult result = transport.readToc(toc);
     DiscSessionEnd end = DiscSessionEnd::Declined;
     if (sink.tocDone(result)) {
         end = DiscSessionEnd::NoReader;
         if (std::unique_ptr<BlockReader> reader = transport.blockReader()) {
-            const ReadLoopStats counts = ReadLoop(*reader, host, sink, result.leadOut).run();
+            const ReadLoopStats counts = ReadLoop(*reader, state, sink, &window, result.leadOut).run();
             if (stats) *stats = counts;
             end = DiscSessionEnd::Read;
         }

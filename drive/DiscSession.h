@@ -6,6 +6,7 @@
 #include "drive/BlockSink.h"
 #include "drive/DriveTransport.h"
 #include "drive/ReadLoop.h"
+#include "drive/ReadingState.h"
 #include "drive/SessionWindow.h"
 #include "drive/TocExchange.h"
 
@@ -20,9 +21,10 @@ enum class DiscSessionEnd {
 
 // Runs the session on `transport` (not yet open) and closes it again:
 //   1. open; on failure end (NotOpened).
-//   2. current sector := the position field. The table of contents neither
-//      reads nor moves it, so the rip (which moves it on to the track's
-//      start in 4) and playback (which reads from there) take it here alike.
+//   2. the state's current sector := the window's position field. The
+//      table of contents neither reads nor moves it, so the rip (which moves
+//      it on to the track's start in 4) and playback (which reads from
+//      there) take it here alike.
 //   3. read the table of contents through `toc`; a failed read is logged
 //      and the session goes on.
 //   4. sink.tocDone(result); false ends the session (Declined). The rip
@@ -32,7 +34,7 @@ enum class DiscSessionEnd {
 //   6. the read loop, which reads no further than the lead-out the table of
 //      contents gave (see ReadLoop).
 //   `stats`, when given, receives the read loop's counts.
-DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink,
-                        ReadLoopStats* stats = nullptr);
+DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& window, ReadingState& state, TocExchange& toc,
+                        BlockSink& sink, ReadLoopStats* stats = nullptr);
 
 }  // namespace rilvane

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/Karaoke.h"
 #include "drive/CommandCatalogue.h"
 #include "drive/DiscSession.h"
 #include "drive/ReadLoop.h"
 #include "drive/DriveCaller.h"
-#include "playback/Karaoke.h"
 #include "playback/PlaybackMessages.h"
 #include "playback/SoundOutput.h"
 
@@ -40,9 +40,9 @@ private:
 
 }  // namespace
 
-PlaybackSession::PlaybackSession(SessionWindow& window, SoundOutput& sound, const DriveRecord& drive,
-                                 TransportMode mode)
-    : window_(window), sound_(sound), drive_(drive), mode_(mode)
+PlaybackSession::PlaybackSession(SessionWindow& window, ReadingState& state, SoundOutput& sound,
+                                 const DriveRecord& drive, TransportMode mode)
+    : window_(window), state_(state), sound_(sound), drive_(drive), mode_(mode)
 {
 }
 
@@ -56,15 +56,15 @@ void PlaybackSession::run()
     handedOff_ = false;
     const std::unique_ptr<DriveTransport> transport =
         DriveTransport::create(mode_, drive_, DriveCaller::Playback, log);
-    TocExchange toc(DriveCaller::Playback, window_.trackTable(), log);
+    TocExchange toc(DriveCaller::Playback, state_.trackTable, log);
     ReadLoopStats stats;
-    const DiscSessionEnd end = readDisc(*transport, window_, toc, *this, &stats);
+    const DiscSessionEnd end = readDisc(*transport, window_, state_, toc, *this, &stats);
     // The disc has ended when the failed reads that ended the loop all lay
     // past its last sector (the drive refuses those); not when Stop, closing
     // or a lost device ended it.
     constexpr int64_t failedRun = int64_t{ReadLoop::kErrorLimit + 1} * CommandCatalogue::kSectorsPerRead;
     if (end == DiscSessionEnd::Read && stats.errorLimitReached && leadOut_ &&
-        int64_t{window_.currentSector()} - failedRun >= *leadOut_)
+        int64_t{state_.currentSector} - failedRun >= *leadOut_)
         playOutTheEnd();
     staging_.clear();
     staging_.shrink_to_fit();
@@ -74,7 +74,7 @@ void PlaybackSession::goodBlock(uint8_t* data, uint32_t bytes)
 {
     constexpr uint32_t whole = CommandCatalogue::kReadBlockBytes;
     bytes = std::min(bytes, whole);
-    if (window_.karaokeChecked()) applyKaraoke(data, bytes / 4);
+    if (karaoke_) applyKaraoke(data, bytes / 4);
     uint8_t* into = staging_.data() + fillCount_;
     std::memcpy(into, data, bytes);
     // A block cut short at the lead-out is the end of the disc: the rest of
@@ -90,7 +90,7 @@ void PlaybackSession::handOff()
     // takes its time or none at all.
     const WaitPump pump = [this] {
         window_.processEvents();
-        return !window_.stopRequested();
+        return !state_.stopRequest;
     };
     sound_.handOff(
         staging_.data(), fillCount_, [this](const uint8_t* staging) { window_.drawWaveform(staging); }, pump);
@@ -101,9 +101,9 @@ void PlaybackSession::handOff()
     fillCount_ = 0;
     // Without a device nothing paces the reads and nothing is heard:
     // the session ends (a later Play tries the device again).
-    if (sound_.deviceLost() && !window_.stopRequested()) {
+    if (sound_.deviceLost() && !state_.stopRequest) {
         window_.log().logLine(PlaybackMessages::kSoundDeviceLost);
-        window_.setStopRequested(true);
+        state_.stopRequest = true;
     }
 }
 
@@ -112,19 +112,19 @@ void PlaybackSession::playOutTheEnd()
     // The error limit set the stop request; while the end plays, a stop
     // request is Stop or closing again. It is left set afterwards, as the
     // error limit left it.
-    window_.setStopRequested(false);
+    state_.stopRequest = false;
     if (fillCount_ > 0) {
         std::memset(staging_.data() + fillCount_, 0, static_cast<size_t>(kStagingBytes - fillCount_));
         fillCount_ = kStagingBytes;
         handOff();
     }
-    if (handedOff_ && !window_.stopRequested() && !sound_.deviceLost()) {
+    if (handedOff_ && !state_.stopRequest && !sound_.deviceLost()) {
         sound_.playOut([this] {
             window_.processEvents();
-            return !window_.stopRequested();
+            return !state_.stopRequest;
         });
     }
-    window_.setStopRequested(true);
+    state_.stopRequest = true;
 }
 
 }  // namespace rilvane
