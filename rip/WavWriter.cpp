@@ -101,9 +101,14 @@ bool WavWriter::finish()
     const auto riffSize = static_cast<uint32_t>(length >= 8 ? length - 8 : 0);
     // The audio count only grows by blocks that reached the file whole, so
     // after a failed write the header still describes exactly what is there.
-    ok = writeHeader(riffSize, audioBytes_) && ok;
-    ok = file_->flush() && ok;
-    ok = file_->close() && ok;
+    const bool described = writeHeader(riffSize, audioBytes_);
+    const bool handedOver = file_->flush();
+    ok = described && handedOver && ok;
+    // A file whose header could not be written, or that did not reach the
+    // disk, is no WAV file: it does not take the name, so whatever had the
+    // name keeps it.
+    if (described && handedOver) ok = file_->close() && ok;
+    else file_->discard();
     if (!ok) {
         failed();
         writeFailed_ = true;

@@ -43,7 +43,8 @@ public:
     // length - 8 and data size = audio bytes in the file, hands the file to
     // the disk, closes it and gives it its name. Returns false if the
     // header, the hand-over, the close or the naming failed (a failed block
-    // write shows in writeFailed()).
+    // write shows in writeFailed()); without its header or its hand-over the
+    // file is dropped and the name keeps what it had.
     bool finish();
     // Drops the unfinished file: whatever was at the path stays as it was.
     void abandon();

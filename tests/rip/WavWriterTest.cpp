@@ -305,6 +305,20 @@ TEST_F(WavWriterTest, DiskFullMidBlockLeavesAConsistentFile)
     }
 }
 
+// A disk too full even for the header: the file never takes the name, so
+// an older file there stays whole and no other name is left behind.
+TEST_F(WavWriterTest, AFileWithoutItsHeaderNeverReplacesTheOldOne)
+{
+    { std::ofstream(path_) << "an older rip"; }
+    WavWriter w([](const platform::FilePath& path, int& error) { return fullDiskAt(path, error, 10); });
+    ASSERT_TRUE(w.create(path_));
+    EXPECT_FALSE(w.writeProvisionalHeader());
+    EXPECT_FALSE(w.finish());
+    const auto f = readFile(path_);
+    EXPECT_EQ(std::string(f.begin(), f.end()), "an older rip");
+    EXPECT_EQ(folderEntries(dir_), std::vector<std::string>{"track.wav"});
+}
+
 // Blocks of every size go into the file in order and whole, across many
 // pieces.
 TEST_F(WavWriterTest, EveryBlockReachesTheFileInOrder)
