@@ -3,6 +3,7 @@
 // is a temporary one (RILVANE_DEVICE_DIR) holding an sr0 that is no drive's
 // device node: a socket, which is neither listed nor opened.
 
+#include "FormControls.h"
 #include "WindowTestSupport.h"
 #include "app/MainUnit.h"
 
@@ -16,6 +17,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+namespace ui = rilvane::test::ui;
 
 namespace {
 
@@ -34,7 +37,7 @@ void UnusableDriveTest::theLogNamesTheNodeAndTheReason()
 {
     rilvane::test::MessageRecorder messages;
     TMainForm form(rilvane::test::soundLibrary());
-    QCOMPARE(form.DriveBox->count(), 0);
+    QCOMPARE(ui::DriveBox(form)->count(), 0);
     const QStringList log = rilvane::test::logLines(form);
     const QString expected =
         QStringLiteral("Laufwerk %1/sr0 nicht nutzbar: keine Gerätedatei eines CD-Laufwerks.").arg(deviceFolder);
