@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <fcntl.h>
@@ -190,7 +191,7 @@ TEST_F(RipSessionTest, AFolderRemovedDuringTheRipIsAFailedWrite)
     const std::string folder = TestDiscs::get().folder + "/removed";
     mkdir(folder.c_str(), 0755);
     window.onPump = [&](int pump) {
-        if (pump == 20) std::system(("rm -rf '" + folder + "'").c_str());
+        if (pump == 20) std::filesystem::remove_all(folder);
     };
     RipSession(window, window.reading, letter('D'), TransportMode::Spti, 1).run(folder + "/track.wav");
     EXPECT_EQ(window.lines,
