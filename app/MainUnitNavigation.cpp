@@ -1,4 +1,7 @@
-// Stop and the four buttons that move the read position.
+// Stop and the four buttons that move the read position. A rip reads from
+// the same position: moved under it, the file would get sectors twice or
+// miss them, so the four buttons do nothing while a rip runs (a playback
+// keeps them).
 
 #include "app/MainUnit.h"
 
@@ -12,18 +15,21 @@ void TMainForm::StopBtnClick()
 
 void TMainForm::FwdBtnClick()
 {
+    if (m_ripRunning) return;
     m_reading.currentSector = rilvane::forwardTarget(m_reading.currentSector);
     StartSec->setValue(m_reading.currentSector);
 }
 
 void TMainForm::RewBtnClick()
 {
+    if (m_ripRunning) return;
     m_reading.currentSector = rilvane::rewindTarget(m_reading.currentSector, m_reading.trackTable);
     StartSec->setValue(m_reading.currentSector);
 }
 
 void TMainForm::LastBtnClick()
 {
+    if (m_ripRunning) return;
     m_reading.currentSector =
         rilvane::lastTrackTarget(StartSec->value(), m_reading.currentSector, m_reading.trackTable);
     StartSec->setValue(m_reading.currentSector);
@@ -31,6 +37,7 @@ void TMainForm::LastBtnClick()
 
 void TMainForm::NextBtnClick()
 {
+    if (m_ripRunning) return;
     m_reading.currentSector =
         rilvane::nextTrackTarget(StartSec->value(), m_reading.currentSector, m_reading.trackTable);
     StartSec->setValue(m_reading.currentSector);

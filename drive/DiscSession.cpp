@@ -5,7 +5,7 @@
 namespace rilvane {
 
 DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& window, ReadingState& state, TocExchange& toc,
-                        BlockSink& sink)
+                        BlockSink& sink, ReadLoopStats* stats)
 {
     if (!transport.open()) return DiscSessionEnd::NotOpened;
     state.currentSector = window.positionValue();
@@ -14,7 +14,8 @@ DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& window, Readin
     if (sink.tocDone(result)) {
         end = DiscSessionEnd::NoReader;
         if (std::unique_ptr<BlockReader> reader = transport.blockReader()) {
-            ReadLoop(*reader, state, sink, &window, result.leadOut).run();
+            const ReadLoopStats counts = ReadLoop(*reader, state, sink, &window, result.leadOut).run();
+            if (stats) *stats = counts;
             end = DiscSessionEnd::Read;
         }
     }

@@ -5,6 +5,7 @@
 
 #include "drive/BlockSink.h"
 #include "drive/DriveTransport.h"
+#include "drive/ReadLoop.h"
 #include "drive/ReadingState.h"
 #include "drive/SessionWindow.h"
 #include "drive/TocExchange.h"
@@ -32,7 +33,8 @@ enum class DiscSessionEnd {
 //   5. make the block reader; without one end (NoReader).
 //   6. the read loop, which reads no further than the lead-out the table of
 //      contents gave (see ReadLoop).
+//   `stats`, when given, receives the read loop's counts.
 DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& window, ReadingState& state, TocExchange& toc,
-                        BlockSink& sink);
+                        BlockSink& sink, ReadLoopStats* stats = nullptr);
 
 }  // namespace rilvane

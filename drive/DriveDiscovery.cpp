@@ -102,11 +102,15 @@ std::string reasonText(int error)
 
 std::string unusableDriveLine(const platform::OpticalNode& node)
 {
+    if (!node.cdDevice)
+        return "Laufwerk " + node.path + " nicht nutzbar: keine Gerätedatei eines CD-Laufwerks.";
     std::string line = "Laufwerk " + node.path + " nicht nutzbar: " + reasonText(node.error);
     if (!node.systemText.empty())
         line += " (" + node.systemText + ")";
     line += '.';
-    if (node.error == EACCES || node.error == EPERM) {
+    // Joining the group helps only where the group may read the node.
+    constexpr unsigned kGroupRead = 040;
+    if ((node.error == EACCES || node.error == EPERM) && (node.mode & kGroupRead) != 0) {
         // Access to drives is given through the group that owns the node
         // (cdrom on Debian); membership counts from the next login on.
         const std::string group =

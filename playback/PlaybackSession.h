@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "drive/BlockSink.h"
@@ -26,15 +27,27 @@ public:
 
     // Starts the sound, reads until the stop request is set (Stop, closing
     // the window, or eleven failed reads in a row), stops the sound and logs
-    // "Wiedergabe gestoppt...".
+    // "Wiedergabe gestoppt...". When the failed reads were those past the end
+    // of the disc, what was read before them is heard to its end first.
     void run();
 
 private:
     // BlockSink: playback reads from wherever the table of contents left it,
     // for as long as no stop request ends it.
-    bool tocDone(const TocResult&) override { return true; }
+    bool tocDone(const TocResult& result) override
+    {
+        leadOut_ = result.leadOut;
+        return true;
+    }
     bool keepReading(int32_t) override { return true; }
     void goodBlock(uint8_t* data, uint32_t bytes) override;
+
+    // Hands the staging buffer to the sound buffer, letting the window's
+    // events run while it waits; a device found lost ends the session.
+    void handOff();
+    // The disc has ended: the last blocks collected, filled up with silence,
+    // and what the sound buffer holds are played to their end.
+    void playOutTheEnd();
 
     SessionWindow& window_;
     ReadingState& state_;
@@ -44,6 +57,8 @@ private:
     std::vector<uint8_t> staging_;
     int32_t fillCount_ = 0;
     bool karaoke_ = false;
+    std::optional<int32_t> leadOut_;
+    bool handedOff_ = false;
 };
 
 }  // namespace rilvane

@@ -1,7 +1,7 @@
 // Sound set-up, start, half-buffer handoff, stop and release.
 //
-// The handoff waits on the buffer's notification events without a time-out
-// and relies on the buffer playing. So that a buffer that is stopped or lost
+// The handoff waits on the buffer's notification events and relies on the
+// buffer playing. So that a buffer that is stopped or lost
 // (for instance by a second playback session started from the first one's
 // message pump) never leaves it waiting for ever, the handoff asks GetStatus
 // before its first wait and again right after resetting the events that
@@ -11,9 +11,16 @@
 // buffer no longer plays, the handoff leaves at once without copying
 // anything more and without drawing; the fill count is still set to 0, so
 // the session goes on collecting from the start of its staging buffer.
+//
+// The waits never block the window for long: they run in short slices, and
+// between two slices the caller's pump lets the window's events run (Stop,
+// closing) and may end the wait. A device that takes no sound at all (a
+// sound server paused, a reader that stopped) holds the play cursor still:
+// after kStallMs of that the wait ends and the device counts as lost.
 #include "playback/SoundOutput.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace rilvane {
@@ -134,6 +141,7 @@ void SoundOutput::release()
 
 void SoundOutput::start()
 {
+    stalled_ = false;
     if (!soundBuffer_) return;
     lockPtr1_ = lockPtr2_ = nullptr;
     lockBytes1_ = lockBytes2_ = 0;
@@ -157,7 +165,8 @@ void SoundOutput::start()
     soundBuffer_->Play(0, 0, DSBPLAY_LOOPING);
 }
 
-void SoundOutput::handOff(const uint8_t* staging, int32_t& fillCount, const WaveformDraw& drawWaveform)
+void SoundOutput::handOff(const uint8_t* staging, int32_t& fillCount, const WaveformDraw& drawWaveform,
+                          const WaitPump& pump)
 {
     if (!isSetUp() || !stillPlaying()) {
         fillCount = 0;
@@ -166,11 +175,11 @@ void SoundOutput::handOff(const uint8_t* staging, int32_t& fillCount, const Wave
 
     // 1. Wait for the first-half event: the play cursor has passed 58800, so
     //    the first half has been played and the second half is playing.
-    WaitForSingleObject(firstHalfEvent_.get(), INFINITE);
+    const bool firstHalfPlayed = waitFor(firstHalfEvent_.get(), pump);
     // 2. Reset the first-half event, then the second-half event.
     ResetEvent(firstHalfEvent_.get());
     ResetEvent(secondHalfEvent_.get());
-    if (!stillPlaying()) {
+    if (!firstHalfPlayed || !stillPlaying()) {
         fillCount = 0;
         return;
     }
@@ -181,11 +190,11 @@ void SoundOutput::handOff(const uint8_t* staging, int32_t& fillCount, const Wave
     // 6. Wait for the second-half event: the cursor has passed the last byte,
     //    so the second half has been played and the first half, with the new
     //    data, is playing.
-    WaitForSingleObject(secondHalfEvent_.get(), INFINITE);
+    const bool secondHalfPlayed = waitFor(secondHalfEvent_.get(), pump);
     // 7. Reset the second-half event, then the first-half event.
     ResetEvent(secondHalfEvent_.get());
     ResetEvent(firstHalfEvent_.get());
-    if (!stillPlaying()) {
+    if (!secondHalfPlayed || !stillPlaying()) {
         fillCount = 0;
         return;
     }
@@ -199,6 +208,25 @@ void SoundOutput::handOff(const uint8_t* staging, int32_t& fillCount, const Wave
     fillCount = 0;
 }
 
+void SoundOutput::playOut(const WaitPump& pump)
+{
+    if (!isSetUp() || !stillPlaying()) return;
+    // The last handoff left the first half playing and the second half
+    // queued: each is overwritten with silence once it has been played, so
+    // the loop does not come round to it again.
+    for (const auto& [event, half] : {std::pair{firstHalfEvent_.get(), DWORD{0}},
+                                      std::pair{secondHalfEvent_.get(), kHalfBufferBytes}}) {
+        const bool played = waitFor(event, pump);
+        ResetEvent(firstHalfEvent_.get());
+        ResetEvent(secondHalfEvent_.get());
+        if (!played || !stillPlaying()) return;
+        writeHalf(nullptr, half);
+    }
+    waitFor(firstHalfEvent_.get(), pump);
+    ResetEvent(firstHalfEvent_.get());
+    ResetEvent(secondHalfEvent_.get());
+}
+
 void SoundOutput::stop()
 {
     if (soundBuffer_) soundBuffer_->Stop();
@@ -207,7 +235,45 @@ void SoundOutput::stop()
 bool SoundOutput::deviceLost() const
 {
     DWORD status = 0;
-    return soundBuffer_ && soundBuffer_->GetStatus(&status) == DS_OK && (status & DSBSTATUS_BUFFERLOST) != 0;
+    return stalled_ ||
+           (soundBuffer_ && soundBuffer_->GetStatus(&status) == DS_OK && (status & DSBSTATUS_BUFFERLOST) != 0);
+}
+
+bool SoundOutput::waitFor(HANDLE event, const WaitPump& pump)
+{
+    using Clock = std::chrono::steady_clock;
+    constexpr auto stallLimit = std::chrono::milliseconds(kStallMs);
+    // A pump that held the thread this long (a dialog, a rip started from
+    // the window) says nothing about the device.
+    constexpr auto longPump = std::chrono::seconds(1);
+    DWORD cursor = playCursor();
+    auto still = Clock::now();
+    for (;;) {
+        if (WaitForSingleObject(event, kWaitSliceMs) == WAIT_OBJECT_0) return true;
+        if (!stillPlaying()) return false;
+        if (pump) {
+            const auto before = Clock::now();
+            if (!pump()) return false;
+            if (Clock::now() - before >= longPump) still = Clock::now();
+            if (!stillPlaying()) return false;
+        }
+        const DWORD now = playCursor();
+        if (now != cursor) {
+            cursor = now;
+            still = Clock::now();
+        } else if (Clock::now() - still >= stallLimit) {
+            stalled_ = true;
+            return false;
+        }
+    }
+}
+
+DWORD SoundOutput::playCursor() const
+{
+    DWORD play = 0;
+    DWORD write = 0;
+    if (soundBuffer_->GetCurrentPosition(&play, &write) != DS_OK) return 0;
+    return play;
 }
 
 bool SoundOutput::stillPlaying() const
@@ -217,16 +283,18 @@ bool SoundOutput::stillPlaying() const
     return (status & DSBSTATUS_PLAYING) != 0 && (status & DSBSTATUS_BUFFERLOST) == 0;
 }
 
-// Lock, copy one half of the staging buffer to the same offsets of the
-// sound buffer, Unlock. Nothing is copied when Lock fails, and nothing
-// beyond the regions it returned.
-void SoundOutput::writeHalf(const uint8_t* staging, DWORD offset)
+// Lock, copy one half of the staging buffer (or silence) to the same
+// offsets of the sound buffer, Unlock. Nothing is copied when Lock fails,
+// and nothing beyond the regions it returned.
+void SoundOutput::writeHalf(const uint8_t* source, DWORD offset)
 {
+    static const uint8_t silence[kHalfBufferBytes] = {};
     lockPtr1_ = lockPtr2_ = nullptr;
     lockBytes1_ = lockBytes2_ = 0;
     if (soundBuffer_->Lock(0, 0, &lockPtr1_, &lockBytes1_, &lockPtr2_, &lockBytes2_, DSBLOCK_ENTIREBUFFER) != DS_OK)
         return;
-    copyIntoRegions(lockPtr1_, lockBytes1_, lockPtr2_, lockBytes2_, offset, staging + offset, kHalfBufferBytes);
+    copyIntoRegions(lockPtr1_, lockBytes1_, lockPtr2_, lockBytes2_, offset, source ? source + offset : silence,
+                    kHalfBufferBytes);
     soundBuffer_->Unlock(lockPtr1_, lockBytes1_, lockPtr2_, lockBytes2_);
 }
 

@@ -23,6 +23,9 @@ constexpr DWORD kSoundBufferFlags = 0x8102;
 
 // Draws one staging buffer (117600 bytes) into the waveform view.
 using WaveformDraw = std::function<void(const uint8_t* staging)>;
+// Called between the slices of a wait for the sound buffer: lets the
+// window's events run; false ends the wait (a stop request).
+using WaitPump = std::function<bool()>;
 
 class SoundOutput {
 public:
@@ -47,15 +50,34 @@ public:
 
     // Half-buffer handoff of a full staging buffer (117600 bytes): waits for
     // each half of the sound buffer to finish playing and refills it, draws
-    // the waveform and sets fillCount to 0.
-    void handOff(const uint8_t* staging, int32_t& fillCount, const WaveformDraw& drawWaveform);
+    // the waveform and sets fillCount to 0. The waits run in slices of
+    // kWaitSliceMs with `pump` between them; the handoff leaves early,
+    // without drawing, when the pump returns false, the buffer stops, or the
+    // device takes no sound for kStallMs (then deviceLost() is true).
+    void handOff(const uint8_t* staging, int32_t& fillCount, const WaveformDraw& drawWaveform,
+                 const WaitPump& pump = {});
+
+    // After the last handoff of a session: lets the sound buffer play out
+    // what it holds (the half playing and the half queued behind it) with
+    // silence written behind it, and then half a buffer of silence more, so
+    // that the device's own buffer has played the end too. Waits as
+    // handOff does.
+    void playOut(const WaitPump& pump = {});
 
     // Sound stop.
     void stop();
 
-    // Whether the sound device has gone away (the buffer reports itself
-    // lost). The next start tries the device again.
+    // Whether the sound device has gone away: the buffer reports itself
+    // lost, or the device took no sound for kStallMs while it played (a
+    // sound server paused, a reader that stopped). The next start tries the
+    // device again.
     bool deviceLost() const;
+
+    // How long one wait for the sound buffer runs before the pump is asked.
+    static constexpr DWORD kWaitSliceMs = 50;
+    // A playing buffer whose play cursor stands still this long has lost
+    // its device.
+    static constexpr int kStallMs = 5000;
 
     // The state, for the window and for tests.
     bool isSetUp() const { return notify_ != nullptr && secondHalfEvent_.valid(); }
@@ -68,7 +90,13 @@ public:
 
 private:
     bool stillPlaying() const;
-    void writeHalf(const uint8_t* staging, DWORD offset);
+    // Waits for `event` in slices; false when the wait ended otherwise (see
+    // handOff).
+    bool waitFor(HANDLE event, const WaitPump& pump);
+    DWORD playCursor() const;
+    // Writes one half of the sound buffer at `offset`: from source + offset,
+    // or silence when source is null.
+    void writeHalf(const uint8_t* source, DWORD offset);
 
     LPDIRECTSOUND dsObject_ = nullptr;
     LPDIRECTSOUNDBUFFER soundBuffer_ = nullptr;
@@ -78,6 +106,7 @@ private:
     EventHandle firstHalfEvent_;
     EventHandle secondHalfEvent_;
     DSBPOSITIONNOTIFY notifyPositions_[2]{};
+    bool stalled_ = false;
     // The lock regions, handed back to Unlock as Lock returned them.
     LPVOID lockPtr1_ = nullptr;
     DWORD lockBytes1_ = 0;

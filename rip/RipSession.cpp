@@ -66,10 +66,17 @@ void RipSession::goodBlock(uint8_t* data, uint32_t bytes)
 void RipSession::finish()
 {
     // The last collected blocks: a failure to write them is a failed write
-    // like any other, logged before the rip is reported finished.
-    if (!writer_.writeFailed() && !writer_.flushBlocks()) window_.log().logLine(RipMessages::kWriteFailed);
+    // like any other, logged before the rip is reported finished. So is a
+    // file that lost its name on the way (its folder was removed): what was
+    // written cannot be found.
+    bool nameLost = false;
+    if (!writer_.writeFailed()) {
+        const bool flushed = writer_.flushBlocks();
+        nameLost = flushed && !writer_.checkName();
+        if (!flushed || nameLost) window_.log().logLine(RipMessages::kWriteFailed);
+    }
     window_.log().logLine(RipMessages::kFinished);
-    if (!writer_.finish()) window_.log().logLine(RipMessages::kHeaderFailed);
+    if (!writer_.finish() && !nameLost) window_.log().logLine(RipMessages::kHeaderFailed);
 }
 
 }  // namespace rilvane

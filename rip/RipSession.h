@@ -21,9 +21,9 @@ public:
     // two reads (the window follows its karaoke box).
     void setKaraoke(bool on) { karaoke_ = on; }
 
-    // Creates the file at `path` and rips the track into it. Every outcome is
-    // a log line or the file: a finished file, or one with its provisional
-    // header when the track number was refused.
+    // Creates the file for `path` and rips the track into it. Every outcome
+    // is a log line or the file: the finished file takes the name at the
+    // end; when the track number was refused, the name keeps what it had.
     void run(const std::string& path);
 
 private:

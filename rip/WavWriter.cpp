@@ -2,6 +2,8 @@
 
 #include "rip/WavHeader.h"
 
+#include <cerrno>
+
 namespace rilvane {
 
 WavWriter::WavWriter(platform::OutputFileOpener opener) : opener_(std::move(opener)) {}
@@ -99,9 +101,14 @@ bool WavWriter::finish()
     const auto riffSize = static_cast<uint32_t>(length >= 8 ? length - 8 : 0);
     // The audio count only grows by blocks that reached the file whole, so
     // after a failed write the header still describes exactly what is there.
-    ok = writeHeader(riffSize, audioBytes_) && ok;
-    ok = file_->flush() && ok;
-    ok = file_->close() && ok;
+    const bool described = writeHeader(riffSize, audioBytes_);
+    const bool handedOver = file_->flush();
+    ok = described && handedOver && ok;
+    // A file whose header could not be written, or that did not reach the
+    // disk, is no WAV file: it does not take the name, so whatever had the
+    // name keeps it.
+    if (described && handedOver) ok = file_->close() && ok;
+    else file_->discard();
     if (!ok) {
         failed();
         writeFailed_ = true;
@@ -113,9 +120,19 @@ bool WavWriter::finish()
 void WavWriter::abandon()
 {
     if (!file_) return;
-    flushBlocks();
-    file_->close();
+    collected_.clear();
+    blockEnds_.clear();
+    file_->discard();
     file_.reset();
+}
+
+bool WavWriter::checkName()
+{
+    if (!file_) return false;
+    if (file_->hasName()) return true;
+    writeFailed_ = true;
+    if (lastError_ == 0) lastError_ = ENOENT;
+    return false;
 }
 
 bool WavWriter::writeHeader(uint32_t riffSize, uint32_t dataSize)

@@ -21,8 +21,11 @@ public:
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
-    // Creates the file (UTF-8 name) or truncates an existing one. Anything
-    // but a regular file at that path (a FIFO, a device) is refused.
+    // Creates the file (UTF-8 name). It is written under a hidden name in
+    // the same folder and replaces what is at `path` only in finish(), so an
+    // existing file stays whole until then, and a symbolic link at `path` is
+    // replaced rather than written through. A folder, a FIFO or a device at
+    // that path is refused.
     bool create(const std::string& path);
     // Writes the header with both sizes 0 and sets the audio count to 0.
     bool writeProvisionalHeader();
@@ -34,13 +37,17 @@ public:
     bool appendBlock(const uint8_t* data, size_t size);
     // Writes the blocks collected so far; false as appendBlock.
     bool flushBlocks();
+    // Whether the file can still get its name: false (a failed write, error
+    // ENOENT) once the file or its folder was removed while it was written.
+    bool checkName();
     // Writes any collected blocks, rewrites the header with RIFF size = file
     // length - 8 and data size = audio bytes in the file, hands the file to
-    // the disk and closes it. Returns false if the header, the hand-over or
-    // the close failed (a failed block write shows in writeFailed()).
+    // the disk, closes it and gives it its name. Returns false if the
+    // header, the hand-over, the close or the naming failed (a failed block
+    // write shows in writeFailed()); without its header or its hand-over the
+    // file is dropped and the name keeps what it had.
     bool finish();
-    // Writes any collected blocks and closes the file with its provisional
-    // header.
+    // Drops the unfinished file: whatever was at the path stays as it was.
     void abandon();
 
     bool isOpen() const { return file_ != nullptr; }

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,12 +24,18 @@ namespace rilvane::platform {
 
 namespace {
 
-// Numbers N of the entries named prefix + N in a folder, ascending.
-std::vector<int> numberedEntries(const std::string& folder, const std::string& prefix)
+struct NumberedEntry {
+    int number = 0;
+    std::string path;
+};
+
+// The entries named prefix + N (up to six digits) in a folder, by N; names
+// of the same N ("sr0", "sr00") shortest first.
+std::vector<NumberedEntry> numberedEntries(const std::string& folder, const std::string& prefix)
 {
-    std::vector<int> numbers;
+    std::vector<NumberedEntry> entries;
     DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return numbers;
+    if (dir == nullptr) return entries;
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
         if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 || name.size() > prefix.size() + 6)
@@ -36,14 +43,39 @@ std::vector<int> numberedEntries(const std::string& folder, const std::string& p
         if (!std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(),
                          [](char c) { return c >= '0' && c <= '9'; }))
             continue;
-        numbers.push_back(std::atoi(name.c_str() + prefix.size()));
+        entries.push_back({std::atoi(name.c_str() + prefix.size()), folder + "/" + name});
     }
     closedir(dir);
-    std::sort(numbers.begin(), numbers.end());
-    return numbers;
+    std::sort(entries.begin(), entries.end(), [](const NumberedEntry& a, const NumberedEntry& b) {
+        return std::make_tuple(a.number, a.path.size(), a.path) < std::make_tuple(b.number, b.path.size(), b.path);
+    });
+    return entries;
+}
+
+// What makes two names one node: the device a device node stands for, or
+// the file itself for anything else.
+using NodeIdentity = std::tuple<bool, unsigned long long, unsigned long long>;
+
+NodeIdentity identityOf(const struct stat& info)
+{
+    if (S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode))
+        return {S_ISBLK(info.st_mode), static_cast<unsigned long long>(info.st_rdev), 0};
+    return {false, static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino) + 1};
 }
 
 constexpr int kCdDevice = 5;
+// The block devices of the SCSI CD driver (sr).
+constexpr unsigned kScsiCdromMajor = 11;
+
+// What a node is, for the line that says it is no drive.
+std::string kindOf(const struct stat& info)
+{
+    if (S_ISFIFO(info.st_mode)) return "a FIFO";
+    if (S_ISDIR(info.st_mode)) return "a folder";
+    if (S_ISREG(info.st_mode)) return "a regular file";
+    if (S_ISSOCK(info.st_mode)) return "a socket";
+    return "a device of another kind";
+}
 
 // "EACCES", or the number where the system has no name for it.
 std::string describeErrno(int error)
@@ -61,6 +93,7 @@ OpticalNode describeNode(const std::string& path, int error)
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0) {
         node.groupId = info.st_gid;
+        node.mode = info.st_mode & 07777;
         std::vector<char> buffer(16384);
         group entry {};
         group* found = nullptr;
@@ -70,15 +103,38 @@ OpticalNode describeNode(const std::string& path, int error)
     return node;
 }
 
-// Each /dev/srN in number order, opened once to learn whether it can be used.
-std::vector<OpticalNode> examineOpticalNodes(const std::string& folder, ScsiGeneric& sg)
+// Each srN in number order that is a CD drive's device node (a block node
+// of the SCSI CD driver, or any node whose device the kernel calls a CD
+// device), each device once however many names it has, opened once to
+// learn whether it can be used. The paths of those go to `drives`; the
+// others are kept as nodes that are no drive.
+std::vector<OpticalNode> examineOpticalNodes(const std::string& folder, ScsiGeneric& sg,
+                                             std::vector<std::string>& drives)
 {
     std::vector<OpticalNode> nodes;
-    for (int number : numberedEntries(folder, "sr")) {
-        const std::string path = folder + "/sr" + std::to_string(number);
+    std::set<NodeIdentity> seen;
+    for (const NumberedEntry& entry : numberedEntries(folder, "sr")) {
+        struct stat info {};
+        if (::stat(entry.path.c_str(), &info) != 0) {
+            // A link to nowhere, or a node gone since the folder was read.
+            nodes.push_back(describeNode(entry.path, errno));
+            continue;
+        }
+        if (!seen.insert(identityOf(info)).second) continue;
+        const int type = sg.nodeType(entry.path);
+        const bool cd = type == kCdDevice ||
+                        (type < 0 && S_ISBLK(info.st_mode) && major(info.st_rdev) == kScsiCdromMajor);
+        if (!cd) {
+            OpticalNode node = describeNode(entry.path, ENODEV);
+            node.cdDevice = false;
+            node.systemText = "not a CD drive's device node (" + kindOf(info) + ")";
+            nodes.push_back(std::move(node));
+            continue;
+        }
         int error = 0;
-        openDeviceNode(sg, path, error);
-        nodes.push_back(describeNode(path, error));
+        openDeviceNode(sg, entry.path, error);
+        nodes.push_back(describeNode(entry.path, error));
+        drives.push_back(entry.path);
     }
     return nodes;
 }
@@ -86,9 +142,12 @@ std::vector<OpticalNode> examineOpticalNodes(const std::string& folder, ScsiGene
 std::vector<SgDevice> scanScsiGeneric(const std::string& folder, ScsiGeneric& sg, std::vector<OpticalNode>& nodes)
 {
     std::vector<SgDevice> devices;
-    for (int number : numberedEntries(folder, "sg")) {
+    std::set<NodeIdentity> seen;
+    for (const NumberedEntry& entry : numberedEntries(folder, "sg")) {
+        struct stat info {};
+        if (::stat(entry.path.c_str(), &info) == 0 && !seen.insert(identityOf(info)).second) continue;
         SgDevice device;
-        device.path = folder + "/sg" + std::to_string(number);
+        device.path = entry.path;
         // A device we may not open cannot be used; when it is a CD device we
         // say why, the others are none of our business.
         int error = 0;
@@ -120,6 +179,34 @@ std::shared_ptr<VirtualUnit> loadUnit(const VirtualDriveEntry& entry, std::vecto
         return nullptr;
     }
     return std::make_shared<VirtualUnit>(std::move(drive), entry.text);
+}
+
+// A program lists at most this many drives; every image loaded holds its
+// files open for as long as the map lives.
+constexpr std::size_t kListableDrives = 32;
+
+// Drive discovery takes the CD devices at the ASPI places in ascending
+// order until its table is full: the virtual drives at later places would
+// never be listed, so their images are not loaded at all. Refused with one
+// line for all of them.
+void keepListableAspiEntries(std::vector<VirtualDriveEntry>& entries, std::vector<std::string>& messages)
+{
+    std::vector<std::tuple<uint8_t, uint8_t, std::size_t>> places;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].aspi) places.emplace_back(entries[i].adapter, entries[i].target, i);
+    if (places.size() <= kListableDrives) return;
+    std::sort(places.begin(), places.end());
+    std::vector<bool> refused(entries.size(), false);
+    for (std::size_t i = kListableDrives; i < places.size(); ++i) refused[std::get<2>(places[i])] = true;
+    const VirtualDriveEntry& first = entries[std::get<2>(places[kListableDrives])];
+    messages.push_back("RILVANE_VIRTUAL_DRIVES: " + std::to_string(places.size() - kListableDrives) +
+                       " ASPI entries from aspi:" + std::to_string(first.adapter) + ":" +
+                       std::to_string(first.target) + " on skipped: at most " + std::to_string(kListableDrives) +
+                       " drives can be listed");
+    std::vector<VirtualDriveEntry> kept;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!refused[i]) kept.push_back(std::move(entries[i]));
+    entries = std::move(kept);
 }
 
 }  // namespace
@@ -169,7 +256,8 @@ std::shared_ptr<const DeviceMap> DeviceMap::build(const DeviceOptions& options, 
                                                   std::vector<std::string>& messages)
 {
     auto map = std::make_shared<DeviceMap>();
-    const auto entries = parseVirtualDrives(options.virtualDrives, messages);
+    auto entries = parseVirtualDrives(options.virtualDrives, messages);
+    keepListableAspiEntries(entries, messages);
 
     std::vector<AspiTarget> virtualTargets;
     for (const auto& entry : entries) {
@@ -194,19 +282,22 @@ std::shared_ptr<const DeviceMap> DeviceMap::build(const DeviceOptions& options, 
 
     std::vector<AspiTarget> realTargets;
     if (options.realDrives) {
+        std::vector<std::string> drivePaths;
+        map->opticalNodes_ = examineOpticalNodes(options.deviceDirectory, sg, drivePaths);
         std::size_t next = 'D' - 'A';
-        for (int number : numberedEntries(options.deviceDirectory, "sr")) {
+        for (const std::string& path : drivePaths) {
             while (next < map->letters_.size() && map->letters_[next].kind != LetterDrive::Kind::None) ++next;
             if (next >= map->letters_.size()) break;
             map->letters_[next].kind = LetterDrive::Kind::Optical;
-            map->letters_[next].devicePath = options.deviceDirectory + "/sr" + std::to_string(number);
+            map->letters_[next].devicePath = path;
         }
-        map->opticalNodes_ = examineOpticalNodes(options.deviceDirectory, sg);
         realTargets = numberAdapters(scanScsiGeneric(options.deviceDirectory, sg, map->opticalNodes_));
-        for (const auto& node : map->opticalNodes_)
-            if (node.error != 0)
+        for (const auto& node : map->opticalNodes_) {
+            if (!node.cdDevice) messages.push_back(node.path + ": " + node.systemText + ", not used as a drive");
+            else if (node.error != 0)
                 messages.push_back(node.path + ": cannot be used: " + node.systemText + " (" +
                                    describeErrno(node.error) + ")");
+        }
     }
 
     map->aspiTargets_ = std::move(virtualTargets);

@@ -20,9 +20,10 @@ int ScsiGeneric::openNode(const std::string& path, int flags)
 int ScsiGeneric::nodeType(const std::string& path)
 {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return -1;
-    std::ifstream file("/sys/dev/char/" + std::to_string(major(info.st_rdev)) + ":" +
-                       std::to_string(minor(info.st_rdev)) + "/device/type");
+    if (::stat(path.c_str(), &info) != 0 || !(S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))) return -1;
+    std::ifstream file(std::string(S_ISBLK(info.st_mode) ? "/sys/dev/block/" : "/sys/dev/char/") +
+                       std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev)) +
+                       "/device/type");
     int type = -1;
     if (!(file >> type) || type < 0 || type > 0x1F) return -1;
     return type;

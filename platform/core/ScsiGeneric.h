@@ -30,9 +30,10 @@ public:
     // open(path, flags): the descriptor, or minus the errno value.
     virtual int openNode(const std::string& path, int flags);
 
-    // The peripheral device type of the SCSI device behind a character node
-    // (5: CD device) as sysfs reports it, found by the node's device number
-    // so that it works for nodes we may not open; -1 when unknown.
+    // The peripheral device type of the SCSI device behind a character or
+    // block node (5: CD device) as sysfs reports it, found by the node's
+    // device number so that it works for nodes we may not open; -1 when
+    // unknown or when the path is no device node.
     virtual int nodeType(const std::string& path);
 };
 

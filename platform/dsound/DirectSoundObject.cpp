@@ -20,7 +20,8 @@ HRESULT createDirectSound(std::shared_ptr<PcmSink> sink, IDirectSound** directSo
     *directSound = nullptr;
     if (!sink) return DSERR_NODRIVER;
     try {
-        *directSound = new DirectSoundObject(std::make_shared<SoundDevice>(std::move(sink)));
+        *directSound =
+            new DirectSoundObject(std::shared_ptr<SoundDevice>(new SoundDevice(std::move(sink)), &SoundDevice::retire));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::exception&) {

@@ -79,7 +79,16 @@
 //    nobody else holds both.)
 //
 // 7. Shutdown: the destructor sets shutdown_ under the mutex, wakes the
-//    feeder (condition variable and sink interrupt) and joins it.
+//    feeder (condition variable and sink interrupt) and joins it. The
+//    program's devices are ended through retire(), which does the same but
+//    waits only a bounded time: a sink write that does not return (a pipe
+//    whose reader stopped does not heed the interrupt) would otherwise hold
+//    the program's exit for as long as the device stands. Then the feeder
+//    is detached and, under the mutex, marked orphaned; when it finally
+//    ends it deletes the device itself. Whichever of the two comes second
+//    under the mutex decides, so exactly one of them deletes the device.
+//    The library is pinned in memory first, so that the orphaned feeder
+//    never returns into code that was unloaded.
 //
 // The feeder thread is named "dsound-feeder", so that it can be told apart
 // from outside (top -H, /proc/PID/task/*/comm).
@@ -88,8 +97,10 @@
 #include "BufferState.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <dlfcn.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -133,6 +144,15 @@ void copyFromCursor(const BufferState& buffer, size_t bytes, uint8_t* out)
     }
 }
 
+// Keeps this library loaded for the rest of the process, whatever unloads
+// it: an orphaned feeder may still be running its code.
+void pinLibrary()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&pinLibrary), &info) != 0 && info.dli_fname != nullptr)
+        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 // Takes a SIGPIPE that a write of this thread raised (blocked here, so it
 // waits in the thread's pending set) without acting on it.
 void takePendingSigpipe()
@@ -148,7 +168,10 @@ void takePendingSigpipe()
 }  // namespace
 
 SoundDevice::SoundDevice(std::shared_ptr<PcmSink> sink)
-    : sink_(std::move(sink)), feeder_([this] { feed(); })
+    : sink_(std::move(sink)), feeder_([this] {
+          feed();
+          feederEnded();
+      })
 {
 }
 
@@ -160,7 +183,41 @@ SoundDevice::~SoundDevice()
     }
     wake_.notify_all();
     sink_->interrupt();
-    feeder_.join();
+    // An orphaned feeder deletes the device from its own thread, detached.
+    if (feeder_.joinable()) feeder_.join();
+}
+
+void SoundDevice::retire(SoundDevice* device)
+{
+    if (!device) return;
+    {
+        std::lock_guard<std::mutex> lock(device->mutex_);
+        device->shutdown_ = true;
+    }
+    device->wake_.notify_all();
+    device->sink_->interrupt();
+    std::unique_lock<std::mutex> lock(device->mutex_);
+    if (!device->ended_.wait_for(lock, std::chrono::milliseconds(kRetireLimitMs),
+                                 [device] { return device->feederEnded_; })) {
+        pinLibrary();
+        device->orphaned_ = true;
+        device->feeder_.detach();
+        return;
+    }
+    lock.unlock();
+    delete device;
+}
+
+void SoundDevice::feederEnded()
+{
+    bool orphaned = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        feederEnded_ = true;
+        orphaned = orphaned_;
+        ended_.notify_all();
+    }
+    if (orphaned) delete this;
 }
 
 std::shared_ptr<BufferState> SoundDevice::addBuffer(DWORD bytes)

@@ -31,6 +31,15 @@ public:
     explicit SoundDevice(std::shared_ptr<PcmSink> sink);
     // Stops the feeder thread; the sink is left to its other owners.
     ~SoundDevice();
+
+    // The deleter of a device handed out to the program: stops the feeder
+    // and deletes the device, waiting at most kRetireLimitMs for the feeder
+    // to end. A feeder still held by the device after that (a write into a
+    // device that takes nothing, say a pipe whose reader stopped) is left
+    // to delete the device itself once the device lets it go, so that the
+    // program is not held up by it.
+    static void retire(SoundDevice* device);
+    static constexpr int kRetireLimitMs = 500;
     SoundDevice(const SoundDevice&) = delete;
     SoundDevice& operator=(const SoundDevice&) = delete;
 
@@ -54,6 +63,9 @@ public:
 
 private:
     void feed();
+    // The feeder's last step: says it has ended and deletes the device
+    // when it was left to do so.
+    void feederEnded();
     bool anyPlaying() const;
     size_t framesUpToNextNotification(size_t period) const;
     size_t mix(size_t frames, int16_t* out);
@@ -72,6 +84,9 @@ private:
     std::vector<int32_t> sum_;
     std::vector<HANDLE> passed_;  // events of offsets passed, set by the feeder once the mutex is free
     std::mutex signalling_;       // held by the feeder while it sets them
+    std::condition_variable ended_;  // the feeder has ended
+    bool feederEnded_ = false;
+    bool orphaned_ = false;  // retire() gave up waiting: the feeder deletes the device
     std::thread feeder_;  // last: starts once everything above exists
 };
 

@@ -47,6 +47,8 @@ TEST(UnusableDriveLine, NamesTheNodeTheReasonAndForPermissionsTheGroup)
         int error;
         const char* groupName;
         const char* expected;
+        unsigned mode = 0660;
+        bool cdDevice = true;
     };
     const Case cases[] = {
         {EACCES, "cdrom",
@@ -55,10 +57,19 @@ TEST(UnusableDriveLine, NamesTheNodeTheReasonAndForPermissionsTheGroup)
         {EACCES, "",
          "Laufwerk /dev/sr0 nicht nutzbar: keine Zugriffsrechte (text). Abhilfe: Mitglied der Gruppe mit der Nummer "
          "24 werden und neu anmelden."},
+        // A group that may only read still helps (reading commands work).
+        {EACCES, "cdrom",
+         "Laufwerk /dev/sr0 nicht nutzbar: keine Zugriffsrechte (text). Abhilfe: Mitglied der Gruppe „cdrom“ werden "
+         "und neu anmelden.",
+         0640},
+        // Joining a group that may not read the node would not help.
+        {EACCES, "root", "Laufwerk /dev/sr0 nicht nutzbar: keine Zugriffsrechte (text).", 0600},
+        {EACCES, "cdrom", "Laufwerk /dev/sr0 nicht nutzbar: keine Zugriffsrechte (text).", 0606},
         {ENXIO, "cdrom", "Laufwerk /dev/sr0 nicht nutzbar: Gerät nicht vorhanden (text)."},
         {ENOMEDIUM, "cdrom", "Laufwerk /dev/sr0 nicht nutzbar: keine CD eingelegt (text)."},
         {EBUSY, "cdrom", "Laufwerk /dev/sr0 nicht nutzbar: wird von einem anderen Programm benutzt (text)."},
         {EIO, "cdrom", "Laufwerk /dev/sr0 nicht nutzbar: Fehler 5 (text)."},
+        {ENODEV, "cdrom", "Laufwerk /dev/sr0 nicht nutzbar: keine Gerätedatei eines CD-Laufwerks.", 0644, false},
     };
     for (const Case& c : cases) {
         platform::OpticalNode node;
@@ -67,6 +78,8 @@ TEST(UnusableDriveLine, NamesTheNodeTheReasonAndForPermissionsTheGroup)
         node.systemText = "text";
         node.groupId = 24;
         node.groupName = c.groupName;
+        node.mode = c.mode;
+        node.cdDevice = c.cdDevice;
         EXPECT_EQ(unusableDriveLine(node), c.expected);
     }
 }

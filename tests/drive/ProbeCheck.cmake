@@ -72,8 +72,8 @@ elseif(CASE STREQUAL "usage")
     endif()
   endforeach()
 elseif(CASE STREQUAL "nodes")
-  # A device folder with a node that is there but has no device behind it
-  # (a socket refuses open() with ENXIO, as a node of a vanished drive does).
+  # A device folder with an sr0 that is no drive's device node (a socket):
+  # named, but not listed as a drive.
   file(MAKE_DIRECTORY ${WORK}/dev)
   execute_process(COMMAND python3 -c "import socket,sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])"
                   ${WORK}/dev/sr0 RESULT_VARIABLE rc)
@@ -85,13 +85,13 @@ elseif(CASE STREQUAL "nodes")
   set(ENV{RILVANE_DEVICE_DIR} ${WORK}/dev)
   run_probe(1)
   expect_lines("${out}" "Es wurden keine CD-Laufwerke gefunden!" "Geprüfte Gerätedateien:"
-               "  Laufwerk ${WORK}/dev/sr0 nicht nutzbar: Gerät nicht vorhanden (No such device or address).")
-  expect_lines("${err}" "rilvane: ${WORK}/dev/sr0: cannot be used: No such device or address (ENXIO)")
+               "  Laufwerk ${WORK}/dev/sr0 nicht nutzbar: keine Gerätedatei eines CD-Laufwerks.")
+  expect_lines("${err}" "rilvane: ${WORK}/dev/sr0: not a CD drive's device node (a socket), not used as a drive")
   # With a usable drive beside it the listing succeeds and still names the node.
   set(ENV{RILVANE_VIRTUAL_DRIVES} "E=${WORK}/disc.cue,${WORK}/disc.defects")
   run_probe(0)
   expect_lines("${out}" "E: PROBE DISC      "
-               "  Laufwerk ${WORK}/dev/sr0 nicht nutzbar: Gerät nicht vorhanden (No such device or address).")
+               "  Laufwerk ${WORK}/dev/sr0 nicht nutzbar: keine Gerätedatei eines CD-Laufwerks.")
 elseif(CASE STREQUAL "unread-toc")
   # No disc in the drive: the table the program would fall back to is not
   # printed as the disc's.

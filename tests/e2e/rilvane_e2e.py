@@ -390,7 +390,8 @@ class Desktop:
         with open(self.program_log, "wb") as output:
             self.program = subprocess.Popen(command, env=env, stdout=output, stderr=subprocess.STDOUT,
                                             stdin=subprocess.DEVNULL, preexec_fn=_die_with_parent, cwd=self.work)
-        print(f"rilvane pid {self.program.pid}, drives {env['RILVANE_VIRTUAL_DRIVES']}"
+        shown = env["RILVANE_VIRTUAL_DRIVES"] if len(drives) <= 8 else f"{';'.join(drives[:4])};... ({len(drives)})"
+        print(f"rilvane pid {self.program.pid}, drives {shown}"
               + (f", file-size limit {file_limit_kib} KiB" if file_limit_kib is not None else ""))
         if not wait_for_window:
             return None

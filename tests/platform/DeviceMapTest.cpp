@@ -11,6 +11,7 @@
 
 #include <grp.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -256,6 +257,76 @@ TEST_F(DeviceMapTest, OpticalNodesThatCannotBeUsedAreKeptWithTheSystemsReason)
     EXPECT_TRUE(messages.empty());
 }
 
+// More virtual ASPI drives than a program can list: only the places that
+// discovery would reach before its table is full get their images loaded
+// (each holds its files open); the rest are refused with one line.
+TEST_F(DeviceMapTest, VirtualAspiDrivesBeyondTheListableAreNotLoaded)
+{
+    std::string setting = "E=" + disc.cuePath;
+    for (int k = 0; k < 40; ++k) {  // 40 places, out of order
+        const int i = (k * 7) % 40;
+        setting += ";aspi:" + std::to_string(i / 16) + ":" + std::to_string(i % 16) + "=" + disc.cuePath;
+    }
+    const auto map = DeviceMap::build(options(setting, false), sg, messages);
+    ASSERT_EQ(map->aspiTargets().size(), 32u);
+    EXPECT_EQ(map->aspiTargets().front().adapter, 0);
+    EXPECT_EQ(map->aspiTargets().back().adapter, 1);
+    EXPECT_EQ(map->aspiTargets().back().target, 15);
+    EXPECT_EQ(map->letter('E').kind, LetterDrive::Kind::Virtual);
+    for (const AspiTarget& target : map->aspiTargets()) EXPECT_TRUE(target.unit);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "RILVANE_VIRTUAL_DRIVES: 8 ASPI entries from aspi:2:0 on skipped: at most 32 drives can "
+                           "be listed");
+}
+
+// Only CD drives' device nodes named srN are drives, each device once:
+// whatever else carries such a name (a FIFO, a folder, a regular file, a
+// link to another device) is named as no drive, and further names of a
+// device listed already are left out. Asked of the kernel itself.
+TEST_F(DeviceMapTest, OnlyCdDeviceNodesAreDrivesAndEachDeviceOnce)
+{
+    ASSERT_EQ(mkfifo((devDir + "/sr0").c_str(), 0644), 0);
+    std::filesystem::create_directory(devDir + "/sr1");
+    touch(devDir + "/sr2");
+    std::filesystem::create_symlink("/dev/null", devDir + "/sr3");
+    const auto map = DeviceMap::build(options(""), *scsiGeneric(), messages);
+    EXPECT_EQ(map->logicalDrives(), 1u << 2);  // C: only
+    const char* kinds[] = {"a FIFO", "a folder", "a regular file", "a device of another kind"};
+    ASSERT_EQ(map->opticalNodes().size(), 4u);
+    ASSERT_EQ(messages.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        const OpticalNode& node = map->opticalNodes()[i];
+        EXPECT_EQ(node.path, devDir + "/sr" + std::to_string(i));
+        EXPECT_FALSE(node.cdDevice);
+        EXPECT_NE(node.error, 0);
+        EXPECT_EQ(messages[i], node.path + ": not a CD drive's device node (" + kinds[i] + "), not used as a drive");
+    }
+
+    // sr4, sr04 and sr000004 as names of one node, sr5 and a hard link sr05
+    // to it: two drives, under their shortest names. The generic nodes alike.
+    std::filesystem::remove_all(devDir);
+    std::filesystem::create_directory(devDir);
+    touch(devDir + "/sr4");
+    std::filesystem::create_symlink(devDir + "/sr4", devDir + "/sr04");
+    std::filesystem::create_symlink("sr4", devDir + "/sr000004");
+    touch(devDir + "/sr5");
+    std::filesystem::create_hard_link(devDir + "/sr5", devDir + "/sr05");
+    touch(devDir + "/sg0");
+    std::filesystem::create_hard_link(devDir + "/sg0", devDir + "/sg00");
+    sg.ids[devDir + "/sg0"] = sg_scsi_id{1, 0, 0, 0, 5, 0, 0, {0, 0}};
+    sg.ids[devDir + "/sg00"] = sg.ids[devDir + "/sg0"];
+    messages.clear();
+    const auto named = DeviceMap::build(options(""), sg, messages);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(named->letter('D').devicePath, devDir + "/sr4");
+    EXPECT_EQ(named->letter('E').devicePath, devDir + "/sr5");
+    EXPECT_EQ(named->letter('F').kind, LetterDrive::Kind::None);
+    std::vector<std::string> paths;
+    for (const OpticalNode& node : named->opticalNodes()) paths.push_back(node.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{devDir + "/sr4", devDir + "/sr5", devDir + "/sg0"}));
+    EXPECT_EQ(named->aspiTargets().size(), 1u);
+}
+
 // The Windows calls over the map in use.
 class DriveLetterCalls : public DeviceMapTest {
 protected:
@@ -265,6 +336,8 @@ protected:
         empty.realDrives = false;
         reloadDevices(empty);
     }
+
+    ScopedFakeScsiGeneric installed;
 };
 
 TEST_F(DriveLetterCalls, AnswerFromTheMap)

@@ -40,6 +40,7 @@ public:
     // Nodes that refuse to open, with the errno value they give.
     std::map<std::string, int> openErrors;
     // Peripheral device types by node path, as sysfs would report them.
+    // Stand-in nodes named srN not listed here count as CD devices' nodes.
     std::map<std::string, int> types;
 
     int openNode(const std::string& path, int flags) override
@@ -55,7 +56,8 @@ public:
     int nodeType(const std::string& path) override
     {
         auto it = types.find(path);
-        return it == types.end() ? -1 : it->second;
+        if (it != types.end()) return it->second;
+        return path.compare(path.rfind('/') + 1, 2, "sr") == 0 ? 5 : -1;
     }
 
     int sgIo(int fd, sg_io_hdr_t& header) override

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -72,10 +73,6 @@ TEST_F(WavWriterTest, BlocksThenFinishGivesExactSizes)
     WavWriter w;
     ASSERT_TRUE(w.create(path_));
     ASSERT_TRUE(w.writeProvisionalHeader());
-    auto provisional = readFile(path_);
-    ASSERT_EQ(provisional.size(), 44u);
-    EXPECT_EQ(u32At(provisional, 4), 0u);
-    EXPECT_EQ(u32At(provisional, 40), 0u);
 
     const auto b1 = block(1), b2 = block(2), b3 = block(3);
     ASSERT_TRUE(w.appendBlock(b1.data(), b1.size()));
@@ -102,17 +99,116 @@ TEST_F(WavWriterTest, NothingReadGivesA44ByteFileWithRiffSize36)
     EXPECT_EQ(u32At(f, 40), 0u);
 }
 
-TEST_F(WavWriterTest, AbandonKeepsTheProvisionalHeaderAndExistingFilesAreTruncated)
+std::vector<std::string> folderEntries(const std::string& dir)
 {
-    { std::ofstream(path_) << std::string(100000, 'x'); }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Whatever is at the chosen name stays as it was until the file is finished
+// (an abandoned save, a rejected track, leaves it whole), and is then
+// replaced in one step: an older file by the new one with its permissions, a
+// symbolic link by the file itself, so that the link's target, existing or
+// not, is never written. No other name is left in the folder.
+TEST_F(WavWriterTest, TheNameIsReplacedOnlyAtTheFinishAndLinksAreNotFollowed)
+{
+    struct Case {
+        const char* what;
+        const char* linkTo;  // nullptr: an ordinary file (or nothing) at the name
+        bool existing;
+    };
+    const std::string decoy = dir_ + "/decoy.txt";
+    const std::string elsewhere = dir_ + "/elsewhere.wav";
+    for (const Case& c : {Case{"nothing there", nullptr, false}, Case{"an older file", nullptr, true},
+                          Case{"a link to another file", "decoy.txt", true},
+                          Case{"a dangling link", "elsewhere.wav", false}}) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(path_);
+        { std::ofstream(decoy) << "decoy"; }
+        if (c.linkTo) std::filesystem::create_symlink(c.linkTo, path_);
+        else if (c.existing) {
+            { std::ofstream(path_) << std::string(100000, 'x'); }
+            std::filesystem::permissions(path_, std::filesystem::perms(0600));
+        }
+        const auto before = c.linkTo ? std::vector<uint8_t>() : readFile(path_);
+        const auto entries = folderEntries(dir_);
+        const auto b = block(4);
+
+        for (const bool finish : {false, true}) {
+            WavWriter w;
+            ASSERT_TRUE(w.create(path_) && w.writeProvisionalHeader() && w.appendBlock(b.data(), b.size()));
+            ASSERT_TRUE(w.flushBlocks());
+            // Still the old content while the file is written.
+            const auto unchanged = [&] {
+                if (c.linkTo) return std::filesystem::is_symlink(path_);
+                return readFile(path_) == before;
+            };
+            EXPECT_TRUE(unchanged());
+            if (!finish) {
+                w.abandon();
+                EXPECT_EQ(folderEntries(dir_), entries);
+                EXPECT_TRUE(unchanged());
+                continue;
+            }
+            ASSERT_TRUE(w.finish());
+            EXPECT_FALSE(std::filesystem::is_symlink(path_));
+            const auto f = readFile(path_);
+            ASSERT_EQ(f.size(), 44 + kBlock);
+            EXPECT_EQ(u32At(f, 40), kBlock);
+            EXPECT_EQ(readFile(decoy), std::vector<uint8_t>({'d', 'e', 'c', 'o', 'y'}));
+            EXPECT_FALSE(std::filesystem::exists(elsewhere));
+            const bool hadName = c.existing || c.linkTo;
+            auto now = folderEntries(dir_);
+            if (!hadName) now.erase(std::find(now.begin(), now.end(), "track.wav"));
+            EXPECT_EQ(now, entries);
+            if (c.existing && !c.linkTo) {
+                EXPECT_EQ(std::filesystem::status(path_).permissions(), std::filesystem::perms(0600));
+            }
+        }
+    }
+}
+
+// A folder, a FIFO or a file we may not write at the name is refused before
+// anything is written, and stays.
+TEST_F(WavWriterTest, WhatCannotBeWrittenOverIsRefused)
+{
+    const std::string folder = dir_ + "/folder.wav", fifo = dir_ + "/fifo.wav", locked = dir_ + "/locked.wav";
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    { std::ofstream(locked) << "keep"; }
+    std::filesystem::permissions(locked, std::filesystem::perms(0444));
+    const bool root = geteuid() == 0;  // root may write any file
+    for (const std::string& path : {folder, fifo, locked}) {
+        if (path == locked && root) continue;
+        SCOPED_TRACE(path);
+        WavWriter w;
+        EXPECT_FALSE(w.create(path));
+        EXPECT_NE(w.lastError(), 0);
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_EQ(folderEntries(dir_), (std::vector<std::string>{"fifo.wav", "folder.wav", "locked.wav"}));
+}
+
+// The folder removed while the file is written: the file has no name any
+// more, which checkName() and the finish report as a failed write.
+TEST_F(WavWriterTest, AFileWhoseFolderWasRemovedIsAFailedWrite)
+{
+    const std::string sub = dir_ + "/out";
+    std::filesystem::create_directory(sub);
     WavWriter w;
-    ASSERT_TRUE(w.create(path_));
-    ASSERT_TRUE(w.writeProvisionalHeader());
-    w.abandon();
-    const auto f = readFile(path_);
-    ASSERT_EQ(f.size(), 44u);
-    EXPECT_EQ(u32At(f, 4), 0u);
-    EXPECT_EQ(u32At(f, 40), 0u);
+    const auto b = block(5);
+    ASSERT_TRUE(w.create(sub + "/track.wav") && w.writeProvisionalHeader() && w.appendBlock(b.data(), b.size()));
+    EXPECT_TRUE(w.checkName());
+    std::filesystem::remove_all(sub);
+    EXPECT_TRUE(w.flushBlocks());  // the data still goes somewhere ...
+    EXPECT_FALSE(w.checkName());   // ... but nowhere it could be found
+    EXPECT_TRUE(w.writeFailed());
+    EXPECT_EQ(w.lastError(), ENOENT);
+    EXPECT_FALSE(w.finish());
+    EXPECT_FALSE(std::filesystem::exists(sub));
 }
 
 TEST_F(WavWriterTest, CreateFailsInAMissingFolder)
@@ -140,7 +236,9 @@ public:
     bool seekEnd(uint64_t& length) override { return file_->seekEnd(length) && ((position_ = length), true); }
     bool truncate(uint64_t length) override { return file_->truncate(length); }
     bool flush() override { return file_->flush(); }
+    bool hasName() const override { return file_->hasName(); }
     bool close() override { return file_->close(); }
+    void discard() override { file_->discard(); }
     int lastError() const override { return error_ ? error_ : file_->lastError(); }
 
 private:
@@ -211,16 +309,26 @@ TEST_F(WavWriterTest, DiskFullMidBlockLeavesAConsistentFile)
     }
 }
 
+// A disk too full even for the header: the file never takes the name, so
+// an older file there stays whole and no other name is left behind.
+TEST_F(WavWriterTest, AFileWithoutItsHeaderNeverReplacesTheOldOne)
+{
+    { std::ofstream(path_) << "an older rip"; }
+    WavWriter w([](const platform::FilePath& path, int& error) { return fullDiskAt(path, error, 10); });
+    ASSERT_TRUE(w.create(path_));
+    EXPECT_FALSE(w.writeProvisionalHeader());
+    EXPECT_FALSE(w.finish());
+    const auto f = readFile(path_);
+    EXPECT_EQ(std::string(f.begin(), f.end()), "an older rip");
+    EXPECT_EQ(folderEntries(dir_), std::vector<std::string>{"track.wav"});
+}
+
 // Blocks of every size go into the file in order and whole, across many
-// pieces, however the file is ended: finished, or abandoned (a rip whose
-// table of contents was declined, a writer dropped) with its provisional
-// header but every block handed in.
+// pieces.
 TEST_F(WavWriterTest, EveryBlockReachesTheFileInOrder)
 {
     std::vector<uint8_t> expected;
-    for (const bool finish : {true, false}) {
-        SCOPED_TRACE(finish ? "finished" : "abandoned");
-        expected.clear();
+    {
         WavWriter w;
         ASSERT_TRUE(w.create(path_) && w.writeProvisionalHeader());
         // More than the writeback step, with short blocks between whole ones
@@ -233,11 +341,10 @@ TEST_F(WavWriterTest, EveryBlockReachesTheFileInOrder)
             ASSERT_TRUE(w.appendBlock(b.data(), n));
             expected.insert(expected.end(), b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n));
         }
-        if (finish) ASSERT_TRUE(w.finish());
-        else w.abandon();
+        ASSERT_TRUE(w.finish());
         const auto f = readFile(path_);
         ASSERT_EQ(f.size(), 44 + expected.size());
-        EXPECT_EQ(u32At(f, 40), finish ? expected.size() : 0u);
+        EXPECT_EQ(u32At(f, 40), expected.size());
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), f.begin() + 44));
     }
 }

@@ -389,6 +389,23 @@ TEST_P(RipToolTest, RefusalsAndTheirExitCodes)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(readFile(out + "/track02.wav").size(), 44 + 300 * kSectorBytes);
 
+    // With --force a symbolic link at a file's name is replaced, never
+    // written through: its target stays as it was, or is not created.
+    fs::remove(out + "/track01.wav");
+    fs::remove(out + "/track02.wav");
+    std::ofstream(disc.folder + "/decoy.txt") << "decoy";
+    fs::create_symlink(disc.folder + "/decoy.txt", out + "/track01.wav");
+    fs::create_symlink(disc.folder + "/elsewhere.wav", out + "/track02.wav");
+    run = tool({"--out", out, "--force"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readText(disc.folder + "/decoy.txt"), "decoy");
+    EXPECT_FALSE(fs::exists(disc.folder + "/elsewhere.wav"));
+    for (const char* name : {"/track01.wav", "/track02.wav"}) {
+        EXPECT_FALSE(fs::is_symlink(out + name)) << name;
+        EXPECT_EQ(readFile(out + name).size(), 44 + 300 * kSectorBytes) << name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
+
     // A report that would overwrite a file is refused the same way.
     run = tool({"--scan", "--report", out + "/track02.wav"});
     EXPECT_EQ(run.exitCode, 2);

@@ -83,9 +83,11 @@ SoundOutput* PlaybackSessionTest::sound = nullptr;
 TEST_F(PlaybackSessionTest, StopEndsThePlaybackAfterTheCurrentRead)
 {
     window.position = 100;
-    window.onPump = [this](int pump) {
+    window.onPump = [this](int) {
         EXPECT_TRUE(playing());
-        if (pump == 23) window.reading.stopRequest = true;  // Stop pressed before the 23rd read
+        // Stop pressed before the 23rd read. The pump also runs while a
+        // handoff waits, so the read is told by its sector, not the count.
+        if (window.reading.currentSector == 100 + 22 * 10) window.reading.stopRequest = true;
     };
     PlaybackSession(window, window.reading, *sound, letter('D'), TransportMode::Spti).run();
 
@@ -114,8 +116,8 @@ TEST_F(PlaybackSessionTest, TenFailuresAGoodReadAndTenMoreGoOn)
 {
     // 200..299 and 310..409 fail, 300 reads; stopped by hand later on.
     window.position = 200;
-    window.onPump = [this](int pump) {
-        if (pump == 40) window.reading.stopRequest = true;
+    window.onPump = [this](int) {
+        if (window.reading.currentSector == 200 + 39 * 10) window.reading.stopRequest = true;
     };
     PlaybackSession(window, window.reading, *sound, letter('E'), TransportMode::Spti).run();
     EXPECT_EQ(errorLines(window.lines, "Fehler: SCSI Status 2;"), 20);
@@ -174,8 +176,8 @@ TEST_F(PlaybackSessionTest, UnreadableTableOfContentsStillPlaysFromThePosition)
 TEST_F(PlaybackSessionTest, ADriveJustGivenItsDiscAnswersLikeARealOne)
 {
     window.position = 0;
-    window.onPump = [this](int pump) {
-        if (pump == 12) window.reading.stopRequest = true;
+    window.onPump = [this](int) {
+        if (window.reading.currentSector == 11 * 10) window.reading.stopRequest = true;
     };
     PlaybackSession(window, window.reading, *sound, letter('G'), TransportMode::Spti).run();
     EXPECT_EQ(window.lines,

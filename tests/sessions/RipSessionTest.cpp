@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <fcntl.h>
@@ -162,14 +164,41 @@ TEST_F(RipSessionTest, LastTrackHoldsExactlyTheTrackUpToTheLeadOutOnBothTranspor
     }
 }
 
-TEST_F(RipSessionTest, TrackNumberAboveTheCountIsRefusedAndTheFileKeepsItsProvisionalHeader)
+// A refused track number leaves the chosen name as it was: an older file
+// there stays whole, and where there was none, none is made.
+TEST_F(RipSessionTest, TrackNumberAboveTheCountIsRefusedAndTheNameKeepsWhatItHad)
 {
-    RipSession(window, window.reading, letter('D'), TransportMode::Spti, 4).run(path);
-    EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "Ungültige Track-Nummer..."}));
-    const auto file = readFile(path);
-    ASSERT_EQ(file.size(), 44u);
-    EXPECT_EQ(u32At(file, 4), 0u);
-    EXPECT_EQ(u32At(file, 40), 0u);
+    for (const bool older : {true, false}) {
+        SCOPED_TRACE(older ? "an older file" : "no file");
+        std::remove(path.c_str());
+        if (older) std::ofstream(path) << "an older rip";
+        FakeSessionWindow w;
+        RipSession(w, w.reading, letter('D'), TransportMode::Spti, 4).run(path);
+        EXPECT_EQ(w.lines, (Lines{"TOC eingelesen...", "Ungültige Track-Nummer..."}));
+        if (older) {
+            const auto file = readFile(path);
+            EXPECT_EQ(std::string(file.begin(), file.end()), "an older rip");
+        } else {
+            EXPECT_NE(access(path.c_str(), F_OK), 0);
+        }
+    }
+}
+
+// The folder removed in the middle of the rip: the file has no name any
+// more, and the log says the write failed instead of reporting success.
+TEST_F(RipSessionTest, AFolderRemovedDuringTheRipIsAFailedWrite)
+{
+    const std::string folder = TestDiscs::get().folder + "/removed";
+    mkdir(folder.c_str(), 0755);
+    window.onPump = [&](int pump) {
+        if (pump == 20) std::filesystem::remove_all(folder);
+    };
+    RipSession(window, window.reading, letter('D'), TransportMode::Spti, 1).run(folder + "/track.wav");
+    EXPECT_EQ(window.lines,
+              (Lines{"TOC eingelesen...", "3 Tracks gefunden...", "Starte Ripping...",
+                     "Fehler beim Schreiben der WAV-Datei (Datenträger voll oder entfernt?)! Ripping abgebrochen...",
+                     "Ripping beendet..."}));
+    EXPECT_NE(access(folder.c_str(), F_OK), 0);
 }
 
 TEST_F(RipSessionTest, ScratchedTrackSkipsFailedBlocksAndStopsAfterElevenInARow)

@@ -337,4 +337,64 @@ TEST_F(SoundOutputTest, AHandoffCopiesOnlyThroughTheRegionsLockReturned)
     EXPECT_TRUE(readAll(buffer->inner()) == expected);
 }
 
+// A device that takes nothing (its clock stands): the handoff keeps letting
+// the window run between its waits, and after a while gives up with the
+// device counted as lost; a pump that says "stop" ends the wait at once.
+TEST_F(SoundOutputTest, AHandoffOnAStandingDeviceLetsTheWindowRunAndEndsAsALostDevice)
+{
+    const std::vector<uint8_t> staging = stagingPattern(7);
+    output.start();
+    int pumps = 0;
+    int32_t fill = kStagingBytes;
+    output.handOff(staging.data(), fill, {}, [&] {
+        ++pumps;
+        return true;
+    });
+    EXPECT_TRUE(output.deviceLost());
+    EXPECT_EQ(fill, 0);
+    EXPECT_GT(pumps, 10);
+    EXPECT_EQ(buffer->unlocks(), 1);  // only start's: nothing was written
+
+    output.start();
+    EXPECT_FALSE(output.deviceLost());
+    pumps = 0;
+    fill = kStagingBytes;
+    output.handOff(staging.data(), fill, {}, [&] {
+        ++pumps;
+        return false;
+    });
+    EXPECT_EQ(pumps, 1);
+    EXPECT_EQ(fill, 0);
+    EXPECT_FALSE(output.deviceLost());
+}
+
+// The end of the sound: after the last handoff, playOut lets the device take
+// both halves of it and silence behind them, not the loop's older content.
+TEST_F(SoundOutputTest, PlayOutPlaysTheLastStagingBufferToItsEndThenSilence)
+{
+    const std::vector<uint8_t> staging = stagingPattern(8);
+    output.start();
+    {
+        Handoffs handoffs(output, {staging});
+        run(kHalfFrames + 1);
+        ASSERT_TRUE(buffer->waitForUnlocks(2));
+        run(kHalfFrames - 1);
+        handoffs.join();
+        EXPECT_EQ(handoffs.draws, 1);
+    }
+    std::thread playing([this] { output.playOut(); });
+    run(kHalfFrames + 1);
+    ASSERT_TRUE(buffer->waitForUnlocks(4));
+    run(kHalfFrames - 1);
+    ASSERT_TRUE(buffer->waitForUnlocks(5));
+    run(kHalfFrames + 1);
+    playing.join();
+    const std::vector<uint8_t> expected = concat({std::vector<uint8_t>(kSoundBufferBytes, 0), staging,
+                                                  std::vector<uint8_t>((kHalfFrames + 1) * 4, 0)});
+    const std::vector<uint8_t> played = sink->played();
+    ASSERT_EQ(played.size(), expected.size());
+    EXPECT_TRUE(played == expected);
+    EXPECT_TRUE(readAll(buffer->inner()) == std::vector<uint8_t>(kSoundBufferBytes, 0));
+}
+
 }  // namespace

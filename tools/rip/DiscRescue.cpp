@@ -288,12 +288,19 @@ void DiscRescue::ripTrack(BlockReader& reader, TrackReport& track)
     track.errorLimitReached = stats.errorLimitReached;
     track.interrupted = platform::stopSignalled() && state.currentSector < track.endSector;
 
-    if (writer && !track.fileFailed && !writer->flushBlocks()) {
-        console_.logLine(RipMessages::kWriteFailed);
-        track.fileFailed = true;
+    // A file whose folder was removed meanwhile has no name to take: its
+    // blocks are lost like those of a failed write.
+    bool nameLost = false;
+    if (writer && !track.fileFailed) {
+        const bool flushed = writer->flushBlocks();
+        nameLost = flushed && !writer->checkName();
+        if (!flushed || nameLost) {
+            console_.logLine(RipMessages::kWriteFailed);
+            track.fileFailed = true;
+        }
     }
     if (writer && !writer->finish()) {
-        console_.logLine(RipMessages::kHeaderFailed);
+        if (!nameLost) console_.logLine(RipMessages::kHeaderFailed);
         track.fileFailed = true;
     }
     std::string note;

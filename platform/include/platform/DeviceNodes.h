@@ -17,6 +17,10 @@ struct OpticalNode {
     std::string systemText;  // the system's text for error, e.g. "Permission denied"
     unsigned groupId = 0;    // the group that owns the node
     std::string groupName;   // its name, empty when the system does not know it
+    unsigned mode = 0;       // the node's permission bits
+    // False for an srN that is no CD drive's device node at all (a FIFO, a
+    // folder, a regular file, another device); error is ENODEV then.
+    bool cdDevice = true;
 };
 
 // Every /dev/srN and every /dev/sgN of a CD device, in the order examined

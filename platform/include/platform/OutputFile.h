@@ -47,15 +47,26 @@ public:
     virtual bool startWriteback(uint64_t /*offset*/, uint64_t /*length*/) { return true; }
     // Hands what was written to the disk (where the file system can).
     virtual bool flush() = 0;
-    // Closes the file; false when the last of it could not be written.
+    // Whether the file can still be reached by a name: false once it (or
+    // its folder) was removed while it was being written.
+    virtual bool hasName() const { return true; }
+    // Closes the file and gives it the chosen name; false when the last of
+    // it could not be written or it could not take the name (then the name
+    // keeps what it had).
     virtual bool close() = 0;
+    // Drops the file unfinished: the chosen name keeps what it had.
+    virtual void discard() { close(); }
     // The system's error code (errno) of the first failure, 0 if none.
     virtual int lastError() const = 0;
 };
 
-// Creates the file at `path`, or truncates an existing regular file, for
-// writing. Anything else at that path (a FIFO, a device, a directory) is
-// refused at once, never waited on: nullptr, with the error code in `error`.
+// Creates a file for writing that replaces whatever is at `path` once it is
+// closed: until then it is written under a hidden name of its own in the
+// same folder, and the name keeps the old file. An existing regular file
+// (which must be writable) or a symbolic link (replaced itself, its target
+// untouched) may be replaced; anything else at that path (a FIFO, a device,
+// a folder) is refused at once, never waited on: nullptr, with the error
+// code in `error`. Dropped without close(), the file is discarded.
 std::unique_ptr<OutputFile> createOutputFile(const FilePath& path, int& error);
 
 // How a writer gets its file: createOutputFile, or a test's stand-in.
