@@ -33,6 +33,11 @@ std::string trackKind(const TocTrack& t)
     return kind;
 }
 
+std::string sectors(int64_t n)
+{
+    return std::to_string(n) + (n == 1 ? " Sektor" : " Sektoren");
+}
+
 std::string signedNumber(int value)
 {
     return (value > 0 ? "+" : "") + std::to_string(value);
@@ -51,19 +56,26 @@ std::string discTime(int64_t sectors)
 std::string RipLog::verdict(const LogContents& c)
 {
     int64_t missing = 0;
+    int64_t suspect = 0;
     int damagedTracks = 0;
     bool fileFailed = false;
     for (const LogTrack& t : c.tracks) {
         missing += t.missingSectors;
-        if (t.missingSectors > 0) ++damagedTracks;
+        suspect += t.suspectSectors;
+        if (t.missingSectors > 0 || t.suspectSectors > 0) ++damagedTracks;
         fileFailed = fileFailed || t.fileFailed;
     }
     if (c.interrupted)
         return "Ergebnis: Die Rettung wurde abgebrochen; die CD ist nicht vollständig gerettet.";
-    if (missing > 0)
-        return "Ergebnis: Die CD ist NICHT vollständig gerettet: " + std::to_string(missing) +
-               (missing == 1 ? " Sektor" : " Sektoren") + " in " + std::to_string(damagedTracks) +
-               (damagedTracks == 1 ? " Track" : " Tracks") + " fehlen (als Stille geschrieben).";
+    if (missing > 0 || suspect > 0) {
+        std::string what;
+        if (missing > 0)
+            what = sectors(missing) + (missing == 1 ? " fehlt" : " fehlen") + " (als Stille geschrieben)";
+        if (suspect > 0)
+            what += (what.empty() ? "" : ", ") + sectors(suspect) + (suspect == 1 ? " ist" : " sind") + " unsicher";
+        return "Ergebnis: Die CD ist NICHT vollständig gerettet: " + what + ", in " + std::to_string(damagedTracks) +
+               (damagedTracks == 1 ? " Track." : " Tracks.");
+    }
     if (fileFailed) return "Ergebnis: Alles wurde gelesen, aber nicht jede Datei konnte geschrieben werden.";
     if (!c.allTracksChosen)
         return "Ergebnis: Die gewählten Tracks sind vollständig gerettet (nicht alle Tracks der CD wurden gewählt).";
@@ -122,9 +134,12 @@ std::string RipLog::text(const LogContents& c)
         if (lt.missingSectors == 0) {
             t += line("Fehlend", "nichts");
         } else {
-            t += line("Fehlend", std::to_string(lt.missingSectors) + (lt.missingSectors == 1 ? " Sektor" : " Sektoren") +
-                                     " (als Stille geschrieben)");
+            t += line("Fehlend", sectors(lt.missingSectors) + " (als Stille geschrieben)");
             for (const std::string& range : lt.missingRanges) t += line("", range);
+        }
+        if (lt.suspectSectors > 0) {
+            t += line("Unsicher", sectors(lt.suspectSectors) + " (gelesen, aber nicht bestätigt)");
+            for (const std::string& range : lt.suspectRanges) t += line("", range);
         }
         if (lt.checksums) {
             t += line("AccurateRip v1", hex8(lt.checksums->accurateRipV1));

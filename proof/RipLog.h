@@ -26,6 +26,8 @@ struct LogTrack {
     LogFigures figures;              // the rescue's figures, label and value, in order
     int64_t missingSectors = 0;      // sectors that could not be read (silence in the file)
     std::vector<std::string> missingRanges;  // where, as the summary writes them
+    int64_t suspectSectors = 0;      // a reading is kept, but it could not be confirmed
+    std::vector<std::string> suspectRanges;
     std::optional<Checksums> checksums;
     bool fileFailed = false;         // the file could not be written whole
 };

@@ -58,8 +58,11 @@ TEST(RipLog, NamesPreEmphasisAndSaysPlainlyWhetherTheDiscIsWhole)
     c.tracks[1].missingRanges = {"00:10.00-00:10.02 (Sektoren 2250-2252)"};
     log = RipLog::text(c);
     EXPECT_EQ(RipLog::verdict(c),
-              "Ergebnis: Die CD ist NICHT vollständig gerettet: 3 Sektoren in 1 Track fehlen (als Stille geschrieben).");
+              "Ergebnis: Die CD ist NICHT vollständig gerettet: 3 Sektoren fehlen (als Stille geschrieben), in 1 Track.");
     EXPECT_NE(log.find("00:10.00-00:10.02 (Sektoren 2250-2252)"), std::string::npos);
+    c.tracks[0].suspectSectors = 1;
+    EXPECT_EQ(RipLog::verdict(c), "Ergebnis: Die CD ist NICHT vollständig gerettet: 3 Sektoren fehlen (als Stille "
+                                  "geschrieben), 1 Sektor ist unsicher, in 2 Tracks.");
     c.tracks[1].missingSectors = 0;
     c.interrupted = true;
     EXPECT_NE(RipLog::verdict(c).find("abgebrochen"), std::string::npos);

@@ -33,7 +33,7 @@ std::optional<std::set<int>> parseTrackList(const std::string& text)
 std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::string>& args, std::string& error)
 {
     RipToolArguments result;
-    std::string nameText = "track%02d.wav";
+    std::optional<std::string> nameText;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string option = args[i];
         std::optional<std::string> inlineValue;
@@ -93,7 +93,7 @@ std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::s
         } else if (option == "--name") {
             const auto text = value();
             if (!text) return std::nullopt;
-            nameText = *text;
+            nameText = text;
         } else if (option == "--report") {
             const auto text = value();
             if (!text) return std::nullopt;
@@ -102,6 +102,26 @@ std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::s
                 return std::nullopt;
             }
             result.reportPath = *text;
+        } else if (option == "--offset") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            // "+6" as drive offset lists write it, or "-6".
+            const std::string digits = text->size() > 1 && (*text)[0] == '+' && (*text)[1] != '-' ? text->substr(1) : *text;
+            const auto offset = wholeNumber(digits, -kMaxOffset, kMaxOffset);
+            if (!offset) {
+                error = "--offset braucht eine Zahl von Samples zwischen -" + std::to_string(kMaxOffset) + " und +" +
+                        std::to_string(kMaxOffset) + ", nicht '" + *text + "'";
+                return std::nullopt;
+            }
+            result.offset = *offset;
+        } else if (option == "--flac") {
+            if (!flag(result.flac)) return std::nullopt;
+        } else if (option == "--check-log") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            result.action = Action::CheckLog;
+            result.checkLog = *text;
+            return result;
         } else if (option == "--fill-silence") {
             if (!flag(result.fillSilence)) return std::nullopt;
         } else if (option == "--karaoke") {
@@ -115,7 +135,7 @@ std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::s
             return std::nullopt;
         }
     }
-    const auto name = FileNamePattern::parse(nameText, error);
+    const auto name = FileNamePattern::parse(nameText.value_or(result.flac ? "track%02d.flac" : "track%02d.wav"), error);
     if (!name) return std::nullopt;
     result.name = *name;
     return result;
@@ -125,6 +145,8 @@ const char* RipToolArguments::usage()
 {
     return "Aufruf: rilvane-rip [--drive N] [--tracks LISTE|all] [--out ORDNER] [--name MUSTER]\n"
            "                   [--fill-silence] [--karaoke] [--scan] [--report DATEI] [--force]\n"
+           "                   [--offset SAMPLES] [--flac]\n"
+           "       rilvane-rip --check-log PROTOKOLL\n"
            "\n"
            "Rettet eine ganze Audio-CD, auch eine zerkratzte: Jeder Track wird Block für Block\n"
            "(zehn Sektoren) gelesen; ein fehlerhafter Block wird übersprungen, nicht wiederholt.\n"
@@ -135,13 +157,18 @@ const char* RipToolArguments::usage()
            "  --tracks LISTE     Tracks wie 1,3,5-7 oder all (Vorgabe all)\n"
            "  --out ORDNER       Zielordner, wird bei Bedarf angelegt (Vorgabe: aktueller Ordner)\n"
            "  --name MUSTER      Dateiname mit der Tracknummer als %d, %2d oder %02d\n"
-           "                     (Vorgabe track%02d.wav)\n"
+           "                     (Vorgabe track%02d.wav, mit --flac track%02d.flac)\n"
            "  --fill-silence     fehlerhafte Blöcke als Stille gleicher Länge schreiben\n"
            "                     (Vorgabe: weglassen, wie im Fenster)\n"
            "  --karaoke          Karaoke-Modus: die Mitte des Stereobilds entfernen\n"
            "  --scan             nur lesen und berichten, keine Dateien schreiben\n"
            "  --report DATEI     den Bericht zusätzlich als JSON schreiben\n"
            "  --force            vorhandene Dateien überschreiben\n"
+           "  --offset SAMPLES   Leseversatz des Laufwerks (Korrekturwert wie in den Listen von\n"
+           "                     AccurateRip, z. B. +6 oder -472); Dateien, Prüfsummen und Bericht\n"
+           "                     folgen ihm, was dabei über den Rand der CD reicht, ist Stille\n"
+           "  --flac             FLAC-Dateien statt WAV (verlustfrei, mit Tracknummer und Disc-IDs)\n"
+           "  --check-log DATEI  prüft, ob ein Protokoll seit dem Schreiben verändert wurde\n"
            "  --help             diese Hilfe\n"
            "  --version          die Version\n"
            "\n"

@@ -11,7 +11,7 @@
 namespace rilvane::riptool {
 
 struct RipToolArguments {
-    enum class Action { Rip, Help, Version };
+    enum class Action { Rip, Help, Version, CheckLog };
     Action action = Action::Rip;
     int drive = 0;                // index into the drive list, as rilvane-probe lists it
     std::set<int> tracks;         // empty: every track of the disc
@@ -22,11 +22,19 @@ struct RipToolArguments {
     bool scan = false;
     std::string reportPath;       // empty: no JSON report
     bool force = false;
+    int offset = 0;               // the drive's read offset correction, in samples
+    bool flac = false;            // FLAC files instead of WAV
+    std::string checkLog;         // --check-log: the log whose seal is checked
 
     // Empty when the arguments make no sense; `error` then says why (German).
     static std::optional<RipToolArguments> parse(const std::vector<std::string>& args, std::string& error);
     static const char* usage();
 };
+
+// The largest read offset taken: five sectors of samples. Known drives stay
+// far below it, and AccurateRip leaves out exactly that much at the disc's
+// edges, so its sums still mean something at the limit.
+constexpr int kMaxOffset = 5 * 588;
 
 // "1,3,5-7" as track numbers 1 to 99, or "all" (an empty set).
 std::optional<std::set<int>> parseTrackList(const std::string& text);
