@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "drive/CommandCatalogue.h"
+#include "drive/ScsiCommand.h"
 
 namespace rilvane {
 
@@ -17,12 +19,39 @@ public:
     // failure logs the transport's error line and returns nullptr.
     uint8_t* readBlock(int32_t sector, int32_t sectors = CommandCatalogue::kSectorsPerRead)
     {
+        driveGone_ = false;
         if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return nullptr;
         return read(sector, sectors);
     }
 
+    // The same read asking the drive for its C2 error pointers too: each
+    // sector's 2352 bytes are followed by its 294 pointer bytes (one bit a
+    // byte of the sector, the first byte in the most significant bit).
+    // nullptr on failure, and where the transport cannot ask for them.
+    uint8_t* readBlockWithC2(int32_t sector, int32_t sectors = CommandCatalogue::kSectorsPerRead)
+    {
+        driveGone_ = false;
+        if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return nullptr;
+        return readWithC2(sector, sectors);
+    }
+
+    // Whether the last read failed because the drive could not be reached
+    // at all (unplugged, switched off): not a read error, the drive is gone.
+    bool driveGone() const { return driveGone_; }
+
+    // The time a read may take before the transport gives it up, in
+    // seconds. Only the pass-through has such a limit.
+    virtual void setReadTimeout(uint32_t /*seconds*/) {}
+
+    // Sends a command that brings data but reads no sectors (MODE SENSE,
+    // READ TOC) and puts what came into `out`. False when it failed.
+    virtual bool query(const ScsiCommand& /*command*/, std::vector<uint8_t>& /*out*/) { return false; }
+
 protected:
     virtual uint8_t* read(int32_t sector, int32_t sectors) = 0;
+    virtual uint8_t* readWithC2(int32_t /*sector*/, int32_t /*sectors*/) { return nullptr; }
+
+    bool driveGone_ = false;
 };
 
 }  // namespace rilvane

@@ -19,9 +19,10 @@ std::string padded(const std::string& label, size_t width)
     return label + std::string(columns < width ? width - columns : 1, ' ');
 }
 
-std::string line(const std::string& label, const std::string& value, size_t width = 22)
+std::string line(const std::string& label, const std::string& value, size_t width = 24)
 {
-    return "  " + padded(label + ":", width) + value + "\n";
+    // An empty label continues the line above.
+    return "  " + padded(label.empty() ? label : label + ":", width) + value + "\n";
 }
 
 std::string trackKind(const TocTrack& t)
@@ -82,7 +83,7 @@ std::string RipLog::verdict(const LogContents& c)
     return "Ergebnis: Die CD ist vollständig gerettet: Jeder Sektor jedes Audio-Tracks wurde gelesen.";
 }
 
-std::string RipLog::text(const LogContents& c)
+std::string RipLog::body(const LogContents& c)
 {
     std::string t;
     t += c.program + " – Protokoll der Rettung\n";
@@ -152,7 +153,7 @@ std::string RipLog::text(const LogContents& c)
 
     t += verdict(c) + "\n";
     t += "\n";
-    return seal(t);
+    return t;
 }
 
 std::string RipLog::seal(const std::string& body)

@@ -51,7 +51,10 @@ struct LogContents {
 class RipLog {
 public:
     // The log's text, sealed.
-    static std::string text(const LogContents& contents);
+    static std::string text(const LogContents& contents) { return seal(body(contents)); }
+    // The same without the seal, to be appended to a log kept over several
+    // runs and sealed as a whole.
+    static std::string body(const LogContents& contents);
 
     // The final verdict line alone (also the summary's last line).
     static std::string verdict(const LogContents& contents);
@@ -60,7 +63,7 @@ public:
     // Checks the seal at the end of a log's text.
     static Seal check(const std::string& text);
 
-    // Appends the seal line to `body`.
+    // Appends the seal line to `body` (which ends with a line break).
     static std::string seal(const std::string& body);
 };
 
