@@ -2,6 +2,8 @@
 // printf, and the track list means what it says.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "FileNamePattern.h"
 #include "RescueReport.h"
 #include "RipToolArguments.h"
@@ -79,6 +81,34 @@ TEST(RescueReportTest, TimesAndJsonStrings)
     // Bytes that are not UTF-8 (a drive name, a file name) keep the JSON valid.
     EXPECT_EQ(jsonString("x\xff\xc3"), "\"x\\ufffd\\ufffd\"");
     EXPECT_EQ(jsonString("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
+}
+
+TEST(RipToolArgumentsTest, ReadOffsetFlacAndLogCheck)
+{
+    struct Case {
+        const char* text;
+        std::optional<int> offset;  // empty: refused
+    } cases[] = {{"+6", 6}, {"6", 6}, {"-472", -472}, {"0", 0}, {"+2940", 2940}, {"-2940", -2940},
+                 {"2941", {}}, {"-2941", {}}, {"+-6", {}}, {"++6", {}}, {"6x", {}}, {"", {}}, {"+", {}}};
+    for (const Case& c : cases) {
+        std::string error;
+        const auto a = RipToolArguments::parse({"--offset", c.text}, error);
+        EXPECT_EQ(a.has_value(), c.offset.has_value()) << c.text;
+        if (a && c.offset) {
+            EXPECT_EQ(a->offset, *c.offset) << c.text;
+        } else if (!a) {
+            EXPECT_NE(error.find("--offset"), std::string::npos) << c.text;
+        }
+    }
+    std::string error;
+    // FLAC files get the suffix by default, but a name the user gave stays.
+    EXPECT_EQ(RipToolArguments::parse({"--flac"}, error)->name.fileName(3), "track03.flac");
+    EXPECT_EQ(RipToolArguments::parse({"--name", "%d.wav", "--flac"}, error)->name.fileName(3), "3.wav");
+    EXPECT_EQ(RipToolArguments::parse({}, error)->name.fileName(3), "track03.wav");
+    const auto check = RipToolArguments::parse({"--check-log", "x.log"}, error);
+    ASSERT_TRUE(check);
+    EXPECT_EQ(check->action, RipToolArguments::Action::CheckLog);
+    EXPECT_EQ(check->checkLog, "x.log");
 }
 
 }  // namespace
