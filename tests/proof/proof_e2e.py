@@ -123,7 +123,13 @@ def wav_data(path):
     with open(path, "rb") as f:
         data = f.read()
     check(data[:4] == b"RIFF" and data[8:12] == b"WAVE", path + " is a WAV file")
-    return data[44:]
+    at = 12
+    while at + 8 <= len(data):
+        size = struct.unpack("<I", data[at + 4:at + 8])[0]
+        if data[at:at + 4] == b"data":
+            return data[at + 8:at + 8 + size]
+        at += 8 + size + (size & 1)
+    return b""
 
 
 def run(entry, args):
@@ -206,6 +212,36 @@ def check_cue(out, suffix):
     check(position == LEAD_OUT, "the CUE sheet's files end at the lead-out")
 
 
+def check_disc_cue(out):
+    """The working copy's sheet through cuetools and shntool: the breakpoints
+    are the disc's track starts, and splitting the copy gives the track
+    files byte for byte (the first track's pregap comes out on its own)."""
+    cue = os.path.join(out, "disc.cue")
+    points = subprocess.run(["cuebreakpoints", cue], capture_output=True, text=True)
+    check(points.returncode == 0, "cuebreakpoints reads disc.cue: " + points.stderr)
+    sectors = []
+    for line in points.stdout.split():
+        m, rest = line.split(":")
+        s, f = rest.split(".")
+        sectors.append((int(m) * 60 + int(s)) * 75 + int(f))
+    check(sectors == STARTS[1:], "cuebreakpoints gives the track starts %s, not %s" % (STARTS[1:], sectors))
+    image = open(os.path.join(out, "disc.bin"), "rb").read()
+    wav = os.path.join(out, "whole.wav")
+    with open(wav, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 36 + len(image)) + b"WAVEfmt " +
+                struct.pack("<IHHIIHH", 16, 1, 2, 44100, 176400, 4, 16) + b"data" + struct.pack("<I", len(image)))
+        f.write(image)
+    split = os.path.join(out, "split")
+    os.mkdir(split)
+    r = subprocess.run(["shnsplit", "-q", "-f", cue, "-o", "wav", "-d", split, wav], capture_output=True, text=True)
+    check(r.returncode == 0, "shnsplit splits the working copy: " + r.stderr)
+    check(len(wav_data(os.path.join(split, "split-track00.wav"))) == STARTS[0] * SECTOR,
+          "shnsplit puts the first track's pregap apart")
+    for n in range(1, len(STARTS) + 1):
+        check(wav_data(os.path.join(split, "split-track%02d.wav" % n)) == wav_data(os.path.join(out, "track%02d.wav" % n)),
+              "shnsplit's track %d is the track file" % n)
+
+
 def main():
     folder = tempfile.mkdtemp(prefix="rilvane-proof-")
     try:
@@ -218,6 +254,7 @@ def main():
         check(r.returncode == 0, "rip to WAV exits 0: %d %s" % (r.returncode, r.stderr[-2000:]))
         log = check_rip(audio, out, 0, False, stdout=r.stdout)
         check_cue(out, "wav")
+        check_disc_cue(out)
         text = open(log, encoding="utf-8").read()
         check("Ergebnis: Die CD ist vollständig gerettet" in text, "the log says the disc came out whole")
         check(subprocess.run([RIP, "--check-log", log], capture_output=True).returncode == 0, "the log's seal holds")
