@@ -148,6 +148,7 @@ std::string RipLog::body(const LogContents& c)
             t += line("CRC32", hex8(lt.checksums->crc));
             t += line("CRC32 ohne Stille", hex8(lt.checksums->crcWithoutSilence));
         }
+        if (!lt.accurateRip.empty()) t += line("AccurateRip-Vergleich", lt.accurateRip);
         t += "\n";
     }
 

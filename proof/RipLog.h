@@ -30,6 +30,7 @@ struct LogTrack {
     std::vector<std::string> suspectRanges;
     std::optional<Checksums> checksums;
     bool fileFailed = false;         // the file could not be written whole
+    std::string accurateRip;         // how the sums compare with the AccurateRip database, if asked
 };
 
 struct LogContents {

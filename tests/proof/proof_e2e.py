@@ -274,6 +274,37 @@ def main():
             if flac:
                 check_cue(out, "flac")
 
+        # The AccurateRip database's file of the disc: track 1 listed with
+        # its v1 sum, track 2 with its v2 sum in a second submission, track 3
+        # with a wrong one. A file of another disc is refused before reading.
+        name, freedb = disc_ids()
+        ids = struct.pack("<BIII", len(STARTS), *[int(x, 16) for x in name.split("-")[1:]])
+        sums = []
+        for n in range(1, len(STARTS) + 1):
+            end = STARTS[n] if n < len(STARTS) else LEAD_OUT
+            sums.append(accuraterip(shifted(audio, STARTS[n - 1], end, 0, range(STARTS[0])), n == 1, n == 3))
+        first = ids + struct.pack("<BII", 4, sums[0][0], 0) + struct.pack("<BII", 2, 0x1234, 0) + \
+            struct.pack("<BII", 9, sums[2][0] ^ 1, 0)
+        second = ids + struct.pack("<BII", 0, 0, 0) + struct.pack("<BII", 5, sums[1][1], 0) + struct.pack("<BII", 0, 0, 0)
+        dbar = os.path.join(folder, "dBAR-" + name + ".bin")
+        with open(dbar, "wb") as f:
+            f.write(first + second)
+        out = os.path.join(folder, "ar")
+        r = run(entry, ["--out", out, "--accuraterip-file", dbar])
+        check(r.returncode == 0, "rip compared with AccurateRip exits 0: " + r.stderr[-2000:])
+        log = open(os.path.join(out, "disc.log"), encoding="utf-8").read()
+        for n, verdict in ((1, "stimmt überein (v1, 4 gleiche Rips)"), (2, "stimmt überein (v2, 5 gleiche Rips)"),
+                           (3, "stimmt NICHT überein")):
+            check(re.search(r"^Track %d\n(  .*\n)*  AccurateRip-Vergleich: +%s$" % (n, re.escape(verdict)), log, re.M),
+                  "track %d: AccurateRip comparison '%s' in the log" % (n, verdict))
+            check(verdict in r.stdout, "track %d: AccurateRip comparison in the summary" % n)
+        with open(dbar, "r+b") as f:
+            f.seek(1)
+            f.write(b"\0")
+        r = run(entry, ["--out", os.path.join(folder, "ar2"), "--accuraterip-file", dbar])
+        check(r.returncode == 2 and "gehört nicht zu dieser CD" in r.stderr, "another disc's AccurateRip file is refused")
+        check(not os.path.exists(os.path.join(folder, "ar2", "disc.bin")), "a refused run reads nothing")
+
         # A damaged disc: the unreadable sectors are silence in the file and
         # in the checksums, and the log says plainly the disc is not whole.
         damaged = os.path.join(folder, "damaged")

@@ -245,6 +245,19 @@ int DiscRescue::rescue()
     handover_ = std::make_unique<Handover>(discTocOf(toc, layout), handing);
     report_.ids = handover_->ids();
     report_.readOffset = args_.offset;
+    if (!args_.accurateRipFile.empty()) {
+        std::ifstream in(args_.accurateRipFile, std::ios::binary);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string error;
+        if (!in && !in.eof()) error = std::strerror(errno);
+        const auto database = error.empty() ? proof::AccurateRipDatabase::parse(bytes, error) : std::nullopt;
+        if (!database)
+            return refuse(ExitCode::kUsage, "Die AccurateRip-Datei " + args_.accurateRipFile + " ist nicht lesbar: " + error);
+        if (!database->isFor(handover_->ids()))
+            return refuse(ExitCode::kUsage, "Die AccurateRip-Datei " + args_.accurateRipFile +
+                                                " gehört nicht zu dieser CD (sie hat " + handover_->ids().accurateRipName() + ")");
+        handover_->compareWith(*database);
+    }
 
     for (const int t : chosen) {
         TrackReport track;
@@ -456,6 +469,7 @@ bool DiscRescue::writeTrackFiles(const RescueMap& map, const WorkingCopy* copy)
             ok = false;
         }
         track.checksums = handed.checksums;
+        if (handed.accurateRip) track.accurateRip = Handover::describe(*handed.accurateRip);
         handed_.push_back(std::move(handed));
     }
     return ok;
@@ -509,6 +523,7 @@ proof::LogContents DiscRescue::logContents() const
         lt.file = t.file;
         lt.fileFailed = t.fileFailed;
         lt.checksums = t.checksums;
+        lt.accurateRip = t.accurateRip;
         const SectorCounts& n = t.counts;
         lt.figures = {{"Sektoren", std::to_string(t.endSector - t.firstSector) + " (" + std::to_string(t.firstSector) +
                                        "-" + std::to_string(t.endSector - 1) + ")"},

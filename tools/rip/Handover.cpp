@@ -104,7 +104,28 @@ HandedTrack Handover::exportTrack(proof::SectorSource& source, int number, int32
     handed.fileFailed = r.fileFailed;
     handed.problem = r.problem;
     if (!r.sourceFailed) handed.checksums = r.checksums;
+    if (database_ && handed.checksums) {
+        int place = 0;
+        for (const proof::TocTrack& t : audio) {
+            ++place;
+            if (t.number == number) handed.accurateRip = database_->match(place, *handed.checksums);
+        }
+    }
     return handed;
+}
+
+std::string Handover::describe(const proof::AccurateRipMatch& m)
+{
+    switch (m.result) {
+    case proof::AccurateRipMatch::Result::Match:
+        return std::string("stimmt überein (") + (m.version2 ? "v2" : "v1") + ", " + std::to_string(m.confidence) +
+               (m.confidence == 1 ? " gleicher Rip)" : " gleiche Rips)");
+    case proof::AccurateRipMatch::Result::NoMatch:
+        return "stimmt NICHT überein";
+    case proof::AccurateRipMatch::Result::NotListed:
+        break;
+    }
+    return "nicht in der Datenbank";
 }
 
 bool Handover::writeTrackCue(const std::string& path, const std::vector<std::string>& names, std::string& problem) const
@@ -141,6 +162,7 @@ void Handover::printSummary(std::ostream& out, const std::vector<HandedTrack>& t
                           proof::hex8(t.checksums->accurateRipV1).c_str(), proof::hex8(t.checksums->accurateRipV2).c_str(),
                           proof::hex8(t.checksums->crc).c_str(), proof::hex8(t.checksums->crcWithoutSilence).c_str());
             out << row;
+            if (t.accurateRip) out << "  AccurateRip: " << describe(*t.accurateRip);
             for (const proof::TocTrack& tt : toc_.tracks)
                 if (tt.number == t.number && tt.preEmphasis()) out << "  (Pre-Emphasis)";
             out << "\n";

@@ -11,6 +11,7 @@
 
 #include "TrackExport.h"
 #include "drive/TocExchange.h"
+#include "proof/AccurateRipDatabase.h"
 #include "proof/DiscIds.h"
 #include "proof/DiscToc.h"
 #include "proof/RipLog.h"
@@ -31,6 +32,7 @@ struct HandedTrack {
     std::optional<proof::Checksums> checksums;
     bool fileFailed = false;
     std::string problem;
+    std::optional<proof::AccurateRipMatch> accurateRip;  // when a database file was given
 };
 
 class Handover {
@@ -48,6 +50,12 @@ public:
     // (empty: checksums only).
     HandedTrack exportTrack(proof::SectorSource& source, int number, int32_t first, int32_t end,
                             const std::string& path) const;
+
+    // Compares the tracks' sums with `database` from now on.
+    void compareWith(proof::AccurateRipDatabase database) { database_ = std::move(database); }
+
+    // How a comparison came out, in words (German).
+    static std::string describe(const proof::AccurateRipMatch& match);
 
     // The Vorbis comments of a FLAC file of track `number`.
     proof::VorbisComments comments(int number) const;
@@ -67,6 +75,7 @@ private:
     proof::DiscToc toc_;
     HandoverOptions options_;
     proof::DiscIds ids_;
+    std::optional<proof::AccurateRipDatabase> database_;
 };
 
 // Writes `text` as the file `path`; false with the system's reason.

@@ -185,6 +185,7 @@ void RescueReport::writeJson(std::ostream& out) const
                 << "\", \"accurateRipV2\": \"" << proof::hex8(t.checksums->accurateRipV2) << "\", \"crc32\": \""
                 << proof::hex8(t.checksums->crc) << "\", \"crc32WithoutSilence\": \""
                 << proof::hex8(t.checksums->crcWithoutSilence) << "\"}";
+        if (!t.accurateRip.empty()) out << ",\n     \"accurateRip\": " << jsonString(t.accurateRip);
         out << "}";
     }
     out << (tracks.empty() ? "]" : "\n  ]") << ",\n  \"passReports\": [";

@@ -48,6 +48,7 @@ struct TrackReport {
     std::vector<SectorRange> suspect;
     bool fileFailed = false;   // the file could not be made or written whole
     std::optional<proof::Checksums> checksums;  // of the audio in the file
+    std::string accurateRip;   // how they compare with the AccurateRip database, if asked
 };
 
 struct PassReport {

@@ -71,6 +71,7 @@ std::string describeOptions(const RipToolArguments& a)
     if (a.maxSeconds) text += " --max-time " + std::to_string(*a.maxSeconds) + "s";
     if (a.offset) text += std::string(" --offset ") + (a.offset > 0 ? "+" : "") + std::to_string(a.offset);
     if (a.flac) text += " --flac";
+    if (!a.accurateRipFile.empty()) text += " --accuraterip-file " + a.accurateRipFile;
     if (a.karaoke) text += " --karaoke";
     if (a.force) text += " --force";
     return text;
@@ -160,6 +161,14 @@ std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::s
                 return std::nullopt;
             }
             result.offset = *offset;
+        } else if (option == "--accuraterip-file") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            if (text->empty()) {
+                error = "--accuraterip-file braucht einen Dateinamen";
+                return std::nullopt;
+            }
+            result.accurateRipFile = *text;
         } else if (option == "--flac") {
             if (!flag(result.flac)) return std::nullopt;
         } else if (option == "--check-log") {
@@ -232,7 +241,7 @@ const char* RipToolArguments::usage()
     return "Aufruf: rilvane-rip [--drive N] [--tracks LISTE|all] [--out ORDNER] [--name MUSTER]\n"
            "                   [--retries N] [--passes 1|2|3] [--verify] [--max-time DAUER]\n"
            "                   [--cache-sectors N] [--karaoke] [--scan] [--report DATEI] [--force]\n"
-           "                   [--offset SAMPLES] [--flac]\n"
+           "                   [--offset SAMPLES] [--flac] [--accuraterip-file DATEI]\n"
            "       rilvane-rip --check-log PROTOKOLL\n"
            "\n"
            "Rettet eine ganze Audio-CD, auch eine zerkratzte, in Durchgängen:\n"
@@ -282,6 +291,9 @@ const char* RipToolArguments::usage()
            "                     AccurateRip, z. B. +6 oder -472); Dateien, Prüfsummen und Bericht\n"
            "                     folgen ihm, was dabei über den Rand der CD reicht, ist Stille\n"
            "  --flac             FLAC-Dateien statt WAV (verlustfrei, mit Tracknummer und Disc-IDs)\n"
+           "  --accuraterip-file DATEI\n"
+           "                     vergleicht die Prüfsummen mit der Datei der CD aus der AccurateRip-\n"
+           "                     Datenbank (dBAR-….bin von der Adresse, die das Protokoll nennt)\n"
            "  --check-log DATEI  prüft, ob ein Protokoll seit dem Schreiben verändert wurde\n"
            "  --help             diese Hilfe\n"
            "  --version          die Version\n"

@@ -25,6 +25,7 @@ struct RipToolArguments {
     int offset = 0;               // the drive's read offset correction, in samples
     bool flac = false;            // FLAC files instead of WAV
     std::string checkLog;         // --check-log: the log whose seal is checked
+    std::string accurateRipFile;  // the disc's file from the AccurateRip database, to compare with
     int retries = 10;             // more single-sector reads of a sector still missing
     int passes = 3;               // 1 copy, 2 and narrow, 3 and retry
     bool verify = false;
