@@ -61,6 +61,7 @@ private:
     RescueConsole& console_;
     std::ostream& out_;
     RescueReport report_;
+    bool reportAllowed_ = true;  // false when writing it would overwrite what must stay
 };
 
 }  // namespace rilvane::riptool
