@@ -507,6 +507,25 @@ TEST_P(RipToolTest, DataTrackAndChosenTracks)
     const std::vector<uint8_t> track2(audio.image.begin() + 600 * kSectorBytes, audio.image.begin() + 1300 * kSectorBytes);
     expectWav(readFile(audio.folder + "/k/track02.wav"), track2, "track02");
     EXPECT_NE(readText(audio.folder + "/k/disc.map").find("0-599 untried"), std::string::npos);
+
+    // Karaoke changes the track files only, never the working copy.
+    Tool audioTool(audio.folder, drives(audio));
+    ToolRun run2 = audioTool({"--out", audio.folder + "/kk", "--tracks", "3", "--karaoke"});
+    EXPECT_EQ(run2.exitCode, 0) << run2.err;
+    std::vector<uint8_t> track3(audio.image.begin() + 1300 * kSectorBytes, audio.image.end());
+    EXPECT_TRUE(std::equal(track3.begin(), track3.end(),
+                           readFile(audio.folder + "/kk/disc.bin").begin() + 1300 * kSectorBytes));
+    applyKaraoke(track3.data(), track3.size() / 4);
+    expectWav(readFile(audio.folder + "/kk/track03.wav"), track3, "karaoke");
+
+    // Reading only: a damage map of a clean disc, and no file anywhere.
+    run2 = audioTool({"--scan", "--out", audio.folder + "/scan", "--report", audio.folder + "/scan.json"});
+    EXPECT_EQ(run2.exitCode, 0) << run2.err;
+    EXPECT_FALSE(fs::exists(audio.folder + "/scan"));
+    const QJsonObject scan = readReport(audio.folder + "/scan.json");
+    EXPECT_TRUE(scan["scan"].toBool());
+    EXPECT_EQ(scan["totals"].toObject()["copied"].toInt(), 2100);
+    EXPECT_TRUE(scan["tracks"].toArray()[0].toObject()["file"].isNull());
 }
 
 // Wrong use ends with 2 before anything is written or read, and a refused
