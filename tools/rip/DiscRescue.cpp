@@ -163,9 +163,12 @@ int DiscRescue::run()
 {
     if (!args_.reportPath.empty() && !args_.force) {
         std::error_code ec;
-        if (fs::exists(fs::symlink_status(args_.reportPath, ec)))
+        if (fs::exists(fs::symlink_status(args_.reportPath, ec))) {
+            // The file that is there stays as it is.
+            reportAllowed_ = false;
             return finish(refuse(ExitCode::kUsage,
                                  "Die Datei " + args_.reportPath + " gibt es schon (überschreiben mit --force)"));
+        }
     }
     return finish(rescue());
 }
@@ -289,9 +292,11 @@ int DiscRescue::rescue()
     for (size_t i = 0; i < outputs.size(); ++i)
         for (size_t k = i + 1; k < outputs.size(); ++k) {
             std::error_code ec;
-            if (outputs[i].second == outputs[k].second || fs::equivalent(outputs[i].first, outputs[k].first, ec))
+            if (outputs[i].second == outputs[k].second || fs::equivalent(outputs[i].first, outputs[k].first, ec)) {
+                reportAllowed_ = false;
                 return refuse(ExitCode::kUsage, "Die Ausgaben " + outputs[i].first + " und " + outputs[k].first +
                                                     " wären dieselbe Datei");
+            }
         }
 
     std::unique_ptr<RescueMap> map;
@@ -583,7 +588,7 @@ int DiscRescue::finish(int code)
         std::istringstream lines(summary.str());
         for (std::string line; std::getline(lines, line);) console_.fileLine(line);
     }
-    if (!args_.reportPath.empty()) {
+    if (!args_.reportPath.empty() && reportAllowed_) {
         std::ostringstream json;
         report_.writeJson(json);
         const std::string text = json.str();

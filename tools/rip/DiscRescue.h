@@ -76,6 +76,7 @@ private:
     std::unique_ptr<Handover> handover_;  // once the table of contents is known
     std::vector<HandedTrack> handed_;
     std::string logPath_;                 // empty: no log file
+    bool reportAllowed_ = true;  // false when writing it would overwrite what must stay
 };
 
 }  // namespace rilvane::riptool

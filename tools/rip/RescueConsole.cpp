@@ -108,7 +108,13 @@ void RescueConsole::startRound(const std::string& label, int64_t sectors)
     done_ = 0;
     lastTenth_ = -1;
     started_ = Clock::now();
-    draw(true);
+    // Elsewhere than on a terminal each round would add ten lines: there
+    // a pass shows its tenths only once.
+    if (terminal_ || label.empty()) {
+        if (sectors > 0) draw(true);
+    } else {
+        lastTenth_ = 10;
+    }
 }
 
 void RescueConsole::progress(int64_t done, int64_t failed)

@@ -167,6 +167,17 @@ EngineEnd RescueEngine::run()
         if (!narrow.empty()) {
             beginPass(PassId::Narrow, static_cast<int64_t>(narrow.size()));
             round(narrow, Origin::Narrow);
+            // Without C2 pointers a sector read here counts once a second
+            // reading agrees: one more round over those, cache emptied.
+            std::vector<int32_t> unconfirmed;
+            for (const int32_t s : narrow)
+                if (pending_.count(s)) unconfirmed.push_back(s);
+            if (!unconfirmed.empty() && !mustStop()) {
+                passSectors_ = static_cast<int64_t>(unconfirmed.size());
+                passDone_ = 0;
+                console_.startRound(" (Bestätigen)", passSectors_);
+                round(unconfirmed, Origin::Narrow);
+            }
             endPass();
         }
     }
