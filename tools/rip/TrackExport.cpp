@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "playback/Karaoke.h"
+#include "audio/Karaoke.h"
 #include "rip/WavWriter.h"
 
 namespace rilvane::riptool {
