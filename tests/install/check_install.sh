@@ -162,7 +162,7 @@ DEB="$PKG/rilvane_${VERSION}_$(dpkg --print-architecture).deb"
 [ -f "$DEB" ] || { ls "$PKG"; fail "no $(basename "$DEB")"; }
 depends=$(dpkg-deb --field "$DEB" Depends)
 echo "Depends: $depends"
-for needed in libqt6widgets6 libasound2 libc6; do
+for needed in libqt6widgets6 libasound2 libc6 libflac12 libdiscid0; do
   [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed"
 done
 contents=$(dpkg-deb --contents "$DEB")
