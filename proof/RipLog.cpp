@@ -66,21 +66,23 @@ std::string RipLog::verdict(const LogContents& c)
         if (t.missingSectors > 0 || t.suspectSectors > 0) ++damagedTracks;
         fileFailed = fileFailed || t.fileFailed;
     }
+    // A scan saves nothing: it can say only how the disc reads.
+    const std::string done = c.scanOnly ? "gelesen" : "gerettet";
     if (c.interrupted)
-        return "Ergebnis: Die Rettung wurde abgebrochen; die CD ist nicht vollständig gerettet.";
+        return "Ergebnis: Die Rettung wurde abgebrochen; die CD ist nicht vollständig " + done + ".";
     if (missing > 0 || suspect > 0) {
         std::string what;
         if (missing > 0)
             what = sectors(missing) + (missing == 1 ? " fehlt" : " fehlen") + " (als Stille geschrieben)";
         if (suspect > 0)
             what += (what.empty() ? "" : ", ") + sectors(suspect) + (suspect == 1 ? " ist" : " sind") + " unsicher";
-        return "Ergebnis: Die CD ist NICHT vollständig gerettet: " + what + ", in " + std::to_string(damagedTracks) +
+        return "Ergebnis: Die CD ist NICHT vollständig " + done + ": " + what + ", in " + std::to_string(damagedTracks) +
                (damagedTracks == 1 ? " Track." : " Tracks.");
     }
     if (fileFailed) return "Ergebnis: Alles wurde gelesen, aber nicht jede Datei konnte geschrieben werden.";
     if (!c.allTracksChosen)
-        return "Ergebnis: Die gewählten Tracks sind vollständig gerettet (nicht alle Tracks der CD wurden gewählt).";
-    return "Ergebnis: Die CD ist vollständig gerettet: Jeder Sektor jedes Audio-Tracks wurde gelesen.";
+        return "Ergebnis: Die gewählten Tracks sind vollständig " + done + " (nicht alle Tracks der CD wurden gewählt).";
+    return "Ergebnis: Die CD ist vollständig " + done + ": Jeder Sektor jedes Audio-Tracks wurde gelesen.";
 }
 
 std::string RipLog::body(const LogContents& c)

@@ -47,6 +47,7 @@ struct LogContents {
     std::vector<LogTrack> tracks;    // the audio tracks that were rescued
     bool allTracksChosen = true;     // every audio track of the disc is in `tracks`
     bool interrupted = false;
+    bool scanOnly = false;           // read to see, nothing was saved
 };
 
 class RipLog {

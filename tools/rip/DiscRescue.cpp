@@ -545,6 +545,7 @@ proof::LogContents DiscRescue::logContents() const
     }
     c.allTracksChosen = handover_ && audioChosen == static_cast<int>(handover_->toc().audioTracks().size());
     c.interrupted = report_.interrupted || report_.timeUp || report_.driveGone;
+    c.scanOnly = args_.scan;
     return c;
 }
 

@@ -151,6 +151,11 @@ void Handover::printSummary(std::ostream& out, const std::vector<HandedTrack>& t
     out << "  " << ids_.accurateRipUrl() << "\n";
     if (!ids_.musicBrainzUrl.empty()) out << "  " << ids_.musicBrainzUrl << "\n";
     if (options_.offset != 0) out << "Leseversatz: " << (options_.offset > 0 ? "+" : "") << options_.offset << " Samples\n";
+    std::string emphasised;
+    for (const proof::TocTrack& t : toc_.tracks)
+        if (t.preEmphasis()) emphasised += (emphasised.empty() ? "" : ", ") + std::to_string(t.number);
+    if (!emphasised.empty())
+        out << "Pre-Emphasis: Track " << emphasised << " (wird so gespeichert, nicht entzerrt)\n";
     bool any = false;
     for (const HandedTrack& t : tracks) any = any || t.checksums.has_value();
     if (any) {
