@@ -4,16 +4,17 @@
 
 namespace rilvane {
 
-DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink)
+DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& window, ReadingState& state, TocExchange& toc,
+                        BlockSink& sink)
 {
     if (!transport.open()) return DiscSessionEnd::NotOpened;
-    host.setCurrentSector(host.positionValue());
+    state.currentSector = window.positionValue();
     const TocResult result = transport.readToc(toc);
     DiscSessionEnd end = DiscSessionEnd::Declined;
     if (sink.tocDone(result)) {
         end = DiscSessionEnd::NoReader;
         if (std::unique_ptr<BlockReader> reader = transport.blockReader()) {
-            ReadLoop(*reader, host, sink, result.leadOut).run();
+            ReadLoop(*reader, state, sink, &window, result.leadOut).run();
             end = DiscSessionEnd::Read;
         }
     }

@@ -21,7 +21,7 @@
 #include "drive/TocExchange.h"
 #include "platform/Console.h"
 #include "platform/OutputFile.h"
-#include "playback/Karaoke.h"
+#include "audio/Karaoke.h"
 #include "rip/RipMessages.h"
 #include "rip/WavWriter.h"
 
