@@ -64,10 +64,36 @@ TEST(RipToolArgumentsTest, OptionsWithAndWithoutEquals)
     EXPECT_FALSE(a->karaoke);
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--drive"}, {"--drive", "32"}, {"--drive", "-1"}, {"--tracks", "x"},
-                                               {"--scan=1"}, {"--out", ""}, {"track.wav"}, {"--report"}}) {
+                                               {"--scan=1"}, {"--out", ""}, {"track.wav"}, {"--report"},
+                                               {"--passes", "4"}, {"--passes", "0"}, {"--retries", "1001"},
+                                               {"--cache-sectors", "x"}, {"--max-time", "0s"}, {"--verify=1"}}) {
         EXPECT_FALSE(RipToolArguments::parse(bad, error)) << bad[0];
         EXPECT_FALSE(error.empty());
     }
+}
+
+TEST(RipToolArgumentsTest, RescueOptionsAndDurations)
+{
+    std::string error;
+    const auto a = RipToolArguments::parse({"--retries=0", "--passes", "2", "--verify", "--max-time", "1h30m",
+                                            "--cache-sectors", "1200"},
+                                           error);
+    ASSERT_TRUE(a) << error;
+    EXPECT_EQ(a->retries, 0);
+    EXPECT_EQ(a->passes, 2);
+    EXPECT_TRUE(a->verify);
+    EXPECT_EQ(a->maxSeconds, 5400);
+    EXPECT_EQ(a->cacheSectors, 1200);
+    const auto defaults = RipToolArguments::parse({}, error);
+    EXPECT_EQ(defaults->retries, 10);
+    EXPECT_EQ(defaults->passes, 3);
+    EXPECT_FALSE(defaults->maxSeconds);
+
+    EXPECT_EQ(parseDuration("90"), 90);
+    EXPECT_EQ(parseDuration("90s"), 90);
+    EXPECT_EQ(parseDuration("15m"), 900);
+    EXPECT_EQ(parseDuration("2h"), 7200);
+    for (const char* bad : {"", "m", "1h30", "-5", "1x", "0", "1.5h", "10000000h"}) EXPECT_FALSE(parseDuration(bad)) << bad;
 }
 
 TEST(RescueReportTest, TimesAndJsonStrings)

@@ -602,6 +602,16 @@ TEST_P(RipToolTest, RefusalsAndFailedOutput)
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     }
 
+    // A track file that cannot be made is named with the system's reason;
+    // the others are written all the same.
+    fs::create_directories(disc.folder + "/dir/track01.wav");
+    run = tool({"--out", disc.folder + "/dir", "--force"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("Konnte Datei nicht erstellen... (" + disc.folder + "/dir/track01.wav): Is a directory"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(readFile(disc.folder + "/dir/track02.wav").size(), 44 + 300 * kSectorBytes);
+
     // A file name that is not UTF-8 is named by its bytes in the report.
     run = tool({"--out", disc.folder + "/n", "--name", "t\xff%d.wav", "--report", disc.folder + "/n.json"});
     EXPECT_EQ(run.exitCode, 0) << run.err;

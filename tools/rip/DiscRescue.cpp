@@ -431,6 +431,8 @@ void DiscRescue::fillReport(const RescueMap& map, const RescueEngine& engine)
         SectorCounts& c = t.counts;
         c.reads = engine.readsIn(t.firstSector, t.endSector);
         c.failedReads = engine.failedReadsIn(t.firstSector, t.endSector);
+        const auto seconds = engine.secondsIn(t.firstSector, t.endSector);
+        for (size_t p = 0; p < seconds.size(); ++p) c.passSeconds[p] = seconds[p];
         if (t.dataTrack) continue;
         auto addTo = [](std::vector<SectorRange>& ranges, int32_t s) {
             if (!ranges.empty() && ranges.back().lastSector + 1 == s) ranges.back().lastSector = s;

@@ -36,7 +36,8 @@ RescueEngine::RescueEngine(BlockReader& reader, RescueMap& map, WorkingCopy* cop
       lastGoodRead_(static_cast<size_t>(map.sectors()), kNeverRead),
       runTries_(static_cast<size_t>(map.sectors()), 0),
       readsByStart_(static_cast<size_t>(map.sectors()), 0),
-      failedByStart_(static_cast<size_t>(map.sectors()), 0)
+      failedByStart_(static_cast<size_t>(map.sectors()), 0),
+      secondsByStart_(static_cast<size_t>(map.sectors()), std::array<float, kPassCount>{})
 {
     const DiscLayout& layout = map.layout();
     firstAudio_ = layout.leadOut;
@@ -61,6 +62,14 @@ int64_t RescueEngine::failedReadsIn(int32_t first, int32_t end) const
     return n;
 }
 
+std::array<double, kPassCount> RescueEngine::secondsIn(int32_t first, int32_t end) const
+{
+    std::array<double, kPassCount> sum{};
+    for (int32_t s = first; s < end; ++s)
+        for (size_t p = 0; p < kPassCount; ++p) sum[p] += secondsByStart_[static_cast<size_t>(s)][p];
+    return sum;
+}
+
 bool RescueEngine::mustStop()
 {
     if (options_.deadline && Clock::now() >= *options_.deadline) timeUp_ = true;
@@ -76,7 +85,10 @@ bool RescueEngine::readSectors(int32_t first, int32_t count)
     ++stats.reads;
     ++readsByStart_[static_cast<size_t>(first)];
     console_.hold();
+    const Clock::time_point started = Clock::now();
     const uint8_t* data = options_.useC2 ? reader_.readBlockWithC2(first, count) : reader_.readBlock(first, count);
+    secondsByStart_[static_cast<size_t>(first)][static_cast<size_t>(pass_)] +=
+        std::chrono::duration<float>(Clock::now() - started).count();
     console_.release(!data && reader_.driveGone(), count == 1);
     if (!data) {
         if (reader_.driveGone()) {

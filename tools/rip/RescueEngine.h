@@ -74,6 +74,8 @@ public:
     // Reads (and failed reads) whose first sector lies in [first, end).
     int64_t readsIn(int32_t first, int32_t end) const;
     int64_t failedReadsIn(int32_t first, int32_t end) const;
+    // Seconds the reads whose first sector lies in [first, end) took, by pass.
+    std::array<double, kPassCount> secondsIn(int32_t first, int32_t end) const;
 
 private:
     struct Reading {
@@ -121,6 +123,7 @@ private:
     std::vector<int32_t> runTries_;      // single-sector reads of this run
     std::vector<int32_t> readsByStart_;
     std::vector<int32_t> failedByStart_;
+    std::vector<std::array<float, kPassCount>> secondsByStart_;
     int64_t goodSectors_ = 0;            // sectors read without an error so far
     std::unordered_map<int32_t, Reading> best_;     // least damaged C2 reading
     std::unordered_map<int32_t, Reading> pending_;  // a reading waiting for its equal

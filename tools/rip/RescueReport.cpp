@@ -37,7 +37,9 @@ void jsonCounts(std::ostream& out, const SectorCounts& c)
 {
     out << "\"earlier\": " << c.earlier << ", \"copied\": " << c.copied << ", \"narrowed\": " << c.narrowed
         << ", \"retried\": " << c.retried << ", \"verified\": " << c.verified << ", \"suspect\": " << c.suspect
-        << ", \"missing\": " << c.missing << ", \"reads\": " << c.reads << ", \"failedReads\": " << c.failedReads;
+        << ", \"missing\": " << c.missing << ", \"reads\": " << c.reads << ", \"failedReads\": " << c.failedReads
+        << ", \"secondsByPass\": [" << c.passSeconds[0] << ", " << c.passSeconds[1] << ", " << c.passSeconds[2] << ", "
+        << c.passSeconds[3] << "]";
 }
 
 void jsonRanges(std::ostream& out, const std::vector<SectorRange>& ranges, int32_t trackStart)
@@ -50,6 +52,16 @@ void jsonRanges(std::ostream& out, const std::vector<SectorRange>& ranges, int32
             << trackTime(int64_t{r.lastSector} + 1 - trackStart) << "\"}";
     }
     out << "]";
+}
+
+// "12,3 s", with the German decimal comma.
+std::string secondsText(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    std::string s = text;
+    if (const size_t dot = s.find('.'); dot != std::string::npos) s[dot] = ',';
+    return s;
 }
 
 }  // namespace
@@ -65,6 +77,7 @@ void SectorCounts::add(const SectorCounts& o)
     missing += o.missing;
     reads += o.reads;
     failedReads += o.failedReads;
+    for (size_t i = 0; i < passSeconds.size(); ++i) passSeconds[i] += o.passSeconds[i];
 }
 
 std::string counted(int64_t n, const char* one, const char* many)
@@ -102,7 +115,8 @@ void RescueReport::printSummary(std::ostream& out) const
         out << c.copied << " kopiert, " << c.narrowed << " durch Eingrenzen, " << c.retried << " durch Wiederholen";
         if (c.earlier > 0) out << ", " << c.earlier << " aus früheren Läufen";
         out << ", " << c.verified << " geprüft, " << c.suspect << " zweifelhaft, " << c.missing << " fehlen; "
-            << counted(c.reads, "Lesevorgang", "Lesevorgänge") << ", " << c.failedReads << " fehlgeschlagen";
+            << counted(c.reads, "Lesevorgang", "Lesevorgänge") << ", " << c.failedReads << " fehlgeschlagen, "
+            << secondsText(c.passSeconds[0] + c.passSeconds[1] + c.passSeconds[2] + c.passSeconds[3]);
     };
     for (const TrackReport& t : tracks) {
         char head[16];
@@ -132,12 +146,8 @@ void RescueReport::printSummary(std::ostream& out) const
     out << '\n';
     for (const PassReport& p : passes)
         if (p.ran) {
-            char seconds[32];
-            std::snprintf(seconds, sizeof seconds, "%.1f s", p.seconds);
-            std::string s = seconds;
-            if (const size_t dot = s.find('.'); dot != std::string::npos) s[dot] = ',';
             out << "  " << p.name << ": " << counted(p.reads, "Lesevorgang", "Lesevorgänge") << ", "
-                << p.failedReads << " fehlgeschlagen, " << s << '\n';
+                << p.failedReads << " fehlgeschlagen, " << secondsText(p.seconds) << '\n';
         }
     if (driveGone) out << "Das Laufwerk ist nicht mehr erreichbar; das Gerettete ist gesichert.\n";
     if (timeUp) out << "Die Zeit (--max-time) ist um; das Gerettete ist gesichert.\n";

@@ -33,6 +33,7 @@ struct SectorCounts {
     int64_t missing = 0;   // no reading at all: silence in the files
     int64_t reads = 0;
     int64_t failedReads = 0;
+    std::array<double, 4> passSeconds{};  // reading time by pass
 
     void add(const SectorCounts& o);
 };

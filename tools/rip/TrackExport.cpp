@@ -1,19 +1,22 @@
 #include "TrackExport.h"
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "audio/Karaoke.h"
+#include "rip/RipMessages.h"
 #include "rip/WavWriter.h"
 
 namespace rilvane::riptool {
 
 namespace {
 
-std::string reason(int error)
+// "<what> (<file>): <the system's reason>", as the tool's other file errors.
+std::string fileError(const char* what, const std::string& path, int error)
 {
-    return error ? std::string(" (") + std::strerror(error) + ")" : std::string();
+    return std::string(what) + " (" + path + ")" + (error ? std::string(": ") + std::strerror(error) : std::string());
 }
 
 // The file a track's frames go into.
@@ -30,12 +33,12 @@ public:
     bool create(const std::string& path, std::string& problem)
     {
         if (!writer_.create(path)) {
-            problem = "Konnte Datei nicht erstellen: " + path + reason(writer_.lastError());
+            problem = fileError(RipMessages::kCannotCreate, path, writer_.lastError() ? writer_.lastError() : errno);
             return false;
         }
         if (!writer_.writeProvisionalHeader()) {
-            problem = "Konnte nicht in die Datei schreiben: " + path + reason(writer_.lastError());
-            writer_.finish();
+            problem = fileError(RipMessages::kWriteFailed, path, writer_.lastError());
+            writer_.abandon();
             return false;
         }
         path_ = path;
@@ -50,7 +53,8 @@ public:
     }
     std::string problem() const override
     {
-        return "Fehler beim Schreiben der Datei " + path_ + reason(writer_.lastError());
+        return fileError(writer_.writeFailed() ? RipMessages::kWriteFailed : RipMessages::kHeaderFailed, path_,
+                         writer_.lastError());
     }
 
 private:
@@ -65,21 +69,21 @@ public:
         path_ = track.path;
         const uint64_t frames = uint64_t(track.endSector - track.firstSector) * proof::kFramesPerSector;
         if (!writer_.create(track.path, frames, track.comments)) {
-            problem = "Konnte Datei nicht erstellen: " + track.path + details();
+            problem = details(RipMessages::kCannotCreate);
             return false;
         }
         return true;
     }
     bool append(const uint8_t* frames, size_t count) override { return writer_.append(frames, count); }
     bool finish() override { return writer_.finish(); }
-    std::string problem() const override { return "Fehler beim Schreiben der Datei " + path_ + details(); }
+    std::string problem() const override { return details("Fehler beim Schreiben der FLAC-Datei!"); }
 
 private:
-    // The system's reason, or the encoder's where it was the encoder.
-    std::string details() const
+    // With the system's reason, or the encoder's where it was the encoder.
+    std::string details(const char* what) const
     {
-        if (writer_.lastError() || writer_.encoderProblem().empty()) return reason(writer_.lastError());
-        return " (FLAC: " + writer_.encoderProblem() + ")";
+        if (writer_.lastError() || writer_.encoderProblem().empty()) return fileError(what, path_, writer_.lastError());
+        return fileError(what, path_, 0) + ": FLAC: " + writer_.encoderProblem();
     }
 
     proof::FlacWriter writer_;
