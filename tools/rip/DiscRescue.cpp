@@ -106,7 +106,15 @@ private:
 // they do not describe a disc, the track table with the data tracks found.
 proof::DiscToc discTocOf(const TocResult& toc, const DiscLayout& layout)
 {
-    if (auto fromDrive = Handover::tocOf(toc)) return *fromDrive;
+    // The descriptors are used where they describe the same tracks as the
+    // table (a short answer may end with a track's descriptor, not the
+    // lead-out's).
+    if (auto fromDrive = Handover::tocOf(toc)) {
+        bool same = fromDrive->tracks.size() == layout.trackStarts.size() && fromDrive->leadOut == layout.leadOut;
+        for (size_t t = 0; same && t < layout.trackStarts.size(); ++t)
+            same = fromDrive->tracks[t].start == layout.trackStarts[t];
+        if (same) return *fromDrive;
+    }
     proof::DiscToc made;
     for (size_t t = 0; t < layout.trackStarts.size(); ++t) {
         const bool data = t < layout.dataTrack.size() && layout.dataTrack[t];
@@ -270,6 +278,7 @@ int DiscRescue::rescue()
                                                                               : layout.leadOut;
         track.dataTrack = layout.dataTrack[static_cast<size_t>(t - 1)];
         if (!args_.scan && !track.dataTrack) track.file = pathIn(args_.outDir, args_.name.fileName(t));
+        track.preEmphasis = handover_->toc().tracks[static_cast<size_t>(t - 1)].preEmphasis();
         report_.tracks.push_back(track);
     }
 
@@ -469,7 +478,8 @@ bool DiscRescue::writeTrackFiles(const RescueMap& map, const WorkingCopy* copy)
     RescuedAudio audio(*copy, map);
     for (TrackReport& track : report_.tracks) {
         if (track.file.empty()) continue;
-        HandedTrack handed = handover_->exportTrack(audio, track.track, track.firstSector, track.endSector, track.file);
+        HandedTrack handed =
+            handover_->exportTrack(audio, tocNumber(track.track), track.firstSector, track.endSector, track.file);
         if (!handed.problem.empty()) console_.logLine(handed.problem);
         if (handed.fileFailed || !handed.checksums) {
             track.fileFailed = true;
@@ -482,6 +492,15 @@ bool DiscRescue::writeTrackFiles(const RescueMap& map, const WorkingCopy* copy)
     return ok;
 }
 
+int DiscRescue::tocNumber(int place) const
+{
+    // The tool counts tracks by their place in the table of contents; the
+    // proof names them by the number the disc gives them.
+    const auto& tracks = handover_->toc().tracks;
+    return place >= 1 && static_cast<size_t>(place) <= tracks.size() ? tracks[static_cast<size_t>(place - 1)].number
+                                                                      : place;
+}
+
 bool DiscRescue::writeTrackCue()
 {
     if (!handover_) return true;
@@ -490,7 +509,7 @@ bool DiscRescue::writeTrackCue()
     std::vector<std::string> names;
     for (const proof::TocTrack& t : handover_->toc().audioTracks()) {
         const auto written = std::find_if(report_.tracks.begin(), report_.tracks.end(), [&](const TrackReport& r) {
-            return r.track == t.number && !r.file.empty() && !r.fileFailed;
+            return tocNumber(r.track) == t.number && !r.file.empty() && !r.fileFailed;
         });
         if (written == report_.tracks.end()) return true;
         names.push_back(fs::path(written->file).filename().string());
@@ -526,7 +545,7 @@ proof::LogContents DiscRescue::logContents() const
         if (t.dataTrack) continue;
         ++audioChosen;
         proof::LogTrack lt;
-        lt.number = t.track;
+        lt.number = tocNumber(t.track);
         lt.file = t.file;
         lt.fileFailed = t.fileFailed;
         lt.checksums = t.checksums;

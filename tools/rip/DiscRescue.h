@@ -66,6 +66,8 @@ private:
     // Appends the log's closing part and seals the whole log.
     bool sealLog();
     proof::LogContents logContents() const;
+    // The disc's own number of the track at `place` in the table of contents.
+    int tocNumber(int place) const;
     void fillReport(const RescueMap& map, const RescueEngine& engine);
 
     const RipToolArguments& args_;

@@ -196,6 +196,7 @@ void RescueReport::writeJson(std::ostream& out) const
                 << proof::hex8(t.checksums->crc) << "\", \"crc32WithoutSilence\": \""
                 << proof::hex8(t.checksums->crcWithoutSilence) << "\"}";
         if (!t.accurateRip.empty()) out << ",\n     \"accurateRip\": " << jsonString(t.accurateRip);
+        if (ids) out << ",\n     \"preEmphasis\": " << boolean(t.preEmphasis);
         out << "}";
     }
     out << (tracks.empty() ? "]" : "\n  ]") << ",\n  \"passReports\": [";

@@ -50,6 +50,7 @@ struct TrackReport {
     bool fileFailed = false;   // the file could not be made or written whole
     std::optional<proof::Checksums> checksums;  // of the audio in the file
     std::string accurateRip;   // how they compare with the AccurateRip database, if asked
+    bool preEmphasis = false;  // the table of contents flags the track with pre-emphasis
 };
 
 struct PassReport {
