@@ -55,13 +55,13 @@ def msf(sectors):
     return "%02d:%02d:%02d" % (sectors // 4500, sectors // 75 % 60, sectors % 75)
 
 
-def write_disc(folder, audio, defects=""):
+def write_disc(folder, audio, defects="", first=1):
     with open(os.path.join(folder, "disc.bin"), "wb") as f:
         f.write(audio)
     flags = {0x1: "PRE", 0x2: "DCP"}
     lines = ['FILE "disc.bin" BINARY']
     for n, (start, control) in enumerate(zip(STARTS, CONTROL), 1):
-        lines.append("  TRACK %02d AUDIO" % n)
+        lines.append("  TRACK %02d AUDIO" % (n + first - 1))
         names = [name for bit, name in flags.items() if control & bit]
         if names:
             lines.append("    FLAGS " + " ".join(names))
@@ -152,7 +152,7 @@ def log_tracks(text):
     return tracks
 
 
-def check_rip(audio, out, offset, flac, missing=(), stdout=""):
+def check_rip(audio, out, offset, flac, missing=(), stdout="", first=1):
     # The rescue reads from the first track's INDEX 01 on: its pregap is
     # never read, and what an offset takes from there is silence.
     missing = set(missing) | set(range(STARTS[0]))
@@ -175,7 +175,7 @@ def check_rip(audio, out, offset, flac, missing=(), stdout=""):
             check(rc == 0, "flac -d decodes " + path)
             got = wav_data(decoded)
             tags = subprocess.run(["metaflac", "--export-tags-to=-", path], capture_output=True, text=True).stdout
-            check("TRACKNUMBER=%d" % n in tags and "DISCID=" + freedb in tags and "ACCURATERIPID=" + name in tags,
+            check("TRACKNUMBER=%d" % (n + first - 1) in tags and "DISCID=" + freedb in tags and "ACCURATERIPID=" + name in tags,
                   "track %d: Vorbis comments %r" % (n, tags))
             check(("PRE_EMPHASIS=yes" in tags) == bool(CONTROL[n - 1] & 1), "track %d: pre-emphasis comment" % n)
         else:
@@ -184,7 +184,8 @@ def check_rip(audio, out, offset, flac, missing=(), stdout=""):
         v1, v2 = accuraterip(expected, n == 1, n == len(STARTS))
         want = {"AccurateRip v1": v1, "AccurateRip v2": v2, "CRC32": zlib.crc32(expected),
                 "CRC32 ohne Stille": crc_without_silence(expected)}
-        check(sums.get(n) == want, "track %d (offset %d): checksums %r, expected %r" % (n, offset, sums.get(n), want))
+        got_sums = sums.get(n + first - 1)
+        check(got_sums == want, "track %d (offset %d): checksums %r, expected %r" % (n, offset, got_sums, want))
     check("Pre-Emphasis" in stdout, "pre-emphasis named in the summary")
     return log_path
 
@@ -304,6 +305,18 @@ def main():
         r = run(entry, ["--out", os.path.join(folder, "ar2"), "--accuraterip-file", dbar])
         check(r.returncode == 2 and "gehört nicht zu dieser CD" in r.stderr, "another disc's AccurateRip file is refused")
         check(not os.path.exists(os.path.join(folder, "ar2", "disc.bin")), "a refused run reads nothing")
+
+        # A disc whose tracks are numbered from 4: files by place, the log,
+        # the comments and the CUE sheet by the disc's own numbers.
+        numbered = os.path.join(folder, "numbered")
+        os.mkdir(numbered)
+        entry4 = write_disc(numbered, audio, first=4)
+        out = os.path.join(numbered, "out")
+        r = run(entry4, ["--out", out, "--flac"])
+        check(r.returncode == 0, "rip of a disc numbered from 4 exits 0: " + r.stderr[-2000:])
+        check_rip(audio, out, 0, True, stdout=r.stdout, first=4)
+        cue = open(os.path.join(out, "tracks.cue")).read()
+        check(re.findall(r"TRACK (\d+) AUDIO", cue) == ["04", "05", "06"], "tracks.cue numbers the tracks 4 to 6")
 
         # A damaged disc: the unreadable sectors are silence in the file and
         # in the checksums, and the log says plainly the disc is not whole.
