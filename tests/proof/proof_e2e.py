@@ -306,6 +306,14 @@ def main():
         check(r.returncode == 2 and "gehört nicht zu dieser CD" in r.stderr, "another disc's AccurateRip file is refused")
         check(not os.path.exists(os.path.join(folder, "ar2", "disc.bin")), "a refused run reads nothing")
 
+        # The same through the ASPI layer, with a small positive offset.
+        out = os.path.join(folder, "aspi")
+        r = run(entry.replace("E=", "aspi:0:0=", 1), ["--out", out, "--offset", "+6"])
+        check(r.returncode == 0, "rip through ASPI exits 0: " + r.stderr[-2000:])
+        check_rip(audio, out, 6, False, stdout=r.stdout)
+        check(re.search(r"^  Übertragung: +ASPI$", open(os.path.join(out, "disc.log"), encoding="utf-8").read(), re.M),
+              "the log names the transport")
+
         # A disc whose tracks are numbered from 4: files by place, the log,
         # the comments and the CUE sheet by the disc's own numbers.
         numbered = os.path.join(folder, "numbered")
