@@ -498,6 +498,11 @@ TEST_P(RipToolTest, DataTrackAndChosenTracks)
     EXPECT_TRUE(fs::exists(out + "/track02.wav"));
     EXPECT_FALSE(fs::exists(out + "/track03.wav"));
     EXPECT_NE(run.out.find("Track 03: Datentrack"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("Track 03 ist ein Datentrack und wird übersprungen"), std::string::npos) << run.err;
+    const ToolRun onlyData = tool({"--tracks", "3", "--out", disc.folder + "/d"});
+    EXPECT_EQ(onlyData.exitCode, 3) << onlyData.out;
+    EXPECT_NE(onlyData.err.find("Keine Audio-Tracks zu lesen"), std::string::npos) << onlyData.err;
+    EXPECT_FALSE(fs::exists(disc.folder + "/d"));
     const QJsonObject report = readReport(disc.folder + "/r.json");
     EXPECT_TRUE(report["tracks"].toArray()[2].toObject()["dataTrack"].toBool());
     EXPECT_EQ(report["totals"].toObject()["missing"].toInt(), 0);

@@ -1,6 +1,7 @@
 #include "DiscRescue.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -196,6 +197,10 @@ int DiscRescue::rescue()
         report_.tracks.push_back(track);
     }
 
+    bool anyAudio = false;
+    for (const TrackReport& t : report_.tracks) anyAudio = anyAudio || !t.dataTrack;
+    if (!anyAudio) return refuse(ExitCode::kNoDisc, "Keine Audio-Tracks zu lesen");
+
     // Every file the run writes, checked against every other before
     // anything is read.
     const std::string binPath = pathIn(args_.outDir, RescueFiles::kWorkingCopy);
@@ -269,9 +274,12 @@ int DiscRescue::rescue()
 
     console_.fileLine("---- rilvane-rip: " + report_.drive + ", Inhaltsverzeichnis " +
                       layout.tocText() + (report_.resumed ? ", Fortsetzung" : "") + (c2 ? ", mit C2" : ", ohne C2"));
-    for (size_t t = 0; t < layout.dataTrack.size(); ++t)
-        if (layout.dataTrack[t])
-            console_.logLine("Track " + std::to_string(t + 1) + " ist ein Datentrack: er wird nicht gelesen");
+    for (const TrackReport& t : report_.tracks)
+        if (t.dataTrack) {
+            char label[16];
+            std::snprintf(label, sizeof label, "Track %02d", t.track);
+            console_.logLine(std::string(label) + " ist ein Datentrack und wird übersprungen");
+        }
     if (!c2 && !args_.verify)
         console_.logLine("Das Laufwerk meldet keine C2-Fehlerzeiger: falsch gelesene Sektoren erkennt nur --verify");
     console_.setTrackStarts(layout.trackStarts);
