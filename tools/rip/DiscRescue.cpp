@@ -332,6 +332,10 @@ int DiscRescue::rescue()
         report_.problem = "Das Laufwerk ist nicht mehr erreichbar";
         code = ExitCode::kBlocksFailed;
         break;
+    case EngineEnd::NoMedium:
+        report_.problem = "Keine CD im Laufwerk";
+        code = ExitCode::kBlocksFailed;
+        break;
     case EngineEnd::Stopped: report_.interrupted = true; break;
     case EngineEnd::TimeUp: report_.timeUp = true; break;
     case EngineEnd::Done: break;
