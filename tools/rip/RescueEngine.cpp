@@ -89,7 +89,9 @@ bool RescueEngine::readSectors(int32_t first, int32_t count)
     const uint8_t* data = options_.useC2 ? reader_.readBlockWithC2(first, count) : reader_.readBlock(first, count);
     secondsByStart_[static_cast<size_t>(first)][static_cast<size_t>(pass_)] +=
         std::chrono::duration<float>(Clock::now() - started).count();
-    console_.release(!data && reader_.driveGone(), count == 1);
+    // The drive's line of a failed single-sector read goes to the log file
+    // only, unless it says why the reading stops.
+    console_.release(!data && reader_.driveGone(), count == 1 && !(!data && reader_.mediumGone()));
     if (!data) {
         if (reader_.driveGone()) {
             gone_ = true;
