@@ -22,6 +22,7 @@ uint8_t* AspiBlockReader::finish(uint8_t status)
     // No device at the address, or no answer when it was selected: the
     // drive has gone.
     driveGone_ = status == SS_NO_DEVICE || session_.request().SRB_HaStat == HASTAT_SEL_TO;
+    noteSense(session_.request().SRB_TargStat, session_.request().SenseArea);
     log_.logLine(DriveMessages::aspiCommandFailed(status));
     return nullptr;
 }

@@ -19,7 +19,7 @@ public:
     // failure logs the transport's error line and returns nullptr.
     uint8_t* readBlock(int32_t sector, int32_t sectors = CommandCatalogue::kSectorsPerRead)
     {
-        driveGone_ = false;
+        driveGone_ = mediumGone_ = false;
         if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return nullptr;
         return read(sector, sectors);
     }
@@ -30,7 +30,7 @@ public:
     // nullptr on failure, and where the transport cannot ask for them.
     uint8_t* readBlockWithC2(int32_t sector, int32_t sectors = CommandCatalogue::kSectorsPerRead)
     {
-        driveGone_ = false;
+        driveGone_ = mediumGone_ = false;
         if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return nullptr;
         return readWithC2(sector, sectors);
     }
@@ -38,6 +38,10 @@ public:
     // Whether the last read failed because the drive could not be reached
     // at all (unplugged, switched off): not a read error, the drive is gone.
     bool driveGone() const { return driveGone_; }
+
+    // Whether the last read failed because the drive has no disc (sense
+    // key 2, ASC 3A): no sector can be read until one is put in.
+    bool mediumGone() const { return mediumGone_; }
 
     // The time a read may take before the transport gives it up, in
     // seconds. Only the pass-through has such a limit.
@@ -51,7 +55,18 @@ protected:
     virtual uint8_t* read(int32_t sector, int32_t sectors) = 0;
     virtual uint8_t* readWithC2(int32_t /*sector*/, int32_t /*sectors*/) { return nullptr; }
 
+    // Notes from the sense data of a failed read whether the disc is gone.
+    void noteSense(uint8_t scsiStatus, const uint8_t* sense)
+    {
+        const uint8_t format = sense[0] & 0x7F;
+        const bool descriptor = format == 0x72 || format == 0x73;
+        const uint8_t key = (descriptor ? sense[1] : sense[2]) & 0x0F;
+        const uint8_t asc = descriptor ? sense[2] : sense[12];
+        mediumGone_ = scsiStatus == 2 && key == 0x02 && asc == 0x3A;
+    }
+
     bool driveGone_ = false;
+    bool mediumGone_ = false;
 };
 
 }  // namespace rilvane

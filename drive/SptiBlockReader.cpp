@@ -16,6 +16,7 @@ uint8_t* SptiBlockReader::read(int32_t sector, int32_t sectors)
 {
     if (!session_.readBlock(sector, sectors)) {
         driveGone_ = session_.deviceGone();
+        noteSense(session_.lastStatus(), session_.lastSense());
         log_.logLine(session_.errorLine());
         return nullptr;
     }
@@ -35,6 +36,7 @@ uint8_t* SptiBlockReader::readWithC2(int32_t sector, int32_t sectors)
 {
     if (!session_.readBlockWithC2(sector, sectors)) {
         driveGone_ = session_.deviceGone();
+        noteSense(session_.lastStatus(), session_.lastSense());
         log_.logLine(session_.errorLine());
         return nullptr;
     }

@@ -50,6 +50,10 @@ public:
     // The READ CD time-out of both records (200 s unless set).
     void setReadTimeout(uint32_t seconds);
 
+    // Status and sense bytes of the last call (of the record it used).
+    uint8_t lastStatus() const { return lastWide_ ? wide_->header.ScsiStatus : request_->header.ScsiStatus; }
+    const uint8_t* lastSense() const { return lastWide_ ? wide_->sense : request_->sense; }
+
     // Whether the last call failed because the drive could not be reached.
     bool deviceGone() const { return deviceGone_; }
 

@@ -464,26 +464,31 @@ TEST_P(RipToolTest, InterruptSavesEverything)
     }
 }
 
-// The drive is lost in the middle of track 2: the program says so, reads
-// no more, and keeps and reports what it rescued.
+// The drive is lost, or its disc taken out, in the middle of track 2: the
+// program says so, reads no more, and keeps and reports what it rescued.
 TEST_P(RipToolTest, VanishedDriveStopsTheReading)
 {
-    const std::vector<Defect> gone{{1500, 99999, "gone"}};
-    Disc disc({1000, 1000, 1000}, gone);
-    Tool tool(disc.folder, drives(disc));
-    const ToolRun run = tool({"--out", disc.folder + "/out", "--report", disc.folder + "/r.json"});
-    EXPECT_EQ(run.exitCode, 1) << run.err;
-    EXPECT_NE(run.err.find("nicht mehr erreichbar"), std::string::npos) << run.err;
-    EXPECT_EQ(run.err.find("No Additional Sense"), std::string::npos) << run.err;
-    const QJsonObject report = readReport(disc.folder + "/r.json");
-    EXPECT_TRUE(report["driveGone"].toBool());
-    // One read found the drive gone; none came after it.
-    EXPECT_EQ(report["totals"].toObject()["reads"].toInt(), 150 + 1);
-    std::set<int32_t> lost;
-    for (int32_t s = 1500; s < disc.leadOut; ++s) lost.insert(s);
-    EXPECT_EQ(reportedSectors(report, "missingRanges"), lost);
-    expectTrackFiles(disc, disc.folder + "/out", expectedImage(disc, lost));
-    EXPECT_EQ(checkMap(disc, disc.folder + "/out").at(1500), "untried");
+    for (const char* how : {"gone", "02/3A/00"}) {
+        SCOPED_TRACE(how);
+        const std::vector<Defect> gone{{1500, 99999, how}};
+        Disc disc({1000, 1000, 1000}, gone);
+        Tool tool(disc.folder, drives(disc));
+        const ToolRun run = tool({"--out", disc.folder + "/out", "--report", disc.folder + "/r.json"});
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        const bool driveGone = std::string(how) == "gone";
+        EXPECT_NE(run.err.find(driveGone ? "nicht mehr erreichbar" : "Keine CD im Laufwerk"), std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.err.find("No Additional Sense"), std::string::npos) << run.err;
+        const QJsonObject report = readReport(disc.folder + "/r.json");
+        EXPECT_EQ(report["driveGone"].toBool(), driveGone);
+        // One read found the drive gone; none came after it.
+        EXPECT_EQ(report["totals"].toObject()["reads"].toInt(), 150 + 1);
+        std::set<int32_t> lost;
+        for (int32_t s = 1500; s < disc.leadOut; ++s) lost.insert(s);
+        EXPECT_EQ(reportedSectors(report, "missingRanges"), lost);
+        expectTrackFiles(disc, disc.folder + "/out", expectedImage(disc, lost));
+        EXPECT_EQ(checkMap(disc, disc.folder + "/out").at(1500), "untried");
+    }
 }
 
 // A data track is neither read nor written as audio; chosen tracks only;
@@ -498,6 +503,11 @@ TEST_P(RipToolTest, DataTrackAndChosenTracks)
     EXPECT_TRUE(fs::exists(out + "/track02.wav"));
     EXPECT_FALSE(fs::exists(out + "/track03.wav"));
     EXPECT_NE(run.out.find("Track 03: Datentrack"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("Track 03 ist ein Datentrack und wird übersprungen"), std::string::npos) << run.err;
+    const ToolRun onlyData = tool({"--tracks", "3", "--out", disc.folder + "/d"});
+    EXPECT_EQ(onlyData.exitCode, 3) << onlyData.out;
+    EXPECT_NE(onlyData.err.find("Keine Audio-Tracks zu lesen"), std::string::npos) << onlyData.err;
+    EXPECT_FALSE(fs::exists(disc.folder + "/d"));
     const QJsonObject report = readReport(disc.folder + "/r.json");
     EXPECT_TRUE(report["tracks"].toArray()[2].toObject()["dataTrack"].toBool());
     EXPECT_EQ(report["totals"].toObject()["missing"].toInt(), 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -282,6 +283,10 @@ int DiscRescue::rescue()
         report_.tracks.push_back(track);
     }
 
+    bool anyAudio = false;
+    for (const TrackReport& t : report_.tracks) anyAudio = anyAudio || !t.dataTrack;
+    if (!anyAudio) return refuse(ExitCode::kNoDisc, "Keine Audio-Tracks zu lesen");
+
     // Every file the run writes, checked against every other before
     // anything is read.
     const std::string binPath = pathIn(args_.outDir, RescueFiles::kWorkingCopy);
@@ -360,9 +365,12 @@ int DiscRescue::rescue()
 
     console_.fileLine("---- rilvane-rip: " + report_.drive + ", Inhaltsverzeichnis " +
                       layout.tocText() + (report_.resumed ? ", Fortsetzung" : "") + (c2 ? ", mit C2" : ", ohne C2"));
-    for (size_t t = 0; t < layout.dataTrack.size(); ++t)
-        if (layout.dataTrack[t])
-            console_.logLine("Track " + std::to_string(t + 1) + " ist ein Datentrack: er wird nicht gelesen");
+    for (const TrackReport& t : report_.tracks)
+        if (t.dataTrack) {
+            char label[16];
+            std::snprintf(label, sizeof label, "Track %02d", t.track);
+            console_.logLine(std::string(label) + " ist ein Datentrack und wird übersprungen");
+        }
     if (!c2 && !args_.verify)
         console_.logLine("Das Laufwerk meldet keine C2-Fehlerzeiger: falsch gelesene Sektoren erkennt nur --verify");
     console_.setTrackStarts(layout.trackStarts);
@@ -413,6 +421,10 @@ int DiscRescue::rescue()
     case EngineEnd::DriveGone:
         report_.driveGone = true;
         report_.problem = "Das Laufwerk ist nicht mehr erreichbar";
+        code = ExitCode::kBlocksFailed;
+        break;
+    case EngineEnd::NoMedium:
+        report_.problem = "Keine CD im Laufwerk";
         code = ExitCode::kBlocksFailed;
         break;
     case EngineEnd::Stopped: report_.interrupted = true; break;

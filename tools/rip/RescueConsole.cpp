@@ -95,6 +95,7 @@ void RescueConsole::startPass(int number, const std::string& name, int64_t secto
     inPass_ = true;
     pass_ = number;
     name_ = name;
+    failed_ = 0;
     startRound("", sectors);
 }
 

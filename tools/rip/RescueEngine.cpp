@@ -74,7 +74,7 @@ bool RescueEngine::mustStop()
 {
     if (options_.deadline && Clock::now() >= *options_.deadline) timeUp_ = true;
     if (!copyFailed_ && !checkpoint_(false)) copyFailed_ = true;
-    return gone_ || copyFailed_ || timeUp_ || platform::stopSignalled();
+    return gone_ || noMedium_ || copyFailed_ || timeUp_ || platform::stopSignalled();
 }
 
 bool RescueEngine::readSectors(int32_t first, int32_t count)
@@ -89,12 +89,20 @@ bool RescueEngine::readSectors(int32_t first, int32_t count)
     const uint8_t* data = options_.useC2 ? reader_.readBlockWithC2(first, count) : reader_.readBlock(first, count);
     secondsByStart_[static_cast<size_t>(first)][static_cast<size_t>(pass_)] +=
         std::chrono::duration<float>(Clock::now() - started).count();
-    console_.release(!data && reader_.driveGone(), count == 1);
+    // The drive's line of a failed single-sector read goes to the log file
+    // only, unless it says why the reading stops.
+    console_.release(!data && reader_.driveGone(), count == 1 && !(!data && reader_.mediumGone()));
     if (!data) {
         if (reader_.driveGone()) {
             gone_ = true;
             console_.logLine("Das Laufwerk ist nicht mehr erreichbar (Gerät nicht vorhanden): es wird nicht weiter "
                              "gelesen");
+            return false;
+        }
+        if (reader_.mediumGone()) {
+            // No disc: not a damaged sector. Nothing is read until the next run.
+            noMedium_ = true;
+            console_.logLine("Keine CD im Laufwerk: es wird nicht weiter gelesen");
             return false;
         }
         ++stats.failedReads;
@@ -225,6 +233,7 @@ EngineEnd RescueEngine::run()
     checkpoint_(true);
     if (copyFailed_) return EngineEnd::CopyFailed;
     if (gone_) return EngineEnd::DriveGone;
+    if (noMedium_) return EngineEnd::NoMedium;
     if (platform::stopSignalled()) return EngineEnd::Stopped;
     if (timeUp_) return EngineEnd::TimeUp;
     return EngineEnd::Done;
@@ -266,7 +275,7 @@ void RescueEngine::copyPass()
             passDone_ += count;
             s += count;
         } else {
-            if (gone_) break;
+            if (gone_ || noMedium_) break;
             for (int32_t i = 0; i < count; ++i) map_.set(s + i, SectorState::Narrow);
             passDone_ += count;
             s += count;
@@ -309,7 +318,7 @@ void RescueEngine::trySingle(int32_t s, Origin origin)
     ++runTries_[i];
     const uint16_t tries = static_cast<uint16_t>(std::min<int>(map_.tries(s) + 1, 0xFFFF));
     if (!readSectors(s, 1)) {
-        if (gone_) {
+        if (gone_ || noMedium_) {
             --runTries_[i];
             return;
         }
@@ -410,7 +419,7 @@ void RescueEngine::verifyPass()
         if (ok) {
             std::memcpy(reading.data(), block_.data(), static_cast<size_t>(count) * kSectorBytes);
             bits = c2Bits_;
-        } else if (gone_) {
+        } else if (gone_ || noMedium_) {
             break;
         }
         bool demoted = false;

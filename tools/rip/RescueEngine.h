@@ -57,7 +57,7 @@ struct PassStats {
     double seconds = 0;
 };
 
-enum class EngineEnd { Done, Stopped, TimeUp, DriveGone, CopyFailed };
+enum class EngineEnd { Done, Stopped, TimeUp, DriveGone, NoMedium, CopyFailed };
 
 class RescueEngine {
 public:
@@ -130,6 +130,7 @@ private:
     std::array<uint8_t, cd::kReadBlockBytes> block_{};
     std::array<uint16_t, cd::kSectorsPerRead> c2Bits_{};
     bool gone_ = false;
+    bool noMedium_ = false;
     bool copyFailed_ = false;
     bool timeUp_ = false;
     int32_t firstAudio_ = 0;

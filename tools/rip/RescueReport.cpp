@@ -150,9 +150,11 @@ void RescueReport::printSummary(std::ostream& out) const
                 << p.failedReads << " fehlgeschlagen, " << secondsText(p.seconds) << '\n';
         }
     if (driveGone) out << "Das Laufwerk ist nicht mehr erreichbar; das Gerettete ist gesichert.\n";
+    else if (!problem.empty()) out << problem << "; das Gerettete ist gesichert.\n";
     if (timeUp) out << "Die Zeit (--max-time) ist um; das Gerettete ist gesichert.\n";
     if (interrupted) out << "Abgebrochen: das Gerettete ist gesichert.\n";
-    if (!mapFile.empty() && (driveGone || timeUp || interrupted || totals().missing + totals().suspect > 0))
+    if (!mapFile.empty() &&
+        (driveGone || timeUp || interrupted || !problem.empty() || totals().missing + totals().suspect > 0))
         out << "Ein neuer Aufruf mit demselben --out setzt die Rettung fort (auch mit einem anderen Laufwerk).\n";
 }
 
