@@ -17,10 +17,15 @@ public:
 
     // The data lands in the transfer window. A failure logs
     // "Fehler <status> beim Ausführen des SCSI Kommandos...".
+    bool query(const ScsiCommand& command, std::vector<uint8_t>& out) override;
+
 protected:
     uint8_t* read(int32_t sector, int32_t sectors) override;
+    uint8_t* readWithC2(int32_t sector, int32_t sectors) override;
 
 private:
+    uint8_t* finish(uint8_t status);
+
     AspiSession& session_;
     DriveRecord drive_;
     LogSink& log_;

@@ -38,6 +38,26 @@ ScsiCommand CommandCatalogue::readCd(int32_t sector, int32_t sectors)
     return command;
 }
 
+ScsiCommand CommandCatalogue::readCdWithC2(int32_t sector, int32_t sectors)
+{
+    ScsiCommand command = readCd(sector, sectors);
+    command.cdb[9] = 0x12;  // user data and the C2 error pointers
+    command.dataLength = static_cast<uint32_t>(sectors) * (kSectorBytes + kC2PointerBytes);
+    return command;
+}
+
+ScsiCommand CommandCatalogue::modeSenseCapabilities()
+{
+    ScsiCommand command;
+    command.cdb[0] = 0x5A;
+    command.cdb[2] = 0x2A;
+    command.cdb[8] = 0x40;  // allocation length
+    command.cdbLength = 10;
+    command.dataLength = 0x40;
+    command.timeoutSeconds = kShortTimeoutSeconds;
+    return command;
+}
+
 void CommandCatalogue::writeReadCdSector(uint8_t* cdb, int32_t sector)
 {
     const auto bits = static_cast<uint32_t>(sector);

@@ -28,6 +28,13 @@ struct CommandCatalogue {
     // BE 00 a3 a2 a1 a0 00 00 0A 10 00 00. Fewer sectors (1 to 9) only where
     // a block would run past the lead-out: byte 8 and the data length shrink.
     static ScsiCommand readCd(int32_t sector, int32_t sectors = kSectorsPerRead);
+    // The same with the C2 error pointers after each sector's data:
+    // byte 9 is 12, 2352 + 294 bytes a sector.
+    static constexpr uint32_t kC2PointerBytes = 294;
+    static ScsiCommand readCdWithC2(int32_t sector, int32_t sectors = kSectorsPerRead);
+    // MODE SENSE (10) of the CD capabilities page 2Ah, current values:
+    // 5A 00 2A 00 00 00 00 00 40 00.
+    static ScsiCommand modeSenseCapabilities();
     // Writes the sector, most significant byte first, into bytes 2 to 5 of a
     // READ CD command block.
     static void writeReadCdSector(uint8_t* cdb, int32_t sector);

@@ -3,6 +3,8 @@
 #include "drive/CommandCatalogue.h"
 #include "drive/DriveMessages.h"
 
+#include <algorithm>
+
 namespace rilvane {
 
 SptiBlockReader::SptiBlockReader(SptiSession& session, LogSink& log) : session_(session), log_(log)
@@ -13,6 +15,8 @@ SptiBlockReader::SptiBlockReader(SptiSession& session, LogSink& log) : session_(
 uint8_t* SptiBlockReader::read(int32_t sector, int32_t sectors)
 {
     if (!session_.readBlock(sector, sectors)) {
+        driveGone_ = session_.deviceGone();
+        noteSense(session_.lastStatus(), session_.lastSense());
         log_.logLine(session_.errorLine());
         return nullptr;
     }
@@ -26,6 +30,33 @@ uint8_t* SptiBlockReader::read(int32_t sector, int32_t sectors)
         return nullptr;
     }
     return session_.data();
+}
+
+uint8_t* SptiBlockReader::readWithC2(int32_t sector, int32_t sectors)
+{
+    if (!session_.readBlockWithC2(sector, sectors)) {
+        driveGone_ = session_.deviceGone();
+        noteSense(session_.lastStatus(), session_.lastSense());
+        log_.logLine(session_.errorLine());
+        return nullptr;
+    }
+    const uint32_t expected =
+        static_cast<uint32_t>(sectors) * (CommandCatalogue::kSectorBytes + CommandCatalogue::kC2PointerBytes);
+    const uint32_t received = session_.wideTransferredLength();
+    if (received < expected) {
+        log_.logLine(DriveMessages::shortRead(received, expected));
+        return nullptr;
+    }
+    return session_.wideData();
+}
+
+bool SptiBlockReader::query(const ScsiCommand& command, std::vector<uint8_t>& out)
+{
+    const bool ok = session_.execute(command);
+    if (ok) out.assign(session_.data(), session_.data() + std::min(session_.transferredLength(), command.dataLength));
+    // execute() used the read record: make it ready for reads again.
+    session_.prepareReadCd();
+    return ok;
 }
 
 }  // namespace rilvane

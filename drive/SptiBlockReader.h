@@ -14,8 +14,12 @@ public:
 
     // A failure logs the error line built from the status and sense bytes;
     // a read that succeeds with fewer bytes than asked for is a failure too.
+    void setReadTimeout(uint32_t seconds) override { session_.setReadTimeout(seconds); }
+    bool query(const ScsiCommand& command, std::vector<uint8_t>& out) override;
+
 protected:
     uint8_t* read(int32_t sector, int32_t sectors) override;
+    uint8_t* readWithC2(int32_t sector, int32_t sectors) override;
 
 private:
     SptiSession& session_;

@@ -23,6 +23,20 @@ struct SptiRequest {
     uint8_t padding[3];                 // 23601
 };
 
+// The same record with room for ten sectors and their C2 error pointers
+// (2352 + 294 bytes each), for reads that ask for them.
+struct SptiWideRequest {
+    static constexpr uint32_t kDataAreaBytes = 10 * (2352 + 294);
+
+    SCSI_PASS_THROUGH header;
+    uint8_t filler[4];
+    uint8_t sense[SptiRequest::kSenseAreaBytes];
+    uint8_t data[kDataAreaBytes];
+};
+
+static_assert(offsetof(SptiWideRequest, sense) == SptiRequest::kSenseOffset);
+static_assert(offsetof(SptiWideRequest, data) == SptiRequest::kDataOffset);
+
 static_assert(sizeof(SptiRequest) == 23604, "the pass-through request is 23604 bytes");
 static_assert(offsetof(SptiRequest, header) == 0);
 static_assert(offsetof(SptiRequest, filler) == 44);

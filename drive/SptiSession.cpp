@@ -24,7 +24,7 @@ void fillHeader(SCSI_PASS_THROUGH& header, const ScsiCommand& command)
 
 }  // namespace
 
-SptiSession::SptiSession() : request_(std::make_unique<SptiRequest>()) {}
+SptiSession::SptiSession() : request_(std::make_unique<SptiRequest>()), wide_(std::make_unique<SptiWideRequest>()) {}
 
 SptiSession::~SptiSession()
 {
@@ -66,7 +66,24 @@ void SptiSession::prepareReadCd()
 {
     std::memset(request_.get(), 0, sizeof(SptiRequest));
     fillHeader(request_->header, CommandCatalogue::readCd(0));
+    request_->header.TimeOutValue = readTimeout_;
     std::memset(request_->data, 0xFF, sizeof(request_->data));
+}
+
+void SptiSession::setReadTimeout(uint32_t seconds)
+{
+    readTimeout_ = seconds;
+    request_->header.TimeOutValue = seconds;
+}
+
+bool SptiSession::readBlockWithC2(int32_t sector, int32_t sectors)
+{
+    if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return false;
+    std::memset(wide_.get(), 0, offsetof(SptiWideRequest, data));
+    ScsiCommand command = CommandCatalogue::readCdWithC2(sector, sectors);
+    command.timeoutSeconds = readTimeout_;
+    fillHeader(wide_->header, command);
+    return sendRecord(wide_.get(), wide_->header, sizeof(SptiWideRequest));
 }
 
 bool SptiSession::readBlock(int32_t sector, int32_t sectors)
@@ -87,23 +104,31 @@ bool SptiSession::readBlock(int32_t sector, int32_t sectors)
 
 bool SptiSession::send()
 {
+    return sendRecord(request_.get(), request_->header, sizeof(SptiRequest));
+}
+
+bool SptiSession::sendRecord(void* record, SCSI_PASS_THROUGH& header, size_t size)
+{
+    deviceGone_ = false;
+    lastWide_ = record == wide_.get();
     if (!isOpen())
         return false;
-    const SCSI_PASS_THROUGH& header = request_->header;
     // The lengths are taken from the record as it stands, data offset plus
     // transfer length; a record that would reach past its own end is never
     // handed over.
     const uint64_t length = uint64_t{header.DataBufferOffset} + header.DataTransferLength;
-    if (length > sizeof(SptiRequest))
+    if (length > size)
         return false;
     DWORD returned = 0;
-    const BOOL ok = DeviceIoControl(handle_, IOCTL_SCSI_PASS_THROUGH, request_.get(), static_cast<DWORD>(length),
-                                    request_.get(), static_cast<DWORD>(length), &returned, nullptr);
+    const BOOL ok = DeviceIoControl(handle_, IOCTL_SCSI_PASS_THROUGH, record, static_cast<DWORD>(length), record,
+                                    static_cast<DWORD>(length), &returned, nullptr);
+    if (ok == FALSE) deviceGone_ = GetLastError() == ERROR_DEVICE_NOT_CONNECTED;
     return ok != FALSE && header.ScsiStatus == 0;
 }
 
 std::string SptiSession::errorLine() const
 {
+    if (lastWide_) return rilvane::errorLine(wide_->header.ScsiStatus, wide_->sense);
     return rilvane::errorLine(request_->header.ScsiStatus, request_->sense);
 }
 

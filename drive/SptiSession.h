@@ -41,6 +41,22 @@ public:
     void prepareReadCd();
     bool readBlock(int32_t sector, int32_t sectors = CommandCatalogue::kSectorsPerRead);
 
+    // READ CD of `sectors` (1 to 10) with the C2 error pointers, in a record
+    // of its own; the data is then at wideData().
+    bool readBlockWithC2(int32_t sector, int32_t sectors);
+    uint8_t* wideData() { return wide_->data; }
+    uint32_t wideTransferredLength() const { return wide_->header.DataTransferLength; }
+
+    // The READ CD time-out of both records (200 s unless set).
+    void setReadTimeout(uint32_t seconds);
+
+    // Status and sense bytes of the last call (of the record it used).
+    uint8_t lastStatus() const { return lastWide_ ? wide_->header.ScsiStatus : request_->header.ScsiStatus; }
+    const uint8_t* lastSense() const { return lastWide_ ? wide_->sense : request_->sense; }
+
+    // Whether the last call failed because the drive could not be reached.
+    bool deviceGone() const { return deviceGone_; }
+
     // The error line of the last command, from its status and sense bytes.
     std::string errorLine() const;
 
@@ -53,9 +69,14 @@ public:
 
 private:
     bool send();
+    bool sendRecord(void* record, SCSI_PASS_THROUGH& header, size_t size);
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     std::unique_ptr<SptiRequest> request_;
+    std::unique_ptr<SptiWideRequest> wide_;
+    uint32_t readTimeout_ = CommandCatalogue::kReadTimeoutSeconds;
+    bool deviceGone_ = false;
+    bool lastWide_ = false;  // the last call used the wide record
 };
 
 }  // namespace rilvane

@@ -27,7 +27,7 @@ TocResult TocExchange::overSpti(SptiSession& session)
 
     if (!session.execute(CommandCatalogue::readToc())) {
         log_.logLine(DriveMessages::kTocNotRead);
-        return {TocOutcome::Failed, std::nullopt, std::nullopt};
+        return {TocOutcome::Failed, std::nullopt, std::nullopt, {}};
     }
     // Only what the drive reported as sent is parsed.
     const size_t received = std::min<size_t>(session.transferredLength(), CommandCatalogue::kTocBytes);
@@ -37,7 +37,7 @@ TocResult TocExchange::overSpti(SptiSession& session)
 TocResult TocExchange::overAspi(AspiSession& session, const DriveRecord& drive)
 {
     if (!session.openEvent(log_))
-        return {TocOutcome::Skipped, std::nullopt, std::nullopt};
+        return {TocOutcome::Skipped, std::nullopt, std::nullopt, {}};
 
     table_.slot(1) = kDefaultFirstTrack;
     table_.count = 1;
@@ -48,7 +48,7 @@ TocResult TocExchange::overAspi(AspiSession& session, const DriveRecord& drive)
         result = accept(session.window(), CommandCatalogue::kTocBytes);
     } else {
         log_.logLine(DriveMessages::aspiTocFailed(status));
-        result = {TocOutcome::Failed, std::nullopt, std::nullopt};
+        result = {TocOutcome::Failed, std::nullopt, std::nullopt, {}};
     }
     session.closeEvent();
     return result;
@@ -59,7 +59,7 @@ TocResult TocExchange::accept(const uint8_t* response, size_t received)
     log_.logLine(DriveMessages::kTocRead);
     const int32_t count = parseToc(response, received, table_);
 
-    TocResult result{TocOutcome::Read, std::nullopt, std::nullopt};
+    TocResult result{TocOutcome::Read, std::nullopt, std::nullopt, parseTocEntries(response, received)};
     if (count >= 1 && count < kTrackSlots) result.leadOut = table_.slot(count + 1);
     if (handler_ == DriveCaller::Ripping) {
         result.ripRange = RipRange::forTrack(table_, ripTrack_);

@@ -10,6 +10,7 @@
 #include "drive/DriveTable.h"
 #include "drive/LogSink.h"
 #include "drive/RipRange.h"
+#include "drive/TocParser.h"
 #include "drive/TrackTable.h"
 
 namespace rilvane {
@@ -30,6 +31,9 @@ struct TocResult {
     std::optional<RipRange> ripRange;
     // After Read: where the lead-out starts, the first sector after the disc.
     std::optional<int32_t> leadOut;
+    // After Read: the descriptors with their track numbers and control
+    // fields, the lead-out's last.
+    std::vector<TocEntry> entries;
 };
 
 class TocExchange {

@@ -26,29 +26,46 @@ namespace rilvane {
 //   slots 1 to 256 are filled and the count is 255; slot 256 then acts as the
 //   lead-out.
 // Slots above count + 1 are never touched, and the count is always 0..255.
+namespace {
+
+// How many descriptors parseToc takes from an answer (see above).
+size_t descriptorsTaken(const uint8_t* response, size_t received)
+{
+    constexpr size_t kHeaderSize = 4;
+    constexpr size_t kFirstDescriptorEnd = kHeaderSize + 8;
+    if (response == nullptr || received < kHeaderSize) return 0;
+    const int tracks = response[3] - response[2] + 1;
+    if (tracks < 0) return 0;
+    const size_t announced = static_cast<size_t>(tracks) + 1;
+    const size_t present = received < kFirstDescriptorEnd ? 0 : (received - kFirstDescriptorEnd) / 8 + 1;
+    return std::min({announced, present, static_cast<size_t>(kTrackSlots)});
+}
+
+}  // namespace
+
+std::vector<TocEntry> parseTocEntries(const uint8_t* response, size_t received)
+{
+    std::vector<TocEntry> entries;
+    const size_t taken = descriptorsTaken(response, received);
+    for (size_t k = 0; k < taken; ++k) {
+        const uint8_t* d = response + 4 + 8 * k;
+        TocEntry e;
+        e.number = d[2];
+        e.control = d[1] & 0x0F;
+        e.start = static_cast<int32_t>(uint32_t{d[4]} << 24 | uint32_t{d[5]} << 16 | uint32_t{d[6]} << 8 | d[7]);
+        entries.push_back(e);
+    }
+    return entries;
+}
+
 int32_t parseToc(const uint8_t* response, size_t received, TrackTable& table)
 {
     constexpr size_t kHeaderSize = 4;
     constexpr size_t kDescriptorSize = 8;
     constexpr size_t kAddressOffset = 4;  // within a descriptor
-    constexpr size_t kAddressSize = 4;
 
     table.count = 0;
-    if (response == nullptr || received < kHeaderSize)
-        return 0;
-
-    const int first = response[2];
-    const int last = response[3];
-    const int tracks = last - first + 1;
-    if (tracks < 0)
-        return 0;
-
-    const size_t announced = static_cast<size_t>(tracks) + 1;  // with the lead-out
-    constexpr size_t kFirstDescriptorEnd = kHeaderSize + kAddressOffset + kAddressSize;
-    const size_t present =
-        received < kFirstDescriptorEnd ? 0 : (received - kFirstDescriptorEnd) / kDescriptorSize + 1;
-    const size_t taken = std::min({announced, present, static_cast<size_t>(kTrackSlots)});
-
+    const size_t taken = descriptorsTaken(response, received);
     for (size_t k = 0; k < taken; ++k) {
         const uint8_t* a = response + kHeaderSize + k * kDescriptorSize + kAddressOffset;
         const uint32_t address = (uint32_t{a[0]} << 24) | (uint32_t{a[1]} << 16) |

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "drive/TrackTable.h"
 
@@ -15,5 +16,18 @@ namespace rilvane {
 // Never reads past `received` bytes and never writes past slot 256, however
 // the answer is formed. Returns the new count.
 int32_t parseToc(const uint8_t* response, size_t received, TrackTable& table);
+
+// One descriptor of the answer as the disc gives it: the track number (0xAA
+// for the lead-out), the control field (low nibble of ADR/control: 0x4 data
+// track, 0x1 pre-emphasis, 0x2 digital copy permitted) and the start sector.
+struct TocEntry {
+    int number = 0;
+    uint8_t control = 0;
+    int32_t start = 0;
+};
+
+// The descriptors that parseToc takes into the table, in the same order and
+// under the same rules, with their numbers and control fields.
+std::vector<TocEntry> parseTocEntries(const uint8_t* response, size_t received);
 
 }  // namespace rilvane

@@ -29,7 +29,7 @@ run_suite "$root/build" "Release build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 BUILD_TARGETS= CTEST_ARGS="-LE bench" run_suite "$root/build-asan" "ASan/UBSan build" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_SANITIZE=ON -DRILVANE_BENCH=OFF
 BUILD_TARGETS="test_sound_device test_sound_output test_sound_e2e platform_tests dsound wnaspi32 rilvane-paced-capture" \
 CTEST_ARGS="-L sound|platform" run_suite "$root/build-tsan" "TSan build (sound and platform)" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_TSAN=ON -DRILVANE_BENCH=OFF
-BUILD_TARGETS="fuzz_toc fuzz_virtual_drives fuzz_vdrive_cue_sheet fuzz_vdrive_defect_map fuzz_vdrive_wave_file fuzz_vdrive_scsi_target" \
+BUILD_TARGETS="fuzz_toc fuzz_proof_files fuzz_virtual_drives fuzz_vdrive_cue_sheet fuzz_vdrive_defect_map fuzz_vdrive_wave_file fuzz_vdrive_scsi_target" \
 CTEST_ARGS="-L fuzz" run_suite "$root/build-fuzz" "Fuzz targets" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRILVANE_FUZZ=ON \
   -DRILVANE_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 echo "=== all test suites passed ==="

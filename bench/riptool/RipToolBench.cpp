@@ -51,7 +51,10 @@ int main(int argc, char** argv)
     runs.addSide("rilvane-rip", [&] { return rilvane::bench::runProgram({tool, "--out", out}, false); });
     runs.addSide("cp", [&] { return rilvane::bench::copyWithCp(bin, copy); });
     runs.addSide("dd bs=23520", [&] { return rilvane::bench::copyWithDd(bin, copy, 23520); });
-    const bool ok = runs.run(rounds, bin, {copy, wav});
+    // The rescue keeps a working copy and its map beside the track file:
+    // each round starts a new rescue.
+    const bool ok = runs.run(rounds, bin,
+                             {copy, wav, out + "/disc.bin", out + "/disc.map", out + "/disc.cue", out + "/disc.log"});
     if (ok) runs.print("rilvane-rip", {"cp", "dd bs=23520"});
     fs::remove_all(dir);
     return ok ? 0 : 1;

@@ -59,5 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             fail();
         }
     }
+
+    // The descriptors with their numbers are exactly the ones the table took.
+    const auto entries = rilvane::parseTocEntries(data, size);
+    if (entries.size() != static_cast<size_t>(written))
+        fail();
+    for (size_t k = 0; k < entries.size(); ++k)
+        if (entries[k].start != table.slot(static_cast<int>(k) + 1) || entries[k].number != data[4 + 8 * k + 2] ||
+            entries[k].control > 0x0F)
+            fail();
     return 0;
 }

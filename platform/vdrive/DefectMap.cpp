@@ -130,6 +130,20 @@ std::optional<DefectMap> DefectMap::parse(std::string_view text, const std::stri
             continue;
         }
 
+        if (equalsIgnoreCase(t[0], "c2")) {
+            if (t.size() != 2 || (!equalsIgnoreCase(t[1], "yes") && !equalsIgnoreCase(t[1], "no")))
+                return fail(lineNo, "'c2' needs 'yes' or 'no'");
+            map.reportsC2_ = equalsIgnoreCase(t[1], "yes");
+            continue;
+        }
+        if (equalsIgnoreCase(t[0], "cache")) {
+            const auto sectors = t.size() == 2 ? parseDecimal(t[1], kMaxCacheSectors) : std::nullopt;
+            if (!sectors)
+                return fail(lineNo, "'cache' needs a number of sectors (0 to " + std::to_string(kMaxCacheSectors) + ")");
+            map.cacheSectors_ = static_cast<uint32_t>(*sectors);
+            continue;
+        }
+
         const bool isInquiry = equalsIgnoreCase(t[0], "inquiry");
         if (isInquiry || equalsIgnoreCase(t[0], "toc")) {
             std::optional<DefectAction>& slot = isInquiry ? map.inquiry_ : map.toc_;
@@ -145,7 +159,8 @@ std::optional<DefectMap> DefectMap::parse(std::string_view text, const std::stri
         }
 
         if (t[0].empty() || t[0][0] < '0' || t[0][0] > '9')
-            return fail(lineNo, "unknown directive '" + t[0] + "' (name, inquiry, toc, startup, sense or a sector range)");
+            return fail(lineNo, "unknown directive '" + t[0] +
+                                    "' (name, inquiry, toc, startup, sense, c2, cache or a sector range)");
         const size_t dash = t[0].find('-');
         const auto first = parseDecimal(std::string_view(t[0]).substr(0, dash), kMaxSector);
         const auto last = dash == std::string::npos ? first
@@ -156,6 +171,35 @@ std::optional<DefectMap> DefectMap::parse(std::string_view text, const std::stri
             return fail(lineNo, "sector range '" + t[0] + "' ends before it starts");
         if (t.size() < 2)
             return fail(lineNo, "the sector range needs a sense K/AA/QQ or 'gone'");
+        if (equalsIgnoreCase(t[1], "flaky")) {
+            const auto failures = t.size() >= 3 ? parseDecimal(t[2], kMaxCount) : std::nullopt;
+            if (!failures || *failures == 0 || t.size() > 5)
+                return fail(lineNo, "'flaky' needs a number of failing reads (1 or more), then optionally a sense "
+                                    "K/AA/QQ and a delay in ms");
+            FlakyRange flaky{*first, *last, static_cast<uint32_t>(*failures), SenseCode{0x03, 0x11, 0x00}, 0};
+            if (t.size() >= 4) {
+                const auto sense = parseSense(t[3]);
+                if (!sense)
+                    return fail(lineNo, "bad sense '" + t[3] + "' (hex K/AA/QQ, e.g. 03/11/00)");
+                flaky.sense = *sense;
+            }
+            if (t.size() == 5) {
+                const auto delay = parseDecimal(t[4], kMaxDefectDelayMs);
+                if (!delay)
+                    return fail(lineNo, "bad delay '" + t[4] + "' (milliseconds, 0 to " +
+                                            std::to_string(kMaxDefectDelayMs) + ")");
+                flaky.delayMs = static_cast<uint32_t>(*delay);
+            }
+            map.flaky_.push_back(flaky);
+            continue;
+        }
+        if (equalsIgnoreCase(t[1], "corrupt")) {
+            const auto reads = t.size() == 3 ? parseDecimal(t[2], kMaxCount) : std::nullopt;
+            if (!reads || *reads == 0)
+                return fail(lineNo, "'corrupt' needs the number of wrong reads (1 or more)");
+            map.corrupt_.push_back({*first, *last, static_cast<uint32_t>(*reads)});
+            continue;
+        }
         const auto action = parseAction(1, true);
         if (!action)
             return std::nullopt;

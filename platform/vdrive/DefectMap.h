@@ -17,6 +17,22 @@
 //                                drive without a disc (02/3A/xx), becoming
 //                                ready (02/04/01), after a change (06/28/00)
 //   sense descriptor | fixed     the sense data format (fixed by default)
+//   FIRST[-LAST] flaky N [K/AA/QQ [MS]]
+//                                each of these sectors fails its first N
+//                                reads (03/11/00 unless given, after MS ms),
+//                                then reads correctly; a read touching one
+//                                with failures left fails as a whole
+//   FIRST[-LAST] corrupt N       the first N reads of each of these sectors
+//                                answer GOOD with wrong samples, different
+//                                each read; then correct
+//   c2 yes | no                  whether the drive reports C2 error pointers
+//                                (yes by default)
+//   cache N                      the drive answers a re-read of any of the
+//                                last N sectors it read without an error
+//                                from its cache (0, the default: no cache)
+//
+// Reads of flaky and corrupt sectors are counted per sector for as long as
+// the drive exists.
 #pragma once
 
 #include "SenseCode.h"
@@ -49,6 +65,24 @@ struct StartupAnswer {
     uint32_t count = 0;  // commands answered so; 0: every command from here on
 };
 
+// Sectors that fail their first `failures` reads, then read correctly.
+struct FlakyRange {
+    int64_t first = 0;
+    int64_t last = 0;
+    uint32_t failures = 0;
+    SenseCode sense;
+    uint32_t delayMs = 0;
+};
+
+// Sectors whose first `reads` reads bring wrong samples without an error.
+struct CorruptRange {
+    int64_t first = 0;
+    int64_t last = 0;
+    uint32_t reads = 0;
+};
+
+inline constexpr uint32_t kMaxCacheSectors = 100'000;
+
 struct DefectRange {
     int64_t first = 0;
     int64_t last = 0;
@@ -68,6 +102,10 @@ public:
     const std::vector<DefectRange>& ranges() const { return ranges_; }
     const std::vector<StartupAnswer>& startup() const { return startup_; }
     bool descriptorSense() const { return descriptorSense_; }
+    const std::vector<FlakyRange>& flaky() const { return flaky_; }
+    const std::vector<CorruptRange>& corrupt() const { return corrupt_; }
+    bool reportsC2() const { return reportsC2_; }
+    uint32_t cacheSectors() const { return cacheSectors_; }
 
     // The first range (in the order of the map) that touches sectors
     // first .. first + count - 1, or nullptr.
@@ -80,6 +118,10 @@ private:
     std::vector<DefectRange> ranges_;
     std::vector<StartupAnswer> startup_;
     bool descriptorSense_ = false;
+    std::vector<FlakyRange> flaky_;
+    std::vector<CorruptRange> corrupt_;
+    bool reportsC2_ = true;
+    uint32_t cacheSectors_ = 0;
 };
 
 }  // namespace rilvane::vdrive

@@ -16,6 +16,9 @@ constexpr uint8_t kTestUnitReady = 0x00;
 constexpr uint8_t kInquiry = 0x12;
 constexpr uint8_t kReadToc = 0x43;
 constexpr uint8_t kReadCd = 0xBE;
+constexpr uint8_t kModeSense10 = 0x5A;
+constexpr uint8_t kCapabilitiesPage = 0x2A;
+constexpr uint8_t kAllPages = 0x3F;
 
 constexpr uint8_t kPeripheralCdDvd = 0x05;
 constexpr size_t kStandardInquiryLength = 36;
@@ -99,8 +102,9 @@ int bytesPerSector(const FieldSelection& f, TrackMode mode)
     return bytes;
 }
 
-// Lays out one sector's selected fields into out; returns the byte count.
-int composeSector(const uint8_t* raw, const FieldSelection& f, TrackMode mode, uint8_t* out)
+// Lays out one sector's selected fields into out, the C2 pointers (294
+// bytes) from `c2`; returns the byte count.
+int composeSector(const uint8_t* raw, const uint8_t* c2, const FieldSelection& f, TrackMode mode, uint8_t* out)
 {
     int n = 0;
     auto put = [&](int offset, int length) {
@@ -120,8 +124,17 @@ int composeSector(const uint8_t* raw, const FieldSelection& f, TrackMode mode, u
         if (f.edcEcc)
             put(kMode1UserOffset + kMode1UserBytes, kEdcEccBytes);
     }
-    // The image has no read errors to flag: the C2 pointers are all clear.
-    std::memset(out + n, 0, static_cast<size_t>(f.c2Bytes));
+    if (f.c2Bytes == 0)
+        return n;
+    std::memcpy(out + n, c2, kC2PointerBytes);
+    if (f.c2Bytes == kC2WithBlockErrorBytes) {
+        // The block error byte (all pointer bytes or'ed together) and a pad byte.
+        uint8_t any = 0;
+        for (int i = 0; i < kC2PointerBytes; ++i)
+            any |= c2[i];
+        out[n + kC2PointerBytes] = any;
+        out[n + kC2PointerBytes + 1] = 0;
+    }
     return n + f.c2Bytes;
 }
 
@@ -197,6 +210,8 @@ ScsiReply ImageDrive::dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* da
         return readToc(cdb, cdbLength, data, dataLength);
     case kReadCd:
         return readCd(cdb, cdbLength, data, dataLength);
+    case kModeSense10:
+        return modeSense(cdb, cdbLength, data, dataLength);
     default:
         return checkCondition(kInvalidOpcode);
     }
@@ -290,7 +305,95 @@ ScsiReply ImageDrive::readToc(const uint8_t* cdb, size_t cdbLength, uint8_t* dat
     return good(copyOut(answer.data(), length, data, std::min(allocation, dataLength)));
 }
 
-ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const
+ScsiReply ImageDrive::modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const
+{
+    if (cdbLength < 10)
+        return checkCondition(kInvalidFieldInCdb);
+    const uint8_t pageControl = cdb[2] >> 6;
+    const uint8_t page = cdb[2] & 0x3F;
+    // Current and default values only, and only the capabilities page.
+    if ((page != kCapabilitiesPage && page != kAllPages) || pageControl == 1 || pageControl == 3)
+        return checkCondition(kInvalidFieldInCdb);
+    // Mode parameter header (8 bytes, no block descriptors), then the
+    // CD capabilities and mechanical status page of 20 bytes.
+    std::array<uint8_t, 8 + 22> answer{};
+    answer[1] = static_cast<uint8_t>(answer.size() - 2);
+    uint8_t* p = &answer[8];
+    p[0] = kCapabilitiesPage;
+    p[1] = 20;
+    p[2] = 0x00;  // reads CD-R and CD-RW: no
+    p[4] = 0x00;
+    // Byte 5: CD-DA commands supported, the CD-DA stream is accurate, and
+    // bit 4: C2 error pointers supported.
+    p[5] = 0x03 | (defects_.reportsC2() ? 0x10 : 0x00);
+    p[6] = 0x29;  // tray loader, eject, lock
+    p[8] = 0x1B;  // maximum read speed 7056 kB/s (40x)
+    p[9] = 0x90;
+    p[12] = 0x00;
+    p[13] = 0x00;  // no buffer size given
+    p[14] = 0x1B;
+    p[15] = 0x90;
+    const uint32_t allocation = uint32_t(cdb[7]) << 8 | cdb[8];
+    return good(copyOut(answer.data(), answer.size(), data, std::min(allocation, dataLength)));
+}
+
+void ImageDrive::remember(int64_t sector, const uint8_t* raw)
+{
+    const uint32_t room = defects_.cacheSectors();
+    if (room == 0)
+        return;
+    auto it = cache_.find(sector);
+    if (it != cache_.end()) {
+        cacheOrder_.erase(it->second.place);
+    } else {
+        if (cache_.size() >= room) {
+            cache_.erase(cacheOrder_.back());
+            cacheOrder_.pop_back();
+        }
+        it = cache_.emplace(sector, CachedSector{}).first;
+    }
+    cacheOrder_.push_front(sector);
+    it->second.place = cacheOrder_.begin();
+    std::memcpy(it->second.bytes.data(), raw, kSectorBytes);
+}
+
+bool ImageDrive::fetchSector(int64_t sector, uint8_t* raw, uint8_t* c2)
+{
+    std::memset(c2, 0, kC2PointerBytes);
+    if (const auto hit = cache_.find(sector); hit != cache_.end()) {
+        std::memcpy(raw, hit->second.bytes.data(), kSectorBytes);
+        return true;
+    }
+    if (!image_->readSectors(sector, 1, raw))
+        return false;
+    for (const CorruptRange& range : defects_.corrupt()) {
+        if (sector < range.first || sector > range.last)
+            continue;
+        const uint32_t read = ++corruptReads_[sector];
+        if (read > range.reads)
+            break;
+        // A burst of wrong bytes whose place, length and values depend on
+        // the sector and the read: no two wrong readings are alike.
+        uint64_t state = static_cast<uint64_t>(sector) * 0x9E3779B97F4A7C15ULL ^ (uint64_t{read} << 32 | 0x5BD1E995U);
+        auto next = [&state] {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            return state;
+        };
+        const int length = 16 + static_cast<int>(next() % 240);
+        const int start = static_cast<int>(next() % static_cast<uint64_t>(kSectorBytes - length));
+        for (int i = start; i < start + length; ++i) {
+            raw[i] ^= static_cast<uint8_t>(next() % 255 + 1);
+            c2[i / 8] |= static_cast<uint8_t>(0x80 >> (i % 8));
+        }
+        break;
+    }
+    remember(sector, raw);
+    return true;
+}
+
+ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength)
 {
     if (cdbLength < 12)
         return checkCondition(kInvalidFieldInCdb);
@@ -312,6 +415,9 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
     fields.userData = (flags & 0x10) != 0;
     fields.edcEcc = (flags & 0x08) != 0;
     fields.c2Bytes = c2Code == 1 ? kC2PointerBytes : c2Code == 2 ? kC2WithBlockErrorBytes : 0;
+
+    if (fields.c2Bytes > 0 && !defects_.reportsC2())
+        return checkCondition(kInvalidFieldInCdb);
 
     const int64_t leadOut = image_->leadOut();
     if (lba < 0 || lba >= leadOut || count > leadOut - lba)
@@ -345,9 +451,30 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
         dataLength = std::min(dataLength, defect->action.shortBytes);
     }
 
+    // Sectors that still fail some reads: every read that reaches the disc
+    // counts for each of them, and one with failures left fails the read.
+    const FlakyRange* flakyFailure = nullptr;
+    for (const FlakyRange& range : defects_.flaky()) {
+        const int64_t from = std::max<int64_t>(range.first, lba);
+        const int64_t to = std::min<int64_t>(range.last, end - 1);
+        for (int64_t f = from; f <= to; ++f) {
+            if (cache_.count(f))
+                continue;
+            if (++flakyReads_[f] <= range.failures && !flakyFailure)
+                flakyFailure = &range;
+        }
+    }
+    if (flakyFailure) {
+        DefectAction action;
+        action.sense = flakyFailure->sense;
+        action.delayMs = flakyFailure->delayMs;
+        return fail(action);
+    }
+    const bool plainImage = defects_.cacheSectors() == 0 && defects_.corrupt().empty();
+
     uint32_t written = 0;
     int64_t s = lba;
-    if (allAudio && fields.userData && fields.c2Bytes == 0) {
+    if (plainImage && allAudio && fields.userData && fields.c2Bytes == 0) {
         // Whole audio sectors, as a read loop asks for them: the raw sectors
         // themselves, read straight into the caller's buffer in one go.
         const int64_t whole = std::min<int64_t>(count, dataLength / kSectorBytes);
@@ -360,14 +487,15 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
         return good(written);
     // Sector by sector: the fields asked for, from each raw sector.
     std::array<uint8_t, kSectorBytes> raw{};
+    std::array<uint8_t, kC2PointerBytes> c2{};
     std::array<uint8_t, kSectorBytes + kC2WithBlockErrorBytes> sector{};
     for (; s < end && written < dataLength; ++s) {
         const TrackMode mode = image_->sheet().trackOf(s).mode;
         if (bytesPerSector(fields, mode) == 0)
             continue;
-        if (!image_->readSectors(s, 1, raw.data()))
+        if (!fetchSector(s, raw.data(), c2.data()))
             return checkCondition(kUnrecoveredReadError);
-        const int n = composeSector(raw.data(), fields, mode, sector.data());
+        const int n = composeSector(raw.data(), c2.data(), fields, mode, sector.data());
         written += copyOut(sector.data(), static_cast<size_t>(n), data + written, dataLength - written);
     }
     return good(written);

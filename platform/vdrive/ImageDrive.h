@@ -6,8 +6,11 @@
 #include "DiscImage.h"
 #include "VirtualDrive.h"
 
+#include <array>
+#include <list>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 namespace rilvane::vdrive {
 
@@ -21,7 +24,15 @@ public:
 private:
     ScsiReply inquiry(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
     ScsiReply readToc(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
-    ScsiReply readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
+    ScsiReply readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength);
+    ScsiReply modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
+
+    // One raw sector as this read brings it: from the cache, or from the
+    // image, wrong where the sector is corrupt and has wrong reads left
+    // (`c2` then flags the wrong bytes, one bit a byte, first byte in the
+    // most significant bit).
+    bool fetchSector(int64_t sector, uint8_t* raw, uint8_t* c2);
+    void remember(int64_t sector, const uint8_t* raw);
 
     ScsiReply dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength);
 
@@ -31,6 +42,16 @@ private:
     // Where the drive is in the defect map's start-up answers.
     size_t startupStep_ = 0;
     uint32_t startupAnswered_ = 0;
+    // Reads so far of each flaky and each corrupt sector.
+    std::unordered_map<int64_t, uint32_t> flakyReads_;
+    std::unordered_map<int64_t, uint32_t> corruptReads_;
+    // The sectors last read without an error, newest first, with their bytes.
+    struct CachedSector {
+        std::list<int64_t>::iterator place;
+        std::array<uint8_t, kSectorBytes> bytes;
+    };
+    std::list<int64_t> cacheOrder_;
+    std::unordered_map<int64_t, CachedSector> cache_;
 };
 
 // A CHECK CONDITION reply with fixed-format sense data.

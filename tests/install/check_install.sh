@@ -220,8 +220,8 @@ DEB="$PKG/rilvane_${VERSION}_$(dpkg --print-architecture).deb"
 depends=$(dpkg-deb --field "$DEB" Depends)
 echo "Depends: $depends"
 # The window's layout needs Liberation Sans and its narrow face, Qt's dialogs
-# the system's sans-serif font.
-for needed in libqt6widgets6 libasound2 libc6 fonts-liberation fonts-dejavu-core; do
+# the system's sans-serif font; rilvane-rip's FLAC files and disc ids libFLAC and libdiscid.
+for needed in libqt6widgets6 libasound2 libc6 fonts-liberation fonts-dejavu-core libflac12 libdiscid0; do
   [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed"
 done
 [ "$(dpkg-deb --field "$DEB" Suggests)" = "pipewire-alsa | libasound2-plugins" ] \

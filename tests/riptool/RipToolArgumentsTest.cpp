@@ -2,6 +2,8 @@
 // printf, and the track list means what it says.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "FileNamePattern.h"
 #include "RescueReport.h"
 #include "RipToolArguments.h"
@@ -62,10 +64,36 @@ TEST(RipToolArgumentsTest, OptionsWithAndWithoutEquals)
     EXPECT_FALSE(a->karaoke);
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--drive"}, {"--drive", "32"}, {"--drive", "-1"}, {"--tracks", "x"},
-                                               {"--scan=1"}, {"--out", ""}, {"track.wav"}, {"--report"}}) {
+                                               {"--scan=1"}, {"--out", ""}, {"track.wav"}, {"--report"},
+                                               {"--passes", "4"}, {"--passes", "0"}, {"--retries", "1001"},
+                                               {"--cache-sectors", "x"}, {"--max-time", "0s"}, {"--verify=1"}}) {
         EXPECT_FALSE(RipToolArguments::parse(bad, error)) << bad[0];
         EXPECT_FALSE(error.empty());
     }
+}
+
+TEST(RipToolArgumentsTest, RescueOptionsAndDurations)
+{
+    std::string error;
+    const auto a = RipToolArguments::parse({"--retries=0", "--passes", "2", "--verify", "--max-time", "1h30m",
+                                            "--cache-sectors", "1200"},
+                                           error);
+    ASSERT_TRUE(a) << error;
+    EXPECT_EQ(a->retries, 0);
+    EXPECT_EQ(a->passes, 2);
+    EXPECT_TRUE(a->verify);
+    EXPECT_EQ(a->maxSeconds, 5400);
+    EXPECT_EQ(a->cacheSectors, 1200);
+    const auto defaults = RipToolArguments::parse({}, error);
+    EXPECT_EQ(defaults->retries, 10);
+    EXPECT_EQ(defaults->passes, 3);
+    EXPECT_FALSE(defaults->maxSeconds);
+
+    EXPECT_EQ(parseDuration("90"), 90);
+    EXPECT_EQ(parseDuration("90s"), 90);
+    EXPECT_EQ(parseDuration("15m"), 900);
+    EXPECT_EQ(parseDuration("2h"), 7200);
+    for (const char* bad : {"", "m", "1h30", "-5", "1x", "0", "1.5h", "10000000h"}) EXPECT_FALSE(parseDuration(bad)) << bad;
 }
 
 TEST(RescueReportTest, TimesAndJsonStrings)
@@ -79,6 +107,34 @@ TEST(RescueReportTest, TimesAndJsonStrings)
     // Bytes that are not UTF-8 (a drive name, a file name) keep the JSON valid.
     EXPECT_EQ(jsonString("x\xff\xc3"), "\"x\\ufffd\\ufffd\"");
     EXPECT_EQ(jsonString("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
+}
+
+TEST(RipToolArgumentsTest, ReadOffsetFlacAndLogCheck)
+{
+    struct Case {
+        const char* text;
+        std::optional<int> offset;  // empty: refused
+    } cases[] = {{"+6", 6}, {"6", 6}, {"-472", -472}, {"0", 0}, {"+2940", 2940}, {"-2940", -2940},
+                 {"2941", {}}, {"-2941", {}}, {"+-6", {}}, {"++6", {}}, {"6x", {}}, {"", {}}, {"+", {}}};
+    for (const Case& c : cases) {
+        std::string error;
+        const auto a = RipToolArguments::parse({"--offset", c.text}, error);
+        EXPECT_EQ(a.has_value(), c.offset.has_value()) << c.text;
+        if (a && c.offset) {
+            EXPECT_EQ(a->offset, *c.offset) << c.text;
+        } else if (!a) {
+            EXPECT_NE(error.find("--offset"), std::string::npos) << c.text;
+        }
+    }
+    std::string error;
+    // FLAC files get the suffix by default, but a name the user gave stays.
+    EXPECT_EQ(RipToolArguments::parse({"--flac"}, error)->name.fileName(3), "track03.flac");
+    EXPECT_EQ(RipToolArguments::parse({"--name", "%d.wav", "--flac"}, error)->name.fileName(3), "3.wav");
+    EXPECT_EQ(RipToolArguments::parse({}, error)->name.fileName(3), "track03.wav");
+    const auto check = RipToolArguments::parse({"--check-log", "x.log"}, error);
+    ASSERT_TRUE(check);
+    EXPECT_EQ(check->action, RipToolArguments::Action::CheckLog);
+    EXPECT_EQ(check->checkLog, "x.log");
 }
 
 }  // namespace

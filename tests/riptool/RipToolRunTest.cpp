@@ -1,7 +1,8 @@
 // The real rilvane-rip against virtual discs, on the pass-through (a drive
-// letter) and on the ASPI layer: the files against the disc image bit for
-// bit, the report against the defect map, Ctrl+C, a drive that vanishes,
-// and the exit codes.
+// letter) and on the ASPI layer: the working copy and the track files
+// against the disc image bit for bit, the map after kill -9, resuming and
+// merging from a second drive, wrong reads with and without C2 pointers,
+// Ctrl+C, a drive that vanishes, and refusals and their exit codes.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
@@ -19,6 +20,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "DiscGenerator.h"
@@ -59,11 +64,13 @@ struct Defect {
 struct Disc {
     std::string folder;
     std::string entry;  // CUE[,DEFECTS] for RILVANE_VIRTUAL_DRIVES
+    std::string cue;
     std::vector<uint8_t> image;
     std::vector<int32_t> starts;
     int32_t leadOut = 0;
 
-    Disc(std::vector<int64_t> lengths, const std::vector<Defect>& defects, std::vector<std::string> lines = {})
+    Disc(std::vector<int64_t> lengths, const std::vector<Defect>& defects, std::vector<std::string> lines = {},
+         makedisc::DataTrack data = makedisc::DataTrack::None)
     {
         char tmpl[] = "/tmp/rilvane-riptool-XXXXXX";
         folder = mkdtemp(tmpl);
@@ -71,12 +78,14 @@ struct Disc {
         plan.out = folder + "/disc/DISC";
         plan.lengths = std::move(lengths);
         plan.stamp = true;
+        plan.dataTrack = data;
         plan.defects = std::move(lines);
         for (const Defect& d : defects)
             plan.defects.push_back(std::to_string(d.first) + "-" + std::to_string(d.last) + " " + d.rest);
         makedisc::GeneratedDisc made;
         std::string error;
         if (!makedisc::writeDisc(plan, made, error)) throw std::runtime_error(error);
+        cue = made.cuePath;
         entry = made.cuePath + (made.defectsPath.empty() ? "" : "," + made.defectsPath);
         image = readFile(made.binPaths.at(0));
         for (auto s : made.trackStarts) starts.push_back(static_cast<int32_t>(s));
@@ -143,39 +152,21 @@ private:
     std::string drives_;
 };
 
-// What the program must have made of one track: the blocks of the read
-// loop from the track's start to its end (the last one shortened there),
-// failed blocks left out or silent, and nothing after the eleventh failure
-// in a row.
-struct Expected {
-    std::vector<uint8_t> audio;
-    std::vector<std::pair<int32_t, int32_t>> failed;  // joined sector ranges
-    bool errorLimit = false;
-};
-
-Expected expectTrack(const Disc& disc, int32_t first, int32_t end, const std::vector<Defect>& defects, bool silence)
+// The image as a rescue must leave it: every sector, and zeros where
+// `lost` says the sector cannot be read.
+std::vector<uint8_t> expectedImage(const Disc& disc, const std::set<int32_t>& lost)
 {
-    Expected e;
-    int inRow = 0;
-    for (int32_t s = first; s < end; s += 10) {
-        const int32_t n = std::min(10, end - s);
-        bool bad = false;
-        for (const Defect& d : defects) bad = bad || (d.first < s + n && d.last >= s);
-        if (!bad) {
-            inRow = 0;
-            e.audio.insert(e.audio.end(), disc.image.begin() + s * kSectorBytes,
-                           disc.image.begin() + (s + n) * kSectorBytes);
-            continue;
-        }
-        if (silence) e.audio.insert(e.audio.end(), n * kSectorBytes, 0);
-        if (!e.failed.empty() && e.failed.back().second + 1 == s) e.failed.back().second = s + n - 1;
-        else e.failed.emplace_back(s, s + n - 1);
-        if (++inRow > 10) {
-            e.errorLimit = true;
-            break;
-        }
-    }
-    return e;
+    std::vector<uint8_t> image = disc.image;
+    for (const int32_t s : lost) std::fill_n(image.begin() + s * kSectorBytes, kSectorBytes, 0);
+    return image;
+}
+
+std::set<int32_t> sectorsOf(const std::vector<Defect>& defects)
+{
+    std::set<int32_t> sectors;
+    for (const Defect& d : defects)
+        for (int32_t s = d.first; s <= d.last; ++s) sectors.insert(s);
+    return sectors;
 }
 
 // A finished WAV file: header sizes that describe exactly what follows.
@@ -187,120 +178,262 @@ void expectWav(const std::vector<uint8_t>& file, const std::vector<uint8_t>& aud
     EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), audio.begin(), audio.end())) << what;
 }
 
+// Every track file of `out` holds exactly its sectors of `image`.
+void expectTrackFiles(const Disc& disc, const std::string& out, const std::vector<uint8_t>& image)
+{
+    for (size_t t = 0; t < disc.starts.size(); ++t) {
+        const int32_t end = t + 1 < disc.starts.size() ? disc.starts[t + 1] : disc.leadOut;
+        char name[32];
+        std::snprintf(name, sizeof name, "/track%02zu.wav", t + 1);
+        const std::vector<uint8_t> audio(image.begin() + disc.starts[t] * kSectorBytes,
+                                         image.begin() + end * kSectorBytes);
+        expectWav(readFile(out + name), audio, name);
+    }
+}
+
 QJsonObject readReport(const std::string& path)
 {
     return QJsonDocument::fromJson(QByteArray::fromStdString(readText(path))).object();
 }
 
+// The sector ranges a report lists under `key` ("missingRanges",
+// "suspectRanges"), over all tracks.
+std::set<int32_t> reportedSectors(const QJsonObject& report, const char* key)
+{
+    std::set<int32_t> sectors;
+    for (const auto& track : report["tracks"].toArray())
+        for (const auto& r : track.toObject()[key].toArray())
+            for (int32_t s = r.toObject()["firstSector"].toInt(); s <= r.toObject()["lastSector"].toInt(); ++s)
+                sectors.insert(s);
+    return sectors;
+}
+
+// The map file as sector -> state, checked against the working copy: what
+// it calls good or verified is the image's sector, byte for byte.
+std::map<int32_t, std::string> checkMap(const Disc& disc, const std::string& out)
+{
+    std::map<int32_t, std::string> states;
+    std::istringstream in(readText(out + "/disc.map"));
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "rilvane-rescue-map 1");
+    const std::vector<uint8_t> copy = readFile(out + "/disc.bin");
+    int32_t next = 0;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#' || line.rfind("toc", 0) == 0 || line.rfind("data", 0) == 0) continue;
+        std::istringstream words(line);
+        std::string range, state;
+        words >> range >> state;
+        const size_t dash = range.find('-');
+        const int32_t first = std::stoi(range.substr(0, dash));
+        const int32_t last = dash == std::string::npos ? first : std::stoi(range.substr(dash + 1));
+        EXPECT_EQ(first, next) << line;
+        next = last + 1;
+        for (int32_t s = first; s <= last; ++s) {
+            states[s] = state;
+            if (state != "good" && state != "verified") continue;
+            const bool same = copy.size() >= size_t(s + 1) * kSectorBytes &&
+                              std::equal(copy.begin() + s * kSectorBytes, copy.begin() + (s + 1) * kSectorBytes,
+                                         disc.image.begin() + s * kSectorBytes);
+            EXPECT_TRUE(same) << "sector " << s << " is " << state << " in the map, but not in the copy";
+            if (!same) return states;
+        }
+    }
+    EXPECT_EQ(next, disc.leadOut);
+    return states;
+}
+
 struct Transport {
     const char* name;
     const char* target;
+    const char* second;  // a second drive on the same transport
     friend void PrintTo(const Transport& t, std::ostream* os) { *os << t.name; }
 };
-const Transport kTransports[] = {{"PassThrough", "E"}, {"Aspi", "aspi:0:0"}};
+const Transport kTransports[] = {{"PassThrough", "E", "F"}, {"Aspi", "aspi:0:0", "aspi:0:1"}};
 
 class RipToolTest : public ::testing::TestWithParam<Transport> {
 protected:
     std::string drives(const Disc& disc) const { return std::string(GetParam().target) + "=" + disc.entry; }
 };
 
-// Three tracks; scratches in all of them, each aligned to the read blocks of
-// its track so that the failed ranges are the map's ranges. Track 2 meets
-// eleven failed blocks in a row and ends there; track 3 is still ripped, up
-// to the lead-out, whose last block is five sectors long and fails.
-const std::vector<int64_t> kLengths{1003, 2000, 1005};
-const std::vector<Defect> kScratches{
-    {200, 209, "03/11/05"}, {300, 319, "03/11/00"},  // track 1: one and two blocks
-    {1503, 1612, "03/11/00"},                        // track 2: eleven blocks
-    {3503, 3512, "03/02/00"}, {4003, 4007, "03/11/00"},  // track 3: one block and the short last one
-};
-
-TEST_P(RipToolTest, RescuesEveryTrackAndReportsWhatFailed)
+// Three tracks with every kind of damage: single bad sectors and a long bad
+// stretch (longer than the old error limit) that straddle the read grid, a
+// bad end at the lead-out, sectors that read on a later try, and wrong
+// reads that the drive flags by C2; the drive has a cache. Everything that
+// can be read is, exactly the unreadable sectors are silent, and the report
+// and the map say so.
+TEST_P(RipToolTest, RescuesEverySectorThatCanBeRead)
 {
-    Disc disc(kLengths, kScratches);
+    const std::vector<Defect> unreadable{
+        {200, 200, "03/11/05"}, {305, 314, "03/11/00"},  // one sector; ten across the grid
+        {1503, 1612, "03/02/00"},                        // 110 sectors in a row
+        {4003, 4007, "03/11/00"},                        // the last five before the lead-out
+    };
+    std::vector<Defect> damage = unreadable;
+    damage.push_back({2000, 2009, "flaky 3"});           // read on the 4th try
+    damage.push_back({2701, 2701, "flaky 2 03/02/00"});
+    damage.push_back({2500, 2503, "corrupt 2"});         // wrong twice, flagged by C2
+    Disc disc({1003, 2000, 1005}, damage, {"cache 1200"});
     Tool tool(disc.folder, drives(disc));
-    for (const bool silence : {false, true}) {
-        SCOPED_TRACE(silence ? "--fill-silence" : "failed blocks left out");
-        const std::string out = disc.folder + (silence ? "/silent" : "/plain");
-        std::vector<std::string> args{"--out", out, "--report", out + ".json"};
-        if (silence) args.push_back("--fill-silence");
+    const std::string out = disc.folder + "/out";
+    const ToolRun run = tool({"--out", out, "--report", disc.folder + "/r.json"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+
+    const std::vector<uint8_t> image = expectedImage(disc, sectorsOf(unreadable));
+    EXPECT_TRUE(readFile(out + "/disc.bin") == image);
+    expectTrackFiles(disc, out, image);
+
+    const QJsonObject report = readReport(disc.folder + "/r.json");
+    EXPECT_EQ(reportedSectors(report, "missingRanges"), sectorsOf(unreadable));
+    EXPECT_TRUE(reportedSectors(report, "suspectRanges").empty());
+    const QJsonObject totals = report["totals"].toObject();
+    EXPECT_EQ(totals["missing"].toInt(), 1 + 10 + 110 + 5);
+    EXPECT_EQ(totals["retried"].toInt(), 10 + 1 + 4);  // flaky and corrupt ones
+    EXPECT_EQ(totals["copied"].toInt() + totals["narrowed"].toInt() + totals["retried"].toInt() +
+                  totals["missing"].toInt(),
+              disc.leadOut);
+    EXPECT_TRUE(report["c2"].toBool());
+    // Each unreadable sector read alone eleven times (once narrowing, ten
+    // retries), and never more.
+    const auto states = checkMap(disc, out);
+    for (const int32_t s : sectorsOf(unreadable)) EXPECT_EQ(states.at(s), "failed") << s;
+    EXPECT_NE(readText(out + "/disc.map").find("200 failed 11\n"), std::string::npos);
+
+    EXPECT_NE(run.out.find("  fehlt: 00:04.05 - 00:04.15 (Sektor 305 bis 314)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  fehlt: 00:02.50 - 00:02.51 (Sektor 200)"), std::string::npos) << run.out;
+    EXPECT_NE(readText(out + "/disc.cue").find("TRACK 03 AUDIO\n    INDEX 01 00:40:03"), std::string::npos);
+    EXPECT_NE(readText(out + "/disc.log").find("Zusammenfassung:"), std::string::npos);
+}
+
+// Wrong reads that answer GOOD: on a drive with C2 pointers they are
+// flagged; without them --verify finds them. Either way a sector whose
+// readings never become right is reported as suspect, never passed off as
+// good, and one that becomes right is exact.
+TEST_P(RipToolTest, WrongReadsNeverEndUpUnflagged)
+{
+    for (const bool c2 : {true, false}) {
+        SCOPED_TRACE(c2 ? "drive with C2" : "drive without C2, --verify");
+        const std::vector<Defect> stubborn{{1800, 1801, "corrupt 50"}};
+        std::vector<Defect> damage = stubborn;
+        damage.push_back({700, 703, "corrupt 2"});
+        damage.push_back({2400, 2400, "corrupt 1"});
+        // Near the end: read again soon after, so only an emptied cache
+        // keeps a wrong reading from confirming itself.
+        damage.push_back({2990, 2993, "corrupt 2"});
+        std::vector<std::string> lines{"cache 300"};
+        if (!c2) lines.push_back("c2 no");
+        Disc disc({1500, 1500}, damage, lines);
+        Tool tool(disc.folder, drives(disc));
+        std::vector<std::string> args{"--out", disc.folder + "/out", "--report", disc.folder + "/r.json",
+                                      "--retries", "4", "--cache-sectors", "300"};
+        if (!c2) args.push_back("--verify");
         const ToolRun run = tool(args);
         EXPECT_EQ(run.exitCode, 1) << run.err;
-
-        const QJsonObject report = readReport(out + ".json");
-        const QJsonArray tracks = report["tracks"].toArray();
-        ASSERT_EQ(tracks.size(), 3) << run.out;
-        int64_t failedTotal = 0;
-        for (int t = 0; t < 3; ++t) {
-            const int32_t end = t + 1 < 3 ? disc.starts[t + 1] : disc.leadOut;
-            const Expected e = expectTrack(disc, disc.starts[t], end, kScratches, silence);
-            char name[32];
-            std::snprintf(name, sizeof name, "/track%02d.wav", t + 1);
-            expectWav(readFile(out + name), e.audio, name);
-
-            const QJsonObject track = tracks[t].toObject();
-            EXPECT_EQ(track["errorLimitReached"].toBool(), e.errorLimit) << name;
-            EXPECT_EQ(track["errorLimitReached"].toBool(), t == 1) << name;
-            const QJsonArray ranges = track["failedRanges"].toArray();
-            ASSERT_EQ(ranges.size(), static_cast<qsizetype>(e.failed.size())) << name;
-            for (qsizetype k = 0; k < ranges.size(); ++k) {
-                EXPECT_EQ(ranges[k].toObject()["firstSector"].toInt(), e.failed[k].first) << name;
-                EXPECT_EQ(ranges[k].toObject()["lastSector"].toInt(), e.failed[k].second) << name;
-            }
-            failedTotal += track["blocksFailed"].toInteger();
+        const QJsonObject report = readReport(disc.folder + "/r.json");
+        EXPECT_EQ(report["c2"].toBool(), c2);
+        EXPECT_EQ(reportedSectors(report, "suspectRanges"), sectorsOf(stubborn));
+        EXPECT_TRUE(reportedSectors(report, "missingRanges").empty());
+        // Apart from the flagged ones, the copy is the image.
+        std::vector<uint8_t> copy = readFile(disc.folder + "/out/disc.bin");
+        std::vector<uint8_t> image = disc.image;
+        ASSERT_EQ(copy.size(), image.size());
+        for (const int32_t s : sectorsOf(stubborn)) {
+            std::fill_n(copy.begin() + s * kSectorBytes, kSectorBytes, 0);
+            std::fill_n(image.begin() + s * kSectorBytes, kSectorBytes, 0);
         }
-        // The map's ranges, every one of them, in the report.
-        std::vector<std::pair<int32_t, int32_t>> reported;
-        for (const auto& track : tracks)
-            for (const auto& r : track.toObject()["failedRanges"].toArray())
-                reported.emplace_back(r.toObject()["firstSector"].toInt(), r.toObject()["lastSector"].toInt());
-        const std::vector<std::pair<int32_t, int32_t>> map{{200, 209}, {300, 319}, {1503, 1612}, {3503, 3512}, {4003, 4007}};
-        EXPECT_EQ(reported, map);
-        EXPECT_EQ(failedTotal, 1 + 2 + 11 + 2);
-        EXPECT_EQ(report["totals"].toObject()["blocksFailed"].toInteger(), failedTotal);
-        EXPECT_EQ(tracks[0].toObject()["failedRanges"].toArray()[1].toObject()["start"].toString(), "00:04.00");
-        EXPECT_EQ(tracks[0].toObject()["failedRanges"].toArray()[1].toObject()["end"].toString(), "00:04.20");
-
-        // The summary says the same for people.
-        EXPECT_NE(run.out.find("Track 02: 50 Blöcke gelesen, 11 fehlerhaft, durch das Fehlerlimit vorzeitig beendet"),
-                  std::string::npos)
-            << run.out;
-        EXPECT_NE(run.out.find("  fehlt: 00:04.00 - 00:04.20 (Sektor 300 bis 319)"), std::string::npos) << run.out;
-        EXPECT_NE(run.out.find("CD: 3 Tracks, "), std::string::npos) << run.out;
+        EXPECT_TRUE(copy == image);
+        const auto states = checkMap(disc, disc.folder + "/out");
+        for (const int32_t s : sectorsOf(stubborn)) EXPECT_EQ(states.at(s), "suspect") << s;
+        if (!c2) {
+            EXPECT_EQ(states.at(700), "verified");
+        }
+        EXPECT_NE(run.out.find("zweifelhaft: "), std::string::npos) << run.out;
     }
 }
 
-TEST_P(RipToolTest, ChosenTracksKaraokeAndScan)
+// kill -9 at random moments: after each one the map is readable and true
+// for what is in the working copy, and each run goes on from there; the
+// last one finishes the job.
+TEST_P(RipToolTest, MapStaysTrueThroughKillsAndResumeFinishes)
 {
-    Disc disc({600, 700, 800}, {});
+    std::vector<Defect> slow;
+    for (int32_t s = 100; s < 2900; s += 97) slow.push_back({s, s, "flaky 2 03/11/00 30"});
+    const std::vector<Defect> bad{{1234, 1236, "03/11/00 20"}};
+    slow.insert(slow.end(), bad.begin(), bad.end());
+    Disc disc({1500, 1500}, slow);
     Tool tool(disc.folder, drives(disc));
-
-    ToolRun run = tool({"--tracks", "3,1", "--out", disc.folder + "/k", "--name", "k-%d.raw.wav", "--karaoke"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_FALSE(fs::exists(disc.folder + "/k/k-2.raw.wav"));
-    for (const int t : {1, 3}) {
-        const int32_t end = t == 3 ? disc.leadOut : disc.starts[t];
-        Expected e = expectTrack(disc, disc.starts[t - 1], end, {}, false);
-        applyKaraoke(e.audio.data(), e.audio.size() / 4);
-        expectWav(readFile(disc.folder + "/k/k-" + std::to_string(t) + ".raw.wav"), e.audio, std::to_string(t));
+    const std::string out = disc.folder + "/out";
+    std::mt19937 random(GetParam().name[0]);
+    for (int k = 0; k < 6; ++k) {
+        const pid_t pid = tool.start({"--out", out, "--retries", "3"});
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 900));
+        kill(pid, SIGKILL);
+        tool.wait(pid);
+        if (!fs::exists(out + "/disc.map")) continue;  // killed before it began
+        SCOPED_TRACE("after kill " + std::to_string(k));
+        checkMap(disc, out);
     }
-
-    // Reading only: a damage map of a clean disc, and no file anywhere.
-    run = tool({"--scan", "--out", disc.folder + "/scan", "--report", disc.folder + "/scan.json"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_FALSE(fs::exists(disc.folder + "/scan"));
-    const QJsonObject report = readReport(disc.folder + "/scan.json");
-    EXPECT_TRUE(report["scan"].toBool());
-    EXPECT_EQ(report["totals"].toObject()["blocksRead"].toInt(), 60 + 70 + 80);
-    EXPECT_TRUE(report["tracks"].toArray()[0].toObject()["file"].isNull());
+    const ToolRun run = tool({"--out", out, "--retries", "3", "--report", disc.folder + "/r.json"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_TRUE(readFile(out + "/disc.bin") == expectedImage(disc, sectorsOf(bad)));
+    expectTrackFiles(disc, out, expectedImage(disc, sectorsOf(bad)));
+    EXPECT_EQ(reportedSectors(readReport(disc.folder + "/r.json"), "missingRanges"), sectorsOf(bad));
 }
 
-// Ctrl+C (and a termination request) in the middle of track 1: the file
-// holds what was read, with a header that says so, the report is written,
-// and the program ends with 130 without touching track 2.
-TEST_P(RipToolTest, InterruptFinishesTheFileAndTheReport)
+// What one drive cannot read, a second one with another copy of the disc
+// can: the run on the second drive reads only what is missing (everything
+// else would make that drive vanish) and completes the disc. A disc with
+// another table of contents is refused.
+TEST_P(RipToolTest, ResumeOnAnotherDriveReadsOnlyWhatIsMissing)
 {
-    // Every other block of track 1 fails slowly: the rip takes seconds.
+    const std::vector<Defect> bad{{10, 10, "03/11/00"}, {555, 580, "03/11/00"}, {2990, 2999, "03/11/00"}};
+    Disc disc({1000, 2000}, bad);
+    const std::string out = disc.folder + "/out";
+    // The second drive: the same image, and every sector the first one
+    // could read makes it vanish.
+    const std::string second = disc.folder + "/second.defects";
+    {
+        std::ofstream map(second);
+        int32_t from = 0;
+        for (const Defect& d : bad) {
+            if (d.first > from) map << from << "-" << d.first - 1 << " gone\n";
+            from = d.last + 1;
+        }
+        if (from < disc.leadOut) map << from << "-" << disc.leadOut - 1 << " gone\n";
+    }
+    const std::string both = std::string(GetParam().target) + "=" + disc.entry + ";" + GetParam().second + "=" +
+                             disc.cue + "," + second;
+    Tool tool(disc.folder, both);
+    ToolRun run = tool({"--out", out, "--retries", "1"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_TRUE(readFile(out + "/disc.bin") == expectedImage(disc, sectorsOf(bad)));
+
+    run = tool({"--out", out, "--drive", "1", "--report", disc.folder + "/r.json"});
+    EXPECT_EQ(run.exitCode, 0) << run.err << run.out;
+    const QJsonObject report = readReport(disc.folder + "/r.json");
+    EXPECT_FALSE(report["driveGone"].toBool());
+    EXPECT_TRUE(report["resumed"].toBool());
+    EXPECT_EQ(report["totals"].toObject()["missing"].toInt(), 0);
+    EXPECT_EQ(report["totals"].toObject()["earlier"].toInt(), disc.leadOut - 1 - 26 - 10);
+    EXPECT_TRUE(readFile(out + "/disc.bin") == disc.image);
+    expectTrackFiles(disc, out, disc.image);
+    int notGood = 0;
+    for (const auto& [s, state] : checkMap(disc, out)) notGood += state != "good" && state != "verified";
+    EXPECT_EQ(notGood, 0);
+
+    Disc other({1000, 2001}, {});
+    run = Tool(other.folder, drives(other))({"--out", out});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("nicht die CD der Rettung"), std::string::npos) << run.err;
+    EXPECT_TRUE(readFile(out + "/disc.bin") == disc.image);
+}
+
+// Ctrl+C (and a termination request) in the middle: the reading stops
+// between two reads, and the working copy, the map, every track file (full
+// length, silence where nothing was read yet) and the report are written.
+TEST_P(RipToolTest, InterruptSavesEverything)
+{
     std::vector<Defect> slow;
     for (int32_t s = 100; s < 1500; s += 20) slow.push_back({s, s + 9, "03/11/00 150"});
     Disc disc({1500, 600}, slow);
@@ -310,55 +443,108 @@ TEST_P(RipToolTest, InterruptFinishesTheFileAndTheReport)
         const std::string out = disc.folder + "/out" + std::to_string(sig);
         const pid_t pid = tool.start({"--out", out, "--report", out + ".json"});
         ASSERT_GT(pid, 0);
-        // Signal once the first progress line is out.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (readText(tool.errPath()).find("Track 01:") == std::string::npos &&
+        while (readText(tool.errPath()).find("Durchgang 1") == std::string::npos &&
                std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         kill(pid, sig);
         const ToolRun run = tool.wait(pid);
         EXPECT_EQ(run.exitCode, 130) << run.err;
-
-        const auto file = readFile(out + "/track01.wav");
-        ASSERT_GE(file.size(), 44u);
-        const size_t audio = file.size() - 44;
-        EXPECT_EQ(audio % (10 * kSectorBytes), 0u);
-        EXPECT_LT(audio, 1500 * kSectorBytes / 2);
-        Expected e = expectTrack(disc, 0, 1500, slow, false);
-        e.audio.resize(std::min(e.audio.size(), audio));
-        expectWav(file, e.audio, "track01.wav");
-        EXPECT_FALSE(fs::exists(out + "/track02.wav"));
-
         const QJsonObject report = readReport(out + ".json");
         EXPECT_TRUE(report["interrupted"].toBool());
-        ASSERT_EQ(report["tracks"].toArray().size(), 1);
-        const QJsonObject track = report["tracks"].toArray()[0].toObject();
-        EXPECT_TRUE(track["interrupted"].toBool());
-        EXPECT_EQ(track["blocksRead"].toInteger() * 10 * static_cast<qint64>(kSectorBytes), static_cast<qint64>(audio));
+        const auto states = checkMap(disc, out);
+        std::set<int32_t> unread;
+        for (const auto& [s, state] : states)
+            if (state != "good" && state != "verified") unread.insert(s);
+        EXPECT_FALSE(unread.empty());
+        EXPECT_EQ(reportedSectors(report, "missingRanges"), unread);
+        expectTrackFiles(disc, out, expectedImage(disc, unread));
         EXPECT_NE(run.out.find("Abgebrochen"), std::string::npos) << run.out;
     }
 }
 
-// The drive is lost in the middle of track 2 and does not come back: every
-// track still ends (the error limit), each file is finished, and the
-// program says that blocks are missing.
-TEST_P(RipToolTest, VanishedDriveLeavesFinishedFiles)
+// The drive is lost, or its disc taken out, in the middle of track 2: the
+// program says so, reads no more, and keeps and reports what it rescued.
+TEST_P(RipToolTest, VanishedDriveStopsTheReading)
 {
-    const std::vector<Defect> gone{{1500, 99999, "gone"}};
-    Disc disc({1000, 1000, 1000}, gone);
-    Tool tool(disc.folder, drives(disc));
-    const ToolRun run = tool({"--out", disc.folder + "/out"});
-    EXPECT_TRUE(run.exitCode == 1 || run.exitCode == 3) << run.exitCode << run.err;
-    for (int t = 0; t < 3; ++t) {
-        const int32_t end = t < 2 ? disc.starts[t + 1] : disc.leadOut;
-        const Expected e = expectTrack(disc, disc.starts[t], end, gone, false);
-        expectWav(readFile(disc.folder + "/out/track0" + std::to_string(t + 1) + ".wav"), e.audio, std::to_string(t));
+    for (const char* how : {"gone", "02/3A/00"}) {
+        SCOPED_TRACE(how);
+        const std::vector<Defect> gone{{1500, 99999, how}};
+        Disc disc({1000, 1000, 1000}, gone);
+        Tool tool(disc.folder, drives(disc));
+        const ToolRun run = tool({"--out", disc.folder + "/out", "--report", disc.folder + "/r.json"});
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        const bool driveGone = std::string(how) == "gone";
+        EXPECT_NE(run.err.find(driveGone ? "nicht mehr erreichbar" : "Keine CD im Laufwerk"), std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.err.find("No Additional Sense"), std::string::npos) << run.err;
+        const QJsonObject report = readReport(disc.folder + "/r.json");
+        EXPECT_EQ(report["driveGone"].toBool(), driveGone);
+        // One read found the drive gone; none came after it.
+        EXPECT_EQ(report["totals"].toObject()["reads"].toInt(), 150 + 1);
+        std::set<int32_t> lost;
+        for (int32_t s = 1500; s < disc.leadOut; ++s) lost.insert(s);
+        EXPECT_EQ(reportedSectors(report, "missingRanges"), lost);
+        expectTrackFiles(disc, disc.folder + "/out", expectedImage(disc, lost));
+        EXPECT_EQ(checkMap(disc, disc.folder + "/out").at(1500), "untried");
     }
 }
 
-// Wrong use ends with 2 before anything is written; no drive or no table of
-// contents with 3.
-TEST_P(RipToolTest, RefusalsAndTheirExitCodes)
+// A data track is neither read nor written as audio; chosen tracks only;
+// the old flag is still accepted.
+TEST_P(RipToolTest, DataTrackAndChosenTracks)
+{
+    Disc disc({600, 700, 800}, {}, {}, makedisc::DataTrack::Last);
+    Tool tool(disc.folder, drives(disc));
+    const std::string out = disc.folder + "/out";
+    const ToolRun run = tool({"--out", out, "--fill-silence", "--report", disc.folder + "/r.json"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(fs::exists(out + "/track02.wav"));
+    EXPECT_FALSE(fs::exists(out + "/track03.wav"));
+    EXPECT_NE(run.out.find("Track 03: Datentrack"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("Track 03 ist ein Datentrack und wird übersprungen"), std::string::npos) << run.err;
+    const ToolRun onlyData = tool({"--tracks", "3", "--out", disc.folder + "/d"});
+    EXPECT_EQ(onlyData.exitCode, 3) << onlyData.out;
+    EXPECT_NE(onlyData.err.find("Keine Audio-Tracks zu lesen"), std::string::npos) << onlyData.err;
+    EXPECT_FALSE(fs::exists(disc.folder + "/d"));
+    const QJsonObject report = readReport(disc.folder + "/r.json");
+    EXPECT_TRUE(report["tracks"].toArray()[2].toObject()["dataTrack"].toBool());
+    EXPECT_EQ(report["totals"].toObject()["missing"].toInt(), 0);
+    EXPECT_NE(readText(out + "/disc.map").find("1300-2099 data"), std::string::npos);
+
+    Disc audio({600, 700, 800}, {});
+    const ToolRun chosen = Tool(audio.folder, drives(audio))({"--out", audio.folder + "/k", "--tracks", "2"});
+    EXPECT_EQ(chosen.exitCode, 0) << chosen.err;
+    EXPECT_FALSE(fs::exists(audio.folder + "/k/track01.wav"));
+    const std::vector<uint8_t> track2(audio.image.begin() + 600 * kSectorBytes, audio.image.begin() + 1300 * kSectorBytes);
+    expectWav(readFile(audio.folder + "/k/track02.wav"), track2, "track02");
+    EXPECT_NE(readText(audio.folder + "/k/disc.map").find("0-599 untried"), std::string::npos);
+
+    // Karaoke changes the track files only, never the working copy.
+    Tool audioTool(audio.folder, drives(audio));
+    ToolRun run2 = audioTool({"--out", audio.folder + "/kk", "--tracks", "3", "--karaoke"});
+    EXPECT_EQ(run2.exitCode, 0) << run2.err;
+    std::vector<uint8_t> track3(audio.image.begin() + 1300 * kSectorBytes, audio.image.end());
+    EXPECT_TRUE(std::equal(track3.begin(), track3.end(),
+                           readFile(audio.folder + "/kk/disc.bin").begin() + 1300 * kSectorBytes));
+    applyKaraoke(track3.data(), track3.size() / 4);
+    expectWav(readFile(audio.folder + "/kk/track03.wav"), track3, "karaoke");
+
+    // Reading only: a damage map of a clean disc, and no file anywhere.
+    run2 = audioTool({"--scan", "--out", audio.folder + "/scan", "--report", audio.folder + "/scan.json"});
+    EXPECT_EQ(run2.exitCode, 0) << run2.err;
+    EXPECT_FALSE(fs::exists(audio.folder + "/scan"));
+    const QJsonObject scan = readReport(audio.folder + "/scan.json");
+    EXPECT_TRUE(scan["scan"].toBool());
+    EXPECT_EQ(scan["totals"].toObject()["copied"].toInt(), 2100);
+    EXPECT_TRUE(scan["tracks"].toArray()[0].toObject()["file"].isNull());
+}
+
+// Wrong use ends with 2 before anything is written or read, and a refused
+// run writes nothing that looks like a result; no drive or no table of
+// contents ends with 3; output that cannot be written is an error.
+TEST_P(RipToolTest, RefusalsAndFailedOutput)
 {
     Disc disc({300, 300}, {});
     Tool tool(disc.folder, drives(disc));
@@ -374,20 +560,35 @@ TEST_P(RipToolTest, RefusalsAndTheirExitCodes)
         {{"--name", "%s%n.wav"}, 2},
         {{"--tracks", "0"}, 2},
         {{"--bogus"}, 2},
-        {{"--out", out, "--tracks", "3"}, 2},  // the disc has two tracks
-        {{"--out", out}, 2},                   // track02.wav is there already
-        {{"--drive", "1", "--out", out}, 3},   // one drive only
+        {{"--retries", "-1"}, 2},
+        {{"--max-time", "1h30"}, 2},
+        {{"--scan", "--verify"}, 2},
+        {{"--out", out, "--tracks", "1-99", "--report", disc.folder + "/refused.json"}, 2},
+        {{"--out", out}, 2},                                  // track02.wav is there already
+        {{"--out", out, "--name", "disc.map"}, 2},            // a track file would be the map
+        {{"--out", out, "--force", "--report", out + "/track01.wav"}, 2},
+        {{"--drive", "1", "--out", out}, 3},                  // one drive only
     };
     for (const Case& c : cases) {
         const ToolRun run = tool(c.args);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << ": " << run.err;
         EXPECT_FALSE(run.err.empty()) << c.args[0];
+        EXPECT_TRUE(run.out.empty()) << c.args[0] << ": " << run.out;
         EXPECT_EQ(readText(out + "/track02.wav"), "keep me");
         EXPECT_FALSE(fs::exists(out + "/track01.wav")) << c.args[0];
+        EXPECT_FALSE(fs::exists(out + "/disc.bin")) << c.args[0];
     }
+    const QJsonObject refused = readReport(disc.folder + "/refused.json");
+    EXPECT_TRUE(refused["refused"].toBool());
+    EXPECT_FALSE(refused.contains("tracks"));
+    EXPECT_NE(refused["problem"].toString().toStdString().find("Track 3 gibt es nicht"), std::string::npos);
+
     ToolRun run = tool({"--out", out, "--force"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(readFile(out + "/track02.wav").size(), 44 + 300 * kSectorBytes);
+    // The next run continues the rescue: its own track files are no obstacle.
+    run = tool({"--out", out});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
 
     // With --force a symbolic link at a file's name is replaced, never
     // written through: its target stays as it was, or is not created.
@@ -404,11 +605,51 @@ TEST_P(RipToolTest, RefusalsAndTheirExitCodes)
         EXPECT_FALSE(fs::is_symlink(out + name)) << name;
         EXPECT_EQ(readFile(out + name).size(), 44 + 300 * kSectorBytes) << name;
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
+    for (const auto& entry : fs::directory_iterator(out))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
 
     // A report that would overwrite a file is refused the same way.
     run = tool({"--scan", "--report", out + "/track02.wav"});
     EXPECT_EQ(run.exitCode, 2);
+
+    // A summary or a report that cannot be written is an error.
+    Tool full(disc.folder, drives(disc));
+    run = tool({"--scan", "--report", disc.folder + "/no/such/folder/r.json"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("No such file"), std::string::npos) << run.err;
+    if (fs::exists("/dev/full")) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::string program = RILVANE_RIP_PROGRAM, scan = "--scan";
+        char* argv[] = {program.data(), scan.data(), nullptr};
+        std::vector<std::string> env{"RILVANE_NO_REAL_DRIVES=1", "RILVANE_VIRTUAL_DRIVES=" + drives(disc)};
+        char* envp[] = {env[0].data(), env[1].data(), nullptr};
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, envp), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    }
+
+    // A track file that cannot be made is named with the system's reason;
+    // the others are written all the same.
+    fs::create_directories(disc.folder + "/dir/track01.wav");
+    run = tool({"--out", disc.folder + "/dir", "--force"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("Konnte Datei nicht erstellen... (" + disc.folder + "/dir/track01.wav): Is a directory"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(readFile(disc.folder + "/dir/track02.wav").size(), 44 + 300 * kSectorBytes);
+
+    // A file name that is not UTF-8 is named by its bytes in the report.
+    run = tool({"--out", disc.folder + "/n", "--name", "t\xff%d.wav", "--report", disc.folder + "/n.json"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(fs::exists(disc.folder + "/n/t\xff" "1.wav"));
+    const QJsonObject named = readReport(disc.folder + "/n.json");
+    EXPECT_TRUE(named["tracks"].toArray()[0].toObject()["fileHex"].toString().endsWith("74ff312e776176"));
 
     run = Tool(disc.folder, "")({"--scan"});
     EXPECT_EQ(run.exitCode, 3);
@@ -419,6 +660,32 @@ TEST_P(RipToolTest, RefusalsAndTheirExitCodes)
     EXPECT_EQ(run.exitCode, 3) << run.err;
     EXPECT_FALSE(fs::exists(noToc.folder + "/out"));
     EXPECT_FALSE(readReport(noToc.folder + "/r.json")["problem"].toString().isEmpty());
+}
+
+// --passes and --max-time end the rescue early; what is left is reported
+// as missing and the next run goes on.
+TEST_P(RipToolTest, PassesAndTimeLimit)
+{
+    const std::vector<Defect> flaky{{400, 409, "flaky 2"}};
+    Disc disc({1000}, flaky);
+    Tool tool(disc.folder, drives(disc));
+    const std::string out = disc.folder + "/out";
+    ToolRun run = tool({"--out", out, "--passes", "2", "--report", disc.folder + "/r.json"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(reportedSectors(readReport(disc.folder + "/r.json"), "missingRanges"), sectorsOf(flaky));
+    run = tool({"--out", out});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(readFile(out + "/disc.bin") == disc.image);
+
+    std::vector<Defect> slow;
+    for (int32_t s = 0; s < 1000; s += 10) slow.push_back({s, s, "03/11/00 100"});
+    Disc slowDisc({1000}, slow);
+    const auto started = std::chrono::steady_clock::now();
+    run = Tool(slowDisc.folder, drives(slowDisc))(
+        {"--out", slowDisc.folder + "/out", "--max-time", "1s", "--report", slowDisc.folder + "/r.json"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_TRUE(readReport(slowDisc.folder + "/r.json")["timeUp"].toBool());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTransports, RipToolTest, ::testing::ValuesIn(kTransports),

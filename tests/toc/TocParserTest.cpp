@@ -197,3 +197,24 @@ TEST(TocParser, LaterDiscOverwritesOnlyAsFarAsItReaches)
     EXPECT_EQ(t.slot(3), 20000);
     EXPECT_EQ(t.slot(4), 3 * 15000);  // left from the earlier disc
 }
+
+TEST(TocParser, EntriesCarryNumbersAndControlBitsOfTheSameDescriptors)
+{
+    // Tracks 3..5 (pre-emphasis, copy permitted, data) and the lead-out.
+    std::vector<uint8_t> r = tocAnswer(3, 5, {0, 1500, 3000, 4500});
+    r[4 + 1] = 0x11;
+    r[12 + 1] = 0x12;
+    r[20 + 1] = 0x14;
+    const auto entries = rilvane::parseTocEntries(r.data(), r.size());
+    ASSERT_EQ(entries.size(), 4u);
+    const int numbers[] = {3, 4, 5, 0xAA};
+    const uint8_t controls[] = {0x1, 0x2, 0x4, 0x0};
+    for (size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(entries[k].number, numbers[k]);
+        EXPECT_EQ(entries[k].control, controls[k]);
+        EXPECT_EQ(entries[k].start, static_cast<int32_t>(1500 * k));
+    }
+    // Short answers: only whole descriptors, as the table takes them.
+    for (const auto& [size, taken] : {std::pair<size_t, size_t>{0, 0}, {11, 0}, {12, 1}, {27, 2}, {28, 3}})
+        EXPECT_EQ(rilvane::parseTocEntries(r.data(), size).size(), taken) << size;
+}

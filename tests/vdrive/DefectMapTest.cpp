@@ -64,6 +64,37 @@ TEST(DefectMap, DefaultsWithoutDirectives)
     EXPECT_TRUE(map->ranges().empty());
 }
 
+TEST(DefectMap, ReadsTheDamageThatRetriesAndChecksMeetWith)
+{
+    std::string error;
+    const auto map = DefectMap::parse("2000-2009 flaky 3              # fails its first 3 reads\n"
+                                      "2100 FLAKY 1 03/02/00 40\n"
+                                      "7000-7003 corrupt 2\n"
+                                      "c2        no\n"
+                                      "cache     1200\n",
+                                      "m", error);
+    ASSERT_TRUE(map) << error;
+    ASSERT_EQ(map->flaky().size(), 2u);
+    EXPECT_EQ(map->flaky()[0].first, 2000);
+    EXPECT_EQ(map->flaky()[0].last, 2009);
+    EXPECT_EQ(map->flaky()[0].failures, 3u);
+    EXPECT_EQ(map->flaky()[0].sense, (SenseCode{0x03, 0x11, 0x00}));
+    EXPECT_EQ(map->flaky()[0].delayMs, 0u);
+    EXPECT_EQ(map->flaky()[1].sense, (SenseCode{0x03, 0x02, 0x00}));
+    EXPECT_EQ(map->flaky()[1].delayMs, 40u);
+    ASSERT_EQ(map->corrupt().size(), 1u);
+    EXPECT_EQ(map->corrupt()[0].last, 7003);
+    EXPECT_EQ(map->corrupt()[0].reads, 2u);
+    EXPECT_FALSE(map->reportsC2());
+    EXPECT_EQ(map->cacheSectors(), 1200u);
+    // None of them is a plain failing range.
+    EXPECT_TRUE(map->ranges().empty());
+
+    const auto plain = DefectMap::parse("", "m", error);
+    EXPECT_TRUE(plain->reportsC2());
+    EXPECT_EQ(plain->cacheSectors(), 0u);
+}
+
 TEST(DefectMap, BadLinesAreReportedWithFileAndLine)
 {
     const struct {
@@ -94,6 +125,16 @@ TEST(DefectMap, BadLinesAreReportedWithFileAndLine)
         {"startup 02/3A/00 0\n", "m.defects:1: 'startup' needs a sense"},
         {"startup 02/3A/00\nstartup 06/28/00 1\n", "m.defects:2: a 'startup' line without a count must be the last"},
         {"sense long\n", "m.defects:1: 'sense' needs 'descriptor' or 'fixed'"},
+        {"2000 flaky\n", "m.defects:1: 'flaky' needs a number of failing reads"},
+        {"2000 flaky 0\n", "m.defects:1: 'flaky' needs a number of failing reads"},
+        {"2000 flaky 3 03/11\n", "m.defects:1: bad sense '03/11'"},
+        {"2000 flaky 3 03/11/00 slow\n", "m.defects:1: bad delay 'slow'"},
+        {"2000 flaky 3 03/11/00 4 5\n", "m.defects:1: 'flaky' needs"},
+        {"7000 corrupt\n", "m.defects:1: 'corrupt' needs the number of wrong reads"},
+        {"7000 corrupt 2 3\n", "m.defects:1: 'corrupt' needs the number of wrong reads"},
+        {"c2 maybe\n", "m.defects:1: 'c2' needs 'yes' or 'no'"},
+        {"cache\n", "m.defects:1: 'cache' needs a number of sectors"},
+        {"cache 100001\n", "m.defects:1: 'cache' needs a number of sectors"},
     };
     for (const auto& c : cases) {
         std::string error;

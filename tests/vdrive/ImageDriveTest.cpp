@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <iterator>
@@ -459,4 +460,93 @@ TEST_F(ImageDriveTest, ThreadsReadingAtOnceGetTheirOwnSectors)
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(mismatches, (std::array<int, 4>{}));
+}
+
+// Flaky sectors fail their first reads, counted per sector, and a read
+// touching one with failures left fails as a whole; corrupt sectors answer
+// GOOD with wrong bytes, different each time, and the C2 pointers name
+// exactly those bytes; the cache answers a re-read with what it holds.
+TEST_F(ImageDriveTest, FlakyCorruptC2AndCache)
+{
+    DiscPlan plan;
+    plan.stamp = true;
+    plan.defects = {"100-101 flaky 2 03/02/00", "200 corrupt 2", "cache 20"};
+    load(plan);
+    const uint32_t withC2 = 2352 + 294;
+
+    // Both sectors count each read that touches them.
+    EXPECT_SENSE(run(readCdCdb(95, 10), 23520), 0x03, 0x02, 0x00);
+    EXPECT_SENSE(run(readCdCdb(100, 2), 2 * 2352), 0x03, 0x02, 0x00);
+    EXPECT_EQ(run(readCdCdb(101, 1), 2352).status, 0);
+    EXPECT_EQ(run(readCdCdb(100, 1), 2352).status, 0);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 100 * 2352));
+
+    // Corrupt: two wrong readings, different from each other, with the C2
+    // pointer bits set for exactly the wrong bytes; then the right one.
+    std::vector<std::vector<uint8_t>> readings;
+    for (int i = 0; i < 3; ++i) {
+        // Read 30 other sectors first, or the cache answers.
+        for (int32_t lba = 1000; lba < 1030; lba += 10) ASSERT_EQ(run(readCdCdb(lba, 10), 23520).status, 0);
+        ASSERT_EQ(run(readCdCdb(200, 1, 0x12), withC2).transferred, withC2);
+        readings.push_back(buffer);
+        int wrong = 0;
+        for (int b = 0; b < 2352; ++b) {
+            const bool differs = buffer[b] != bin[200 * 2352 + b];
+            const bool flagged = (buffer[2352 + b / 8] & (0x80 >> (b % 8))) != 0;
+            EXPECT_EQ(differs, flagged) << "read " << i << " byte " << b;
+            wrong += differs;
+        }
+        EXPECT_EQ(wrong > 0, i < 2) << i;
+    }
+    EXPECT_NE(readings[0], readings[1]);
+    // The block error byte variant: 294 pointer bytes, their or, a pad byte.
+    ASSERT_EQ(run(readCdCdb(201, 1, 0x14), 2352 + 296).transferred, 2352u + 296u);
+
+    // The cache: a wrong reading comes back as it was, with clear pointers.
+    DiscPlan cached;
+    cached.out = dir.file("cached");
+    cached.stamp = true;
+    cached.defects = {"300 corrupt 1", "cache 5"};
+    GeneratedDisc cachedDisc;
+    std::string error;
+    ASSERT_TRUE(writeDisc(cached, cachedDisc, error)) << error;
+    drive = VirtualDrive::load(cachedDisc.cuePath, cachedDisc.defectsPath, error);
+    ASSERT_TRUE(drive) << error;
+    bin = readFile(cachedDisc.binPaths.front());
+    ASSERT_EQ(run(readCdCdb(300, 1), 2352).status, 0);
+    const std::vector<uint8_t> wrong = buffer;
+    EXPECT_FALSE(std::equal(wrong.begin(), wrong.end(), bin.begin() + 300 * 2352));
+    ASSERT_EQ(run(readCdCdb(300, 1, 0x12), withC2).status, 0);
+    EXPECT_TRUE(std::equal(wrong.begin(), wrong.end(), buffer.begin()));
+    EXPECT_TRUE(std::all_of(buffer.begin() + 2352, buffer.end(), [](uint8_t b) { return b == 0; }));
+    // Five other sectors push it out: the disc answers again, correctly.
+    ASSERT_EQ(run(readCdCdb(400, 5), 5 * 2352).status, 0);
+    ASSERT_EQ(run(readCdCdb(300, 1), 2352).status, 0);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 300 * 2352));
+}
+
+// The capabilities page says whether the drive reports C2 pointers; a
+// drive that cannot refuses a READ CD that asks for them.
+TEST_F(ImageDriveTest, CapabilitiesPageAndDriveWithoutC2)
+{
+    const Cdb modeSense{0x5A, 0, 0x2A, 0, 0, 0, 0, 0, 0x40, 0, 0, 0};
+    for (const bool c2 : {true, false}) {
+        DiscPlan plan;
+        plan.out = dir.file(c2 ? "with" : "without");
+        if (!c2) plan.defects = {"c2 no"};
+        std::string error;
+        ASSERT_TRUE(writeDisc(plan, disc, error)) << error;
+        drive = VirtualDrive::load(disc.cuePath, disc.defectsPath, error);
+        ASSERT_TRUE(drive) << error;
+        const ScsiReply reply = run(modeSense, 0x40);
+        ASSERT_EQ(reply.status, 0);
+        ASSERT_GE(reply.transferred, 8u + 6u);
+        EXPECT_EQ(buffer[8] & 0x3F, 0x2A);
+        EXPECT_EQ((buffer[8 + 5] & 0x10) != 0, c2);
+        if (c2) {
+            EXPECT_EQ(run(readCdCdb(0, 2, 0x12), 2 * (2352 + 294)).status, 0);
+        } else {
+            EXPECT_SENSE(run(readCdCdb(0, 2, 0x12), 2 * (2352 + 294)), 0x05, 0x24, 0x00);
+        }
+    }
 }

@@ -1,5 +1,7 @@
 #include "DiscGenerator.h"
 
+#include <algorithm>
+
 #include "TestSignal.h"
 
 #include "vdrive/CueSheet.h"
@@ -178,6 +180,8 @@ bool writeDisc(const DiscPlan& plan, GeneratedDisc& disc, std::string& error)
             fileSector = 0;
         }
         cue += "  TRACK " + twoDigits(number) + (data ? " MODE1/2352\n" : " AUDIO\n");
+        if (!data && std::find(plan.preEmphasis.begin(), plan.preEmphasis.end(), number) != plan.preEmphasis.end())
+            cue += "    FLAGS PRE\n";
         if (plan.pregap > 0)
             cue += "    INDEX 00 " + msf(fileSector) + "\n";
         cue += "    INDEX 01 " + msf(fileSector + plan.pregap) + "\n";

@@ -20,6 +20,7 @@ struct DiscPlan {
     std::string name;             // INQUIRY product identification
     bool stamp = false;           // sector number in the first frame of every audio sector
     bool splitFiles = false;      // one BIN per track instead of one for the disc
+    std::vector<int> preEmphasis; // track numbers flagged with pre-emphasis (FLAGS PRE)
 };
 
 inline constexpr int64_t kDefaultTrackLength = 1500;

@@ -51,6 +51,7 @@ std::string usageText()
            "                        (the first track then starts at sector SECTORS)\n"
            "  --defects \"LINE;...\"  defect map lines, e.g. \"1000-1009 03/11/00 50;2000 gone;toc 05/24/00\"\n"
            "  --name TEXT           product name the drive reports in INQUIRY\n"
+           "  --pre-emphasis N,...  flag these audio tracks (by number) with pre-emphasis\n"
            "  --stamp               put the sector number in the first frame of every audio\n"
            "                        sector (left: low 16 bits, right: high 16 bits)\n"
            "  --split-files         one BIN per track (NAME-01.bin, ...) instead of one\n"
@@ -144,6 +145,15 @@ ParseResult parseArguments(const std::vector<std::string>& args, DiscPlan& plan,
             if (!takeValue())
                 return ParseResult::Error;
             plan.name = value;
+        } else if (option == "--pre-emphasis") {
+            if (!takeValue())
+                return ParseResult::Error;
+            for (const std::string& part : split(value, ',')) {
+                int64_t n = 0;
+                if (!readNumber(option, part, n, error))
+                    return ParseResult::Error;
+                plan.preEmphasis.push_back(static_cast<int>(std::min<int64_t>(n, 1000)));
+            }
         } else if (option == "--stamp") {
             if (!noValue())
                 return ParseResult::Error;

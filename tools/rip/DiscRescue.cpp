@@ -1,26 +1,34 @@
 #include "DiscRescue.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <vector>
 
-#include "audio/Karaoke.h"
+#include "RescueEngine.h"
+#include "RescueMap.h"
+#include "WorkingCopy.h"
 #include "drive/BlockReader.h"
-#include "drive/BlockSink.h"
 #include "drive/CdAudio.h"
+#include "drive/CommandCatalogue.h"
 #include "drive/DriveDiscovery.h"
 #include "drive/DriveListEntry.h"
 #include "drive/DriveMessages.h"
 #include "drive/DriveTransport.h"
-#include "drive/ReadLoop.h"
-#include "drive/ReadObserver.h"
-#include "drive/ReadingState.h"
 #include "drive/TocExchange.h"
 #include "platform/Console.h"
 #include "platform/OutputFile.h"
-#include "rip/RipMessages.h"
-#include "rip/WavWriter.h"
+#include "proof/CueSheetWriter.h"
+#include "proof/RipLog.h"
 
 namespace rilvane {
 namespace riptool {
@@ -28,98 +36,10 @@ namespace riptool {
 namespace {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
-// The read loop's progress on the console.
-class RescueProgress : public ReadObserver {
-public:
-    explicit RescueProgress(RescueConsole& console) : console_(console) {}
-
-    void showPosition(int32_t sector) override { console_.progress(sector, failed); }
-
-    int64_t failed = 0;  // failed blocks of the track being read
-
-private:
-    RescueConsole& console_;
-};
-
-// Where the blocks of one track go: into its WAV file (or nowhere with
-// --scan), with failed blocks left out or, with --fill-silence, written as
-// silence of the same length.
-class TrackSink : public BlockSink {
-public:
-    TrackSink(TrackReport& report, ReadingState& state, RescueProgress& progress, LogSink& log, WavWriter* writer,
-              bool fillSilence, bool karaoke)
-        : report_(report), state_(state), progress_(progress), log_(log), writer_(writer), fillSilence_(fillSilence),
-          karaoke_(karaoke)
-    {
-    }
-
-    bool tocDone(const TocResult&) override { return true; }
-    // Ctrl+C ends the track like the stop request does, before the next read.
-    bool keepReading(int32_t sector) override { return sector < report_.endSector && !platform::stopSignalled(); }
-
-    void goodBlock(uint8_t* data, uint32_t bytes) override
-    {
-        ++report_.blocksRead;
-        if (!writer_) return;
-        if (karaoke_) applyKaraoke(data, bytes / cd::kFrameBytes);
-        write(data, bytes);
-    }
-
-    void failedBlock(int32_t sector, int32_t sectors)
-    {
-        ++report_.blocksFailed;
-        ++progress_.failed;
-        report_.addFailure(sector, sectors);
-        if (writer_ && fillSilence_) {
-            static const uint8_t silence[cd::kReadBlockBytes] = {};
-            write(silence, static_cast<uint32_t>(sectors) * cd::kSectorBytes);
-        }
-    }
-
-private:
-    void write(const uint8_t* data, uint32_t bytes)
-    {
-        if (report_.fileFailed) return;
-        if (!writer_->appendBlock(data, bytes)) {
-            log_.logLine(RipMessages::kWriteFailed);
-            report_.fileFailed = true;
-            state_.stopRequest = true;
-        }
-    }
-
-    TrackReport& report_;
-    ReadingState& state_;
-    RescueProgress& progress_;
-    LogSink& log_;
-    WavWriter* writer_;
-    bool fillSilence_;
-    bool karaoke_;
-};
-
-// The transport's block reader, watched: a failed read is told to the sink,
-// and the console learns which block each error line belongs to.
-class WatchedReader : public BlockReader {
-public:
-    WatchedReader(BlockReader& inner, TrackSink& sink, RescueConsole& console)
-        : inner_(inner), sink_(sink), console_(console)
-    {
-    }
-
-protected:
-    uint8_t* read(int32_t sector, int32_t sectors) override
-    {
-        console_.reading(sector);
-        uint8_t* block = inner_.readBlock(sector, sectors);
-        if (!block) sink_.failedBlock(sector, sectors);
-        return block;
-    }
-
-private:
-    BlockReader& inner_;
-    TrackSink& sink_;
-    RescueConsole& console_;
-};
+// The map is saved at least this often while reading.
+constexpr auto kCheckpointInterval = std::chrono::seconds(1);
 
 // Collects discovery's lines; they are shown only when they matter.
 struct CollectingLog : LogSink {
@@ -132,14 +52,120 @@ std::string pathIn(const std::string& dir, const std::string& name)
     return (fs::path(dir) / name).string();
 }
 
+// A path as it will be opened: absolute, without "." and "..", links of
+// existing folders followed.
+fs::path comparable(const std::string& path)
+{
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    if (ec) p = fs::absolute(path, ec).lexically_normal();
+    return p;
+}
+
+std::string trimmedRight(std::string text)
+{
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+    return text;
+}
+
+// Which tracks are data tracks, from the control field of each descriptor
+// of the table of contents (bit 2: data).
+std::vector<bool> dataTracks(BlockReader& reader, size_t tracks)
+{
+    std::vector<bool> data(tracks, false);
+    std::vector<uint8_t> toc;
+    if (!reader.query(CommandCatalogue::readToc(), toc) || toc.size() < 4) return data;
+    const size_t length = std::min<size_t>(toc.size(), size_t{2} + (size_t{toc[0]} << 8 | toc[1]));
+    const int first = toc[2];
+    for (size_t at = 4; at + 8 <= length; at += 8) {
+        const int number = toc[at + 2];
+        const size_t index = static_cast<size_t>(number - first);
+        if (number != 0xAA && number >= first && index < tracks) data[index] = (toc[at + 1] & 0x04) != 0;
+    }
+    return data;
+}
+
+// The rescued audio: the working copy, with silence for every sector the
+// map has no reading of, whatever the copy holds there.
+class RescuedAudio : public proof::SectorSource {
+public:
+    RescuedAudio(const WorkingCopy& copy, const RescueMap& map) : copy_(copy), map_(map) {}
+    bool read(int32_t first, int32_t count, uint8_t* out) override
+    {
+        if (!copy_.read(first, out, count)) return false;
+        for (int32_t i = 0; i < count; ++i)
+            if (!map_.hasReading(first + i)) std::memset(out + size_t(i) * cd::kSectorBytes, 0, cd::kSectorBytes);
+        return true;
+    }
+
+private:
+    const WorkingCopy& copy_;
+    const RescueMap& map_;
+};
+
+// The table of contents for the proof: the drive's descriptors, or, where
+// they do not describe a disc, the track table with the data tracks found.
+proof::DiscToc discTocOf(const TocResult& toc, const DiscLayout& layout)
+{
+    // The descriptors are used where they describe the same tracks as the
+    // table (a short answer may end with a track's descriptor, not the
+    // lead-out's).
+    if (auto fromDrive = Handover::tocOf(toc)) {
+        bool same = fromDrive->tracks.size() == layout.trackStarts.size() && fromDrive->leadOut == layout.leadOut;
+        for (size_t t = 0; same && t < layout.trackStarts.size(); ++t)
+            same = fromDrive->tracks[t].start == layout.trackStarts[t];
+        if (same) return *fromDrive;
+    }
+    proof::DiscToc made;
+    for (size_t t = 0; t < layout.trackStarts.size(); ++t) {
+        const bool data = t < layout.dataTrack.size() && layout.dataTrack[t];
+        made.tracks.push_back({static_cast<int>(t) + 1, layout.trackStarts[t],
+                               data ? proof::TrackControl::kDataTrack : uint8_t{0}});
+    }
+    made.leadOut = layout.leadOut;
+    return made;
+}
+
+std::string utcNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
+    return text;
+}
+
+std::string sectorRangeText(const SectorRange& r, int32_t trackStart)
+{
+    const int64_t n = int64_t{r.lastSector} - r.firstSector + 1;
+    return trackTime(r.firstSector - trackStart) + "-" + trackTime(r.lastSector - trackStart) + " (" +
+           counted(n, "Sektor", "Sektoren") + " ab " + std::to_string(r.firstSector) + ")";
+}
+
+// Whether the capabilities page says the drive reports C2 error pointers.
+bool reportsC2(BlockReader& reader)
+{
+    std::vector<uint8_t> page;
+    if (!reader.query(CommandCatalogue::modeSenseCapabilities(), page) || page.size() < 8) return false;
+    const size_t descriptors = size_t{page[6]} << 8 | page[7];
+    const size_t at = 8 + descriptors;
+    if (page.size() < at + 6 || (page[at] & 0x3F) != 0x2A) return false;
+    return (page[at + 5] & 0x10) != 0;
+}
+
 }  // namespace
 
 DiscRescue::DiscRescue(const RipToolArguments& args, RescueConsole& console, std::ostream& out)
     : args_(args), console_(console), out_(out)
 {
     report_.scan = args.scan;
-    report_.fillSilence = args.fillSilence;
     report_.karaoke = args.karaoke;
+    report_.verify = args.verify;
+    report_.retries = args.retries;
+    report_.passesAllowed = args.passes;
+    const char* names[] = {"Kopieren", "Eingrenzen", "Wiederholen", "Prüfen"};
+    for (size_t i = 0; i < report_.passes.size(); ++i) report_.passes[i].name = names[i];
 }
 
 int DiscRescue::run()
@@ -147,11 +173,22 @@ int DiscRescue::run()
     if (!args_.reportPath.empty() && !args_.force) {
         std::error_code ec;
         if (fs::exists(fs::symlink_status(args_.reportPath, ec))) {
-            console_.logLine("Die Datei " + args_.reportPath + " gibt es schon (überschreiben mit --force)");
-            return ExitCode::kUsage;
+            // The file that is there stays as it is.
+            reportAllowed_ = false;
+            return finish(refuse(ExitCode::kUsage,
+                                 "Die Datei " + args_.reportPath + " gibt es schon (überschreiben mit --force)"));
         }
     }
     return finish(rescue());
+}
+
+int DiscRescue::refuse(int code, const std::string& problem)
+{
+    report_.refused = true;
+    report_.problem = problem;
+    report_.tracks.clear();
+    console_.logLine(problem);
+    return code;
 }
 
 int DiscRescue::rescue()
@@ -162,27 +199,20 @@ int DiscRescue::rescue()
     findAllCDDrives(drives, mode, discoveryLog);
     if (drives.count == 0) {
         for (const std::string& line : discoveryLog.lines) console_.logLine(line);
-        report_.problem = DriveMessages::kNoDrives;
-        console_.logLine(report_.problem);
-        return ExitCode::kNoDisc;
+        return refuse(ExitCode::kNoDisc, DriveMessages::kNoDrives);
     }
-    if (args_.drive >= drives.count) {
-        report_.problem = "Laufwerk " + std::to_string(args_.drive) + " gibt es nicht (" +
-                          std::to_string(drives.count) + " gefunden)";
-        console_.logLine(report_.problem);
-        return ExitCode::kNoDisc;
-    }
+    if (args_.drive >= drives.count)
+        return refuse(ExitCode::kNoDisc, "Laufwerk " + std::to_string(args_.drive) + " gibt es nicht (" +
+                                             std::to_string(drives.count) + " gefunden)");
     const DriveRecord drive = drives.records[static_cast<size_t>(args_.drive)];
-    report_.drive = driveListEntry(drive, mode);
+    report_.drive = trimmedRight(driveListEntry(drive, mode));
+    mode_ = mode;
 
     // One session for the whole disc: the transport is opened and the table
-    // of contents read once, as a rip of the window does for one track.
+    // of contents read once.
     const std::unique_ptr<DriveTransport> transport =
         DriveTransport::create(mode, drive, DriveCaller::Ripping, console_);
-    if (!transport->open()) {
-        report_.problem = "Kein Zugriff auf das Laufwerk";
-        return ExitCode::kNoDisc;
-    }
+    if (!transport->open()) return refuse(ExitCode::kNoDisc, "Kein Zugriff auf das Laufwerk");
     TrackTable table;
     table.presetStartup();
     TocExchange exchange(DriveCaller::Ripping, table, console_);
@@ -191,132 +221,408 @@ int DiscRescue::rescue()
         report_.interrupted = true;
         return ExitCode::kInterrupted;
     }
-    if (toc.outcome != TocOutcome::Read || !toc.leadOut || table.count < 1) {
-        report_.problem = "Kein Inhaltsverzeichnis";
-        return ExitCode::kNoDisc;
+    if (toc.outcome != TocOutcome::Read || !toc.leadOut || table.count < 1)
+        return refuse(ExitCode::kNoDisc, "Kein Inhaltsverzeichnis");
+
+    DiscLayout layout;
+    for (int t = 1; t <= table.count && t < kTrackSlots; ++t) layout.trackStarts.push_back(table.slot(t));
+    layout.leadOut = *toc.leadOut;
+    for (size_t t = 0; t < layout.trackStarts.size(); ++t) {
+        const int32_t end = t + 1 < layout.trackStarts.size() ? layout.trackStarts[t + 1] : layout.leadOut;
+        if (layout.trackStarts[t] < 0 || end < layout.trackStarts[t] || end > layout.leadOut)
+            return refuse(ExitCode::kNoDisc, "Das Inhaltsverzeichnis ist nicht lesbar (Track " + std::to_string(t + 1) +
+                                                 " liegt außerhalb der CD)");
     }
 
     std::vector<int> chosen(args_.tracks.begin(), args_.tracks.end());
     if (chosen.empty())
         for (int t = 1; t <= table.count && t < kTrackSlots; ++t) chosen.push_back(t);
+    for (const int t : chosen)
+        if (t > table.count)
+            return refuse(ExitCode::kUsage, "Track " + std::to_string(t) + " gibt es nicht (die CD hat " +
+                                                std::to_string(table.count) + " Tracks)");
+
+    const std::unique_ptr<BlockReader> reader = transport->blockReader();
+    if (!reader) return refuse(ExitCode::kNoDisc, "Kein Lesezugriff auf das Laufwerk");
+    reader->setReadTimeout(kReadTimeoutSeconds);
+    layout.dataTrack = dataTracks(*reader, layout.trackStarts.size());
+    const bool c2 = reportsC2(*reader);
+    report_.c2 = c2;
+
+    HandoverOptions handing;
+    handing.format = args_.flac ? AudioFormat::Flac : AudioFormat::Wav;
+    handing.offset = args_.offset;
+    handing.karaoke = args_.karaoke;
+    handing.program = std::string("rilvane-rip ") + RILVANE_VERSION;
+    handover_ = std::make_unique<Handover>(discTocOf(toc, layout), handing);
+    report_.ids = handover_->ids();
+    report_.readOffset = args_.offset;
+    if (!args_.accurateRipFile.empty()) {
+        std::ifstream in(args_.accurateRipFile, std::ios::binary);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string error;
+        if (!in && !in.eof()) error = std::strerror(errno);
+        const auto database = error.empty() ? proof::AccurateRipDatabase::parse(bytes, error) : std::nullopt;
+        if (!database)
+            return refuse(ExitCode::kUsage, "Die AccurateRip-Datei " + args_.accurateRipFile + " ist nicht lesbar: " + error);
+        if (!database->isFor(handover_->ids()))
+            return refuse(ExitCode::kUsage, "Die AccurateRip-Datei " + args_.accurateRipFile +
+                                                " gehört nicht zu dieser CD (sie hat " + handover_->ids().accurateRipName() + ")");
+        handover_->compareWith(*database);
+    }
+
     for (const int t : chosen) {
-        const auto range = RipRange::forTrack(table, t);
-        if (!range) {
-            report_.problem = "Track " + std::to_string(t) + " gibt es nicht (die CD hat " +
-                              std::to_string(table.count) + " Tracks)";
-            console_.logLine(report_.problem);
-            return ExitCode::kUsage;
-        }
         TrackReport track;
         track.track = t;
-        track.firstSector = range->firstSector;
-        // Every track ends where the next begins, the last at the lead-out:
-        // the files hold each sector of the disc once.
-        track.endSector = t == table.count ? *toc.leadOut : range->endSector;
-        if (!args_.scan) track.file = pathIn(args_.outDir, args_.name.fileName(t));
+        track.firstSector = layout.trackStarts[static_cast<size_t>(t - 1)];
+        track.endSector = static_cast<size_t>(t) < layout.trackStarts.size() ? layout.trackStarts[static_cast<size_t>(t)]
+                                                                              : layout.leadOut;
+        track.dataTrack = layout.dataTrack[static_cast<size_t>(t - 1)];
+        if (!args_.scan && !track.dataTrack) track.file = pathIn(args_.outDir, args_.name.fileName(t));
+        track.preEmphasis = handover_->toc().tracks[static_cast<size_t>(t - 1)].preEmphasis();
         report_.tracks.push_back(track);
     }
 
+    bool anyAudio = false;
+    for (const TrackReport& t : report_.tracks) anyAudio = anyAudio || !t.dataTrack;
+    if (!anyAudio) return refuse(ExitCode::kNoDisc, "Keine Audio-Tracks zu lesen");
+
+    // Every file the run writes, checked against every other before
+    // anything is read.
+    const std::string binPath = pathIn(args_.outDir, RescueFiles::kWorkingCopy);
+    const std::string cuePath = pathIn(args_.outDir, RescueFiles::kCueSheet);
+    const std::string mapPath = pathIn(args_.outDir, RescueFiles::kMap);
+    const std::string logPath = pathIn(args_.outDir, RescueFiles::kLog);
+    const std::string trackCuePath = pathIn(args_.outDir, RescueFiles::kTrackCueSheet);
+    std::vector<std::pair<std::string, fs::path>> outputs;
     if (!args_.scan) {
+        for (const std::string& p :
+             {binPath, cuePath, mapPath, logPath, mapPath + ".neu", cuePath + ".neu", trackCuePath, logPath + ".neu"})
+            outputs.emplace_back(p, comparable(p));
+        for (const TrackReport& t : report_.tracks)
+            if (!t.file.empty()) outputs.emplace_back(t.file, comparable(t.file));
+    }
+    if (!args_.reportPath.empty()) outputs.emplace_back(args_.reportPath, comparable(args_.reportPath));
+    for (size_t i = 0; i < outputs.size(); ++i)
+        for (size_t k = i + 1; k < outputs.size(); ++k) {
+            std::error_code ec;
+            if (outputs[i].second == outputs[k].second || fs::equivalent(outputs[i].first, outputs[k].first, ec)) {
+                reportAllowed_ = false;
+                return refuse(ExitCode::kUsage, "Die Ausgaben " + outputs[i].first + " und " + outputs[k].first +
+                                                    " wären dieselbe Datei");
+            }
+        }
+
+    std::unique_ptr<RescueMap> map;
+    std::unique_ptr<WorkingCopy> copy;
+    if (args_.scan) {
+        map = std::make_unique<RescueMap>(layout);
+    } else {
         std::error_code ec;
         fs::create_directories(args_.outDir, ec);
-        if (!fs::is_directory(args_.outDir, ec)) {
-            report_.problem = "Konnte den Ordner " + args_.outDir + " nicht anlegen";
-            console_.logLine(report_.problem);
-            report_.tracks.clear();
-            return ExitCode::kUsage;
+        if (!fs::is_directory(args_.outDir)) {
+            const std::string reason = ec ? ec.message() : std::strerror(ENOTDIR);
+            return refuse(ExitCode::kUsage, "Konnte den Ordner " + args_.outDir + " nicht anlegen: " + reason);
         }
-        if (!args_.force) {
-            for (const TrackReport& track : report_.tracks) {
-                if (fs::exists(fs::symlink_status(track.file, ec))) {
-                    report_.problem = "Die Datei " + track.file + " gibt es schon (überschreiben mit --force)";
-                    console_.logLine(report_.problem);
-                    report_.tracks.clear();
-                    return ExitCode::kUsage;
-                }
+        if (fs::exists(fs::symlink_status(mapPath, ec))) {
+            std::string error;
+            auto loaded = RescueMap::load(mapPath, error);
+            if (!loaded)
+                return refuse(ExitCode::kUsage, "Die Karte " + mapPath + " ist nicht lesbar: " + error);
+            if (!(loaded->layout() == layout))
+                return refuse(ExitCode::kNoDisc,
+                              "Die CD im Laufwerk ist nicht die CD der Rettung in " + args_.outDir +
+                                  " (Inhaltsverzeichnis " + layout.tocText() + ", die Rettung hat " +
+                                  loaded->layout().tocText() + "); anderen Zielordner wählen");
+            if (!fs::is_regular_file(binPath, ec))
+                return refuse(ExitCode::kUsage, "Die Arbeitskopie " + binPath + " fehlt zur Karte " + mapPath);
+            map = std::make_unique<RescueMap>(std::move(*loaded));
+            report_.resumed = true;
+        } else {
+            map = std::make_unique<RescueMap>(layout);
+            if (!args_.force)
+                for (const TrackReport& track : report_.tracks)
+                    if (!track.file.empty() && fs::exists(fs::symlink_status(track.file, ec)))
+                        return refuse(ExitCode::kUsage,
+                                      "Die Datei " + track.file + " gibt es schon (überschreiben mit --force)");
+        }
+        if (!console_.openLogFile(logPath))
+            return refuse(ExitCode::kUsage, "Konnte das Protokoll " + logPath + " nicht anlegen: " + std::strerror(errno));
+        logPath_ = logPath;
+        copy = std::make_unique<WorkingCopy>();
+        std::string error;
+        if (!copy->open(binPath, layout.leadOut, error))
+            return refuse(ExitCode::kUsage, "Konnte die Arbeitskopie " + binPath + " nicht anlegen: " + error);
+        const auto cue = proof::CueSheetWriter(handover_->toc(), handover_->ids(), handing.program)
+                             .discImage(RescueFiles::kWorkingCopy);
+        if (!cue || !WorkingCopy::writeCue(cuePath, *cue, error))
+            return refuse(ExitCode::kUsage, "Konnte " + cuePath + " nicht schreiben: " + error);
+        if (!map->save(mapPath, error))
+            return refuse(ExitCode::kUsage, "Konnte die Karte " + mapPath + " nicht schreiben: " + error);
+        report_.workingCopy = binPath;
+        report_.mapFile = mapPath;
+    }
+
+    console_.fileLine("---- rilvane-rip: " + report_.drive + ", Inhaltsverzeichnis " +
+                      layout.tocText() + (report_.resumed ? ", Fortsetzung" : "") + (c2 ? ", mit C2" : ", ohne C2"));
+    for (const TrackReport& t : report_.tracks)
+        if (t.dataTrack) {
+            char label[16];
+            std::snprintf(label, sizeof label, "Track %02d", t.track);
+            console_.logLine(std::string(label) + " ist ein Datentrack und wird übersprungen");
+        }
+    if (!c2 && !args_.verify)
+        console_.logLine("Das Laufwerk meldet keine C2-Fehlerzeiger: falsch gelesene Sektoren erkennt nur --verify");
+    console_.setTrackStarts(layout.trackStarts);
+
+    EngineOptions options;
+    options.passes = args_.passes;
+    options.retries = args_.retries;
+    options.verify = args_.verify;
+    options.useC2 = c2;
+    options.cacheSectors = static_cast<uint32_t>(args_.cacheSectors);
+    if (args_.maxSeconds) options.deadline = Clock::now() + std::chrono::seconds(*args_.maxSeconds);
+    if (!args_.tracks.empty()) {
+        options.wanted.assign(static_cast<size_t>(layout.leadOut), false);
+        for (const TrackReport& t : report_.tracks)
+            for (int32_t s = t.firstSector; s < t.endSector; ++s) options.wanted[static_cast<size_t>(s)] = true;
+    }
+
+    Clock::time_point lastSaved = Clock::now();
+    std::string saveError;
+    auto checkpoint = [&](bool force) {
+        if (!copy) return true;
+        if (!force && Clock::now() - lastSaved < kCheckpointInterval) return true;
+        lastSaved = Clock::now();
+        // What the map calls read must be on the disk before the map says so.
+        if (!copy->sync()) {
+            saveError = "Konnte die Arbeitskopie nicht sichern: " + copy->error();
+            return false;
+        }
+        std::string error;
+        if (!map->save(mapPath, error)) {
+            saveError = "Konnte die Karte " + mapPath + " nicht schreiben: " + error;
+            return false;
+        }
+        return true;
+    };
+    RescueEngine engine(*reader, *map, copy.get(), options, console_, checkpoint);
+    const EngineEnd end = engine.run();
+    transport->close();
+    fillReport(*map, engine);
+
+    int code = ExitCode::kAllRead;
+    switch (end) {
+    case EngineEnd::CopyFailed:
+        report_.problem = saveError.empty() ? "Konnte die Arbeitskopie nicht schreiben" : saveError;
+        console_.logLine(report_.problem);
+        code = ExitCode::kBlocksFailed;
+        break;
+    case EngineEnd::DriveGone:
+        report_.driveGone = true;
+        report_.problem = "Das Laufwerk ist nicht mehr erreichbar";
+        code = ExitCode::kBlocksFailed;
+        break;
+    case EngineEnd::NoMedium:
+        report_.problem = "Keine CD im Laufwerk";
+        code = ExitCode::kBlocksFailed;
+        break;
+    case EngineEnd::Stopped: report_.interrupted = true; break;
+    case EngineEnd::TimeUp: report_.timeUp = true; break;
+    case EngineEnd::Done: break;
+    }
+    if (!args_.scan && !writeTrackFiles(*map, copy.get())) code = ExitCode::kBlocksFailed;
+    if (!args_.scan && !writeTrackCue()) code = ExitCode::kBlocksFailed;
+    const SectorCounts totals = report_.totals();
+    if (totals.missing + totals.suspect > 0 || report_.anyFileFailed()) code = ExitCode::kBlocksFailed;
+    if (report_.interrupted) code = ExitCode::kInterrupted;
+    return code;
+}
+
+void DiscRescue::fillReport(const RescueMap& map, const RescueEngine& engine)
+{
+    for (size_t i = 0; i < report_.passes.size(); ++i) {
+        const PassStats& p = engine.passes()[i];
+        report_.passes[i].ran = p.ran;
+        report_.passes[i].reads = p.reads;
+        report_.passes[i].failedReads = p.failedReads;
+        report_.passes[i].seconds = p.seconds;
+    }
+    for (TrackReport& t : report_.tracks) {
+        SectorCounts& c = t.counts;
+        c.reads = engine.readsIn(t.firstSector, t.endSector);
+        c.failedReads = engine.failedReadsIn(t.firstSector, t.endSector);
+        const auto seconds = engine.secondsIn(t.firstSector, t.endSector);
+        for (size_t p = 0; p < seconds.size(); ++p) c.passSeconds[p] = seconds[p];
+        if (t.dataTrack) continue;
+        auto addTo = [](std::vector<SectorRange>& ranges, int32_t s) {
+            if (!ranges.empty() && ranges.back().lastSector + 1 == s) ranges.back().lastSector = s;
+            else ranges.push_back({s, s});
+        };
+        for (int32_t s = t.firstSector; s < t.endSector; ++s) {
+            const SectorState st = map.state(s);
+            if (st == SectorState::Suspect) {
+                ++c.suspect;
+                addTo(t.suspect, s);
+                continue;
+            }
+            if (!map.isGood(s)) {
+                ++c.missing;
+                addTo(t.missing, s);
+                continue;
+            }
+            if (st == SectorState::Verified) ++c.verified;
+            switch (engine.origin(s)) {
+            case Origin::Earlier:
+            case Origin::Verify: ++c.earlier; break;
+            case Origin::Copy: ++c.copied; break;
+            case Origin::Narrow: ++c.narrowed; break;
+            case Origin::Retry: ++c.retried; break;
             }
         }
     }
-
-    const std::unique_ptr<BlockReader> reader = transport->blockReader();
-    if (!reader) {
-        report_.problem = "Kein Lesezugriff auf das Laufwerk";
-        report_.tracks.clear();
-        return ExitCode::kNoDisc;
-    }
-    size_t done = 0;
-    for (; done < report_.tracks.size() && !platform::stopSignalled(); ++done)
-        ripTrack(*reader, report_.tracks[done]);
-    // Tracks not begun are not part of the report.
-    report_.tracks.resize(done);
-    transport->close();
-
-    if (platform::stopSignalled()) {
-        report_.interrupted = true;
-        return ExitCode::kInterrupted;
-    }
-    return report_.blocksFailed() > 0 || report_.anyFileFailed() ? ExitCode::kBlocksFailed : ExitCode::kAllRead;
 }
 
-void DiscRescue::ripTrack(BlockReader& reader, TrackReport& track)
+bool DiscRescue::writeTrackFiles(const RescueMap& map, const WorkingCopy* copy)
 {
-    std::unique_ptr<WavWriter> writer;
-    if (!args_.scan) {
-        writer = std::make_unique<WavWriter>();
-        if (!writer->create(track.file)) {
-            console_.logLine(std::string(RipMessages::kCannotCreate) + " (" + track.file + ")");
+    if (!copy || !handover_) return true;
+    bool ok = true;
+    RescuedAudio audio(*copy, map);
+    for (TrackReport& track : report_.tracks) {
+        if (track.file.empty()) continue;
+        HandedTrack handed =
+            handover_->exportTrack(audio, tocNumber(track.track), track.firstSector, track.endSector, track.file);
+        if (!handed.problem.empty()) console_.logLine(handed.problem);
+        if (handed.fileFailed || !handed.checksums) {
             track.fileFailed = true;
-            return;
+            ok = false;
         }
-        if (!writer->writeProvisionalHeader()) {
-            console_.logLine(RipMessages::kWriteFailed);
-            track.fileFailed = true;
-            writer->finish();
-            return;
-        }
+        track.checksums = handed.checksums;
+        if (handed.accurateRip) track.accurateRip = Handover::describe(*handed.accurateRip);
+        handed_.push_back(std::move(handed));
     }
+    return ok;
+}
 
-    ReadingState state;
-    state.currentSector = track.firstSector;
-    RescueProgress progress(console_);
-    TrackSink sink(track, state, progress, console_, writer.get(), args_.fillSilence, args_.karaoke);
-    WatchedReader watched(reader, sink, console_);
-    console_.startTrack(track.track, track.firstSector, track.endSector);
-    // The read loop shortens the block that would cross the track's end, so
-    // the track stops exactly there; the error limit ends only this track.
-    const ReadLoopStats stats = ReadLoop(watched, state, sink, &progress, track.endSector).run();
-    track.errorLimitReached = stats.errorLimitReached;
-    track.interrupted = platform::stopSignalled() && state.currentSector < track.endSector;
+int DiscRescue::tocNumber(int place) const
+{
+    // The tool counts tracks by their place in the table of contents; the
+    // proof names them by the number the disc gives them.
+    const auto& tracks = handover_->toc().tracks;
+    return place >= 1 && static_cast<size_t>(place) <= tracks.size() ? tracks[static_cast<size_t>(place - 1)].number
+                                                                      : place;
+}
 
-    // A file whose folder was removed meanwhile has no name to take: its
-    // blocks are lost like those of a failed write.
-    bool nameLost = false;
-    if (writer && !track.fileFailed) {
-        const bool flushed = writer->flushBlocks();
-        nameLost = flushed && !writer->checkName();
-        if (!flushed || nameLost) {
-            console_.logLine(RipMessages::kWriteFailed);
-            track.fileFailed = true;
-        }
+bool DiscRescue::writeTrackCue()
+{
+    if (!handover_) return true;
+    // One file for every audio track of the disc, or no sheet: a sheet with
+    // holes would not play or burn as the disc.
+    std::vector<std::string> names;
+    for (const proof::TocTrack& t : handover_->toc().audioTracks()) {
+        const auto written = std::find_if(report_.tracks.begin(), report_.tracks.end(), [&](const TrackReport& r) {
+            return tocNumber(r.track) == t.number && !r.file.empty() && !r.fileFailed;
+        });
+        if (written == report_.tracks.end()) return true;
+        names.push_back(fs::path(written->file).filename().string());
     }
-    if (writer && !writer->finish()) {
-        if (!nameLost) console_.logLine(RipMessages::kHeaderFailed);
-        track.fileFailed = true;
+    std::string problem;
+    if (handover_->writeTrackCue(pathIn(args_.outDir, RescueFiles::kTrackCueSheet), names, problem)) return true;
+    console_.logLine(problem);
+    return false;
+}
+
+proof::LogContents DiscRescue::logContents() const
+{
+    proof::LogContents c;
+    c.program = std::string("rilvane-rip ") + RILVANE_VERSION;
+    c.date = utcNow();
+    c.drive = report_.drive;
+    c.transport = mode_ == TransportMode::Spti ? "Pass-Through (SPTI)" : "ASPI";
+    c.readOffset = args_.offset;
+    c.options = describeOptions(args_);
+    c.format = args_.flac ? "FLAC" : "WAV";
+    if (handover_) {
+        c.toc = handover_->toc();
+        c.ids = handover_->ids();
     }
-    std::string note;
-    if (track.errorLimitReached) note = "  (Fehlerlimit erreicht, weiter mit dem nächsten Track)";
-    else if (track.interrupted) note = "  (abgebrochen)";
-    console_.finishTrack(note);
+    c.discFigures.emplace_back("C2-Fehlerzeiger", report_.c2 ? "ja" : "nein");
+    for (const PassReport& p : report_.passes)
+        if (p.ran)
+            c.discFigures.emplace_back("Durchgang " + p.name, std::to_string(p.reads) + " Lesungen, " +
+                                                                  std::to_string(p.failedReads) + " fehlgeschlagen, " +
+                                                                  std::to_string(static_cast<int64_t>(p.seconds + 0.5)) + " s");
+    int audioChosen = 0;
+    for (const TrackReport& t : report_.tracks) {
+        if (t.dataTrack) continue;
+        ++audioChosen;
+        proof::LogTrack lt;
+        lt.number = tocNumber(t.track);
+        lt.file = t.file;
+        lt.fileFailed = t.fileFailed;
+        lt.checksums = t.checksums;
+        lt.accurateRip = t.accurateRip;
+        const SectorCounts& n = t.counts;
+        lt.figures = {{"Sektoren", std::to_string(t.endSector - t.firstSector) + " (" + std::to_string(t.firstSector) +
+                                       "-" + std::to_string(t.endSector - 1) + ")"},
+                      {"Gelesen", std::to_string(n.copied) + " beim Kopieren, " + std::to_string(n.narrowed) +
+                                      " beim Eingrenzen, " + std::to_string(n.retried) + " bei Wiederholungen" +
+                                      (n.earlier ? ", " + std::to_string(n.earlier) + " schon früher" : "")},
+                      {"Bestätigt", std::to_string(n.verified)},
+                      {"Lesungen", std::to_string(n.reads) + ", davon " + std::to_string(n.failedReads) + " fehlgeschlagen"}};
+        lt.missingSectors = n.missing;
+        for (const SectorRange& r : t.missing) lt.missingRanges.push_back(sectorRangeText(r, t.firstSector));
+        lt.suspectSectors = n.suspect;
+        for (const SectorRange& r : t.suspect) lt.suspectRanges.push_back(sectorRangeText(r, t.firstSector));
+        c.tracks.push_back(std::move(lt));
+    }
+    c.allTracksChosen = handover_ && audioChosen == static_cast<int>(handover_->toc().audioTracks().size());
+    c.interrupted = report_.interrupted || report_.timeUp || report_.driveGone;
+    c.scanOnly = args_.scan;
+    return c;
+}
+
+bool DiscRescue::sealLog()
+{
+    if (logPath_.empty()) return true;
+    std::ifstream in(logPath_, std::ios::binary);
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!in && !in.eof()) return false;
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    // The seal covers the whole log, earlier runs on the same output included.
+    const std::string sealed = proof::RipLog::seal(text + "\n" + proof::RipLog::body(logContents()));
+    std::string problem;
+    const std::string temp = logPath_ + ".neu";
+    if (!writeTextFile(temp, sealed, problem) || std::rename(temp.c_str(), logPath_.c_str()) != 0) {
+        if (problem.empty()) problem = "Konnte " + logPath_ + " nicht ersetzen: " + std::strerror(errno);
+        std::remove(temp.c_str());
+        console_.logLine(problem);
+        return false;
+    }
+    return true;
 }
 
 int DiscRescue::finish(int code)
 {
-    if (platform::stopSignalled() && code != ExitCode::kUsage) {
+    if (platform::stopSignalled() && code != ExitCode::kUsage && !report_.refused) {
         report_.interrupted = true;
         code = ExitCode::kInterrupted;
     }
-    if (code != ExitCode::kUsage || !report_.tracks.empty()) report_.printSummary(out_);
-    if (!args_.reportPath.empty()) {
+    bool outputFailed = false;
+    if (!report_.refused) {
+        std::ostringstream summary;
+        report_.printSummary(summary);
+        if (handover_) handover_->printSummary(summary, handed_, logContents());
+        out_ << summary.str();
+        out_.flush();
+        if (!out_) {
+            outputFailed = true;
+            console_.logLine(std::string("Konnte die Zusammenfassung nicht ausgeben: ") + std::strerror(errno));
+        }
+        std::istringstream lines(summary.str());
+        for (std::string line; std::getline(lines, line);) console_.fileLine(line);
+    }
+    if (!args_.reportPath.empty() && reportAllowed_) {
         std::ostringstream json;
         report_.writeJson(json);
         const std::string text = json.str();
@@ -326,10 +632,18 @@ int DiscRescue::finish(int code)
         const bool ok = file && file->write(reinterpret_cast<const uint8_t*>(text.data()), text.size()) &&
                         file->flush() && file->close();
         if (!ok) {
-            console_.logLine("Konnte den Bericht " + args_.reportPath + " nicht schreiben");
-            if (code == ExitCode::kAllRead) code = ExitCode::kBlocksFailed;
+            console_.logLine("Konnte den Bericht " + args_.reportPath + " nicht schreiben: " +
+                             std::strerror(error != 0 ? error : errno));
+            outputFailed = true;
         }
     }
+    console_.closeLogFile();
+    if (!report_.refused && !sealLog()) outputFailed = true;
+    if (console_.logFileFailed()) {
+        console_.logLine("Konnte das Protokoll nicht vollständig schreiben");
+        outputFailed = true;
+    }
+    if (outputFailed && code == ExitCode::kAllRead) code = ExitCode::kBlocksFailed;
     return code;
 }
 

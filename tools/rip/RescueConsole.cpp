@@ -13,65 +13,151 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
 }  // namespace
 
+std::string durationText(double seconds)
+{
+    if (seconds < 0) seconds = 0;
+    const auto total = static_cast<long long>(seconds + 0.5);
+    char text[32];
+    if (total >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
+    return text;
+}
+
 RescueConsole::RescueConsole(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
+
+bool RescueConsole::openLogFile(const std::string& path)
+{
+    logFile_.open(path, std::ios::app | std::ios::binary);
+    return logFile_.is_open();
+}
+
+void RescueConsole::fileLine(const std::string& line)
+{
+    if (!logFile_.is_open()) return;
+    logFile_ << line << '\n';
+    logFile_.flush();
+    if (!logFile_) logFailed_ = true;
+}
+
+void RescueConsole::closeLogFile()
+{
+    if (!logFile_.is_open()) return;
+    logFile_.close();
+    if (logFile_.fail()) logFailed_ = true;
+}
+
+std::string RescueConsole::place() const
+{
+    size_t track = 0;
+    while (track + 1 < starts_.size() && starts_[track + 1] <= readingSector_) ++track;
+    if (starts_.empty()) return "Sektor " + std::to_string(readingSector_) + ": ";
+    char text[64];
+    std::snprintf(text, sizeof text, "Track %02zu, %s (Sektor %d): ", track + 1,
+                  trackTime(int64_t{readingSector_} - starts_[track]).c_str(), readingSector_);
+    return text;
+}
+
+void RescueConsole::put(const std::string& text)
+{
+    if (lineShown_) out_ << "\r\033[K";
+    out_ << text << '\n';
+    lineShown_ = false;
+    fileLine(text);
+}
+
+void RescueConsole::release(bool drop, bool quiet)
+{
+    holding_ = false;
+    std::vector<std::string> lines;
+    lines.swap(held_);
+    if (drop) return;
+    for (const std::string& line : lines) {
+        if (quiet) fileLine(place() + line);
+        else logLine(line);
+    }
+}
 
 void RescueConsole::logLine(const std::string& line)
 {
-    if (lineShown_) out_ << "\r\033[K";
-    if (inTrack_) {
-        char place[24];
-        std::snprintf(place, sizeof place, "Track %02d, ", track_);
-        out_ << place << trackTime(int64_t{readingSector_} - first_) << ": ";
+    if (holding_) {
+        held_.push_back(line);
+        return;
     }
-    out_ << line << '\n';
-    lineShown_ = false;
-    if (inTrack_ && terminal_) draw(true);
+    put(inPass_ ? place() + line : line);
+    if (inPass_ && terminal_) draw(true);
     out_.flush();
 }
 
-void RescueConsole::startTrack(int track, int32_t firstSector, int32_t endSector)
+void RescueConsole::startPass(int number, const std::string& name, int64_t sectors)
 {
-    inTrack_ = true;
-    track_ = track;
-    first_ = firstSector;
-    end_ = endSector;
-    sector_ = readingSector_ = firstSector;
+    inPass_ = true;
+    pass_ = number;
+    name_ = name;
     failed_ = 0;
-    lastTenth_ = -1;
-    started_ = Clock::now();
-    draw(true);
+    startRound("", sectors);
 }
 
-void RescueConsole::progress(int32_t sector, int64_t failed)
+void RescueConsole::startRound(const std::string& label, int64_t sectors)
 {
-    sector_ = sector;
+    if (!label.empty()) {
+        const size_t paren = name_.find(" (");
+        name_ = name_.substr(0, paren) + label;
+    }
+    total_ = sectors;
+    done_ = 0;
+    lastTenth_ = -1;
+    started_ = Clock::now();
+    // Elsewhere than on a terminal each round would add ten lines: there
+    // a pass shows its tenths only once.
+    if (terminal_ || label.empty()) {
+        if (sectors > 0) draw(true);
+    } else {
+        lastTenth_ = 10;
+    }
+}
+
+void RescueConsole::progress(int64_t done, int64_t failed)
+{
+    done_ = done;
     failed_ = failed;
     draw(false);
 }
 
-void RescueConsole::finishTrack(const std::string& note)
+void RescueConsole::finishPass(int64_t reads, int64_t failed)
 {
-    if (terminal_) out_ << '\r' << line() << note << "\033[K\n";
-    else out_ << line() << note << '\n';
+    failed_ = failed;
+    done_ = total_;
+    const std::string text = line() + ", " + std::to_string(reads) + (reads == 1 ? " Lesevorgang" : " Lesevorgänge");
+    if (terminal_) {
+        out_ << '\r' << text << "\033[K\n";
+        fileLine(text);
+    } else {
+        put(text);
+    }
     out_.flush();
     lineShown_ = false;
-    inTrack_ = false;
+    inPass_ = false;
 }
 
 std::string RescueConsole::line() const
 {
-    const int64_t length = std::max<int64_t>(int64_t{end_} - first_, 0);
-    const int64_t done = std::clamp<int64_t>(int64_t{sector_} - first_, 0, length);
-    const int percent = length == 0 ? 100 : static_cast<int>(done * 100 / length);
+    const int64_t done = std::clamp<int64_t>(done_, 0, total_);
+    const int percent = total_ <= 0 ? 100 : static_cast<int>(done * 100 / total_);
     // 1x is 75 sectors (176,400 bytes of audio) a second.
     const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-    const double speed = seconds > 0 ? static_cast<double>(done) / 75.0 / seconds : 0.0;
-    char text[96];
-    std::snprintf(text, sizeof text, "Track %02d: %3d %%  %6.1f×  %lld fehlerhafte Blöcke", track_, percent, speed,
-                  static_cast<long long>(failed_));
+    const double perSecond = seconds > 0 ? static_cast<double>(done) / seconds : 0.0;
+    std::string left = "?";
+    if (perSecond > 0) left = durationText(static_cast<double>(total_ - done) / perSecond);
+    char text[160];
+    std::snprintf(text, sizeof text, "Durchgang %d, %s: %3d %%  %6.1f×  noch %s  %lld %s", pass_, name_.c_str(),
+                  percent, perSecond / 75.0, left.c_str(), static_cast<long long>(failed_),
+                  failed_ == 1 ? "fehlerhafter Lesevorgang" : "fehlerhafte Lesevorgänge");
     std::string s = text;
-    // German decimal comma.
-    if (const size_t dot = s.find('.'); dot != std::string::npos) s[dot] = ',';
+    // German decimal comma in the speed.
+    if (const size_t x = s.find("×"); x != std::string::npos)
+        if (const size_t dot = s.rfind('.', x); dot != std::string::npos) s[dot] = ',';
     return s;
 }
 
@@ -84,10 +170,9 @@ void RescueConsole::draw(bool force)
         out_.flush();
         lineShown_ = true;
     } else {
-        const int64_t length = int64_t{end_} - first_;
-        const int tenth = length <= 0 ? 10 : static_cast<int>((int64_t{sector_} - first_) * 10 / length);
+        const int tenth = total_ <= 0 ? 10 : static_cast<int>(std::clamp<int64_t>(done_, 0, total_) * 10 / total_);
         if (!force && tenth <= lastTenth_) return;
-        if (tenth >= 10 && !force) return;  // the last line comes with finishTrack
+        if (tenth >= 10 && !force) return;  // the last line comes with finishPass
         lastTenth_ = tenth;
         out_ << line() << '\n';
         out_.flush();

@@ -1,12 +1,17 @@
-// What rilvane-rip shows while it reads: the program's log lines and one
-// progress line per track, redrawn in place on a terminal and written as
-// plain lines (at the start, every tenth and at the end) everywhere else.
+// What rilvane-rip shows while it reads: the program's log lines, each with
+// the place on the disc of the read it belongs to, and one progress line
+// per pass (pass, percent, speed, time left, failed reads), redrawn in place
+// on a terminal and written as plain lines (at the start, every tenth and at
+// the end) everywhere else. Every line also goes to the log file, when one
+// is open.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <fstream>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "drive/LogSink.h"
 
@@ -16,36 +21,67 @@ class RescueConsole : public LogSink {
 public:
     RescueConsole(std::ostream& out, bool terminal);
 
-    // A log line; while a track is read it carries the track and the time
-    // in the track of the block being read.
+    // Lines go to `path` too from now on (appended). False when it cannot
+    // be opened.
+    bool openLogFile(const std::string& path);
+    // Writes a line into the log file only.
+    void fileLine(const std::string& line);
+    // Whether every line reached the log file.
+    bool logFileFailed() const { return logFailed_; }
+    void closeLogFile();
+
+    // A log line; while a pass runs it carries the track and the time in
+    // the track of the read it belongs to.
     void logLine(const std::string& line) override;
 
-    void startTrack(int track, int32_t firstSector, int32_t endSector);
-    // The block at `sector` is about to be read.
+    // Lines logged from now on wait until release(); release(true) drops
+    // them (the drive's error line of a read that failed because the drive
+    // is gone says nothing true).
+    void hold() { holding_ = true; }
+    // With `quiet`, the lines go into the log file only (the single-sector
+    // reads of narrowing and retrying fail by the hundred).
+    void release(bool drop, bool quiet = false);
+
+    // The start sector of every track, for the places in log lines.
+    void setTrackStarts(std::vector<int32_t> starts) { starts_ = std::move(starts); }
+
+    void startPass(int number, const std::string& name, int64_t sectors);
+    // A new round of the same pass, over `sectors` sectors.
+    void startRound(const std::string& label, int64_t sectors);
+    // The read at `sector` is about to be made.
     void reading(int32_t sector) { readingSector_ = sector; }
-    // The read position moved on to `sector`; `failed` blocks failed so far.
-    void progress(int32_t sector, int64_t failed);
-    // The track is over; `note` (may be empty) says how it ended.
-    void finishTrack(const std::string& note);
+    // `done` of the pass's sectors are handled; `failed` reads failed.
+    void progress(int64_t done, int64_t failed);
+    void finishPass(int64_t reads, int64_t failed);
 
 private:
     std::string line() const;
+    std::string place() const;
     void draw(bool force);
+    void put(const std::string& text);
 
     using Clock = std::chrono::steady_clock;
     std::ostream& out_;
     bool terminal_;
-    bool inTrack_ = false;
+    std::ofstream logFile_;
+    bool logFailed_ = false;
+    std::vector<int32_t> starts_;
+    bool holding_ = false;
+    std::vector<std::string> held_;
+    bool inPass_ = false;
     bool lineShown_ = false;  // a progress line stands unfinished on the terminal
-    int track_ = 0;
-    int32_t first_ = 0;
-    int32_t end_ = 0;
-    int32_t sector_ = 0;
-    int32_t readingSector_ = 0;
+    int pass_ = 0;
+    std::string name_;
+    int64_t total_ = 0;
+    int64_t done_ = 0;
     int64_t failed_ = 0;
+    int32_t readingSector_ = 0;
     int lastTenth_ = -1;
     Clock::time_point started_;
     Clock::time_point lastDrawn_;
 };
+
+// "3:12" or "1:02:03": a duration in seconds for people.
+std::string durationText(double seconds);
 
 }  // namespace rilvane::riptool

@@ -4,27 +4,92 @@
 
 namespace rilvane::riptool {
 
-void TrackReport::addFailure(int32_t first, int32_t sectors)
+namespace {
+
+void appendRange(std::ostream& out, const SectorRange& r, int32_t trackStart)
 {
-    const int32_t last = first + sectors - 1;
-    if (!failedRanges.empty() && int64_t{failedRanges.back().lastSector} + 1 == first)
-        failedRanges.back().lastSector = last;
-    else
-        failedRanges.push_back({first, last});
+    out << trackTime(r.firstSector - trackStart) << " - " << trackTime(int64_t{r.lastSector} + 1 - trackStart)
+        << " (Sektor " << r.firstSector << (r.firstSector == r.lastSector ? "" : " bis " + std::to_string(r.lastSector))
+        << ")";
 }
 
-int64_t RescueReport::blocksRead() const
+std::string hexBytes(const std::string& text)
 {
-    int64_t n = 0;
-    for (const TrackReport& t : tracks) n += t.blocksRead;
-    return n;
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char c : text) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
 }
 
-int64_t RescueReport::blocksFailed() const
+// "file": the name, and where it is not UTF-8 also its bytes in hex, so a
+// script can find the real file.
+std::string jsonFile(const char* key, const std::string& path)
 {
-    int64_t n = 0;
-    for (const TrackReport& t : tracks) n += t.blocksFailed;
-    return n;
+    std::string out = std::string("\"") + key + "\": " + (path.empty() ? "null" : jsonString(path));
+    if (!path.empty() && !isUtf8(path)) out += std::string(", \"") + key + "Hex\": \"" + hexBytes(path) + "\"";
+    return out;
+}
+
+void jsonCounts(std::ostream& out, const SectorCounts& c)
+{
+    out << "\"earlier\": " << c.earlier << ", \"copied\": " << c.copied << ", \"narrowed\": " << c.narrowed
+        << ", \"retried\": " << c.retried << ", \"verified\": " << c.verified << ", \"suspect\": " << c.suspect
+        << ", \"missing\": " << c.missing << ", \"reads\": " << c.reads << ", \"failedReads\": " << c.failedReads
+        << ", \"secondsByPass\": [" << c.passSeconds[0] << ", " << c.passSeconds[1] << ", " << c.passSeconds[2] << ", "
+        << c.passSeconds[3] << "]";
+}
+
+void jsonRanges(std::ostream& out, const std::vector<SectorRange>& ranges, int32_t trackStart)
+{
+    out << "[";
+    for (size_t k = 0; k < ranges.size(); ++k) {
+        const SectorRange& r = ranges[k];
+        out << (k ? ", " : "") << "{\"firstSector\": " << r.firstSector << ", \"lastSector\": " << r.lastSector
+            << ", \"start\": \"" << trackTime(r.firstSector - trackStart) << "\", \"end\": \""
+            << trackTime(int64_t{r.lastSector} + 1 - trackStart) << "\"}";
+    }
+    out << "]";
+}
+
+// "12,3 s", with the German decimal comma.
+std::string secondsText(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    std::string s = text;
+    if (const size_t dot = s.find('.'); dot != std::string::npos) s[dot] = ',';
+    return s;
+}
+
+}  // namespace
+
+void SectorCounts::add(const SectorCounts& o)
+{
+    earlier += o.earlier;
+    copied += o.copied;
+    narrowed += o.narrowed;
+    retried += o.retried;
+    verified += o.verified;
+    suspect += o.suspect;
+    missing += o.missing;
+    reads += o.reads;
+    failedReads += o.failedReads;
+    for (size_t i = 0; i < passSeconds.size(); ++i) passSeconds[i] += o.passSeconds[i];
+}
+
+std::string counted(int64_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+SectorCounts RescueReport::totals() const
+{
+    SectorCounts sum;
+    for (const TrackReport& t : tracks) sum.add(t.counts);
+    return sum;
 }
 
 bool RescueReport::anyFileFailed() const
@@ -46,63 +111,114 @@ std::string trackTime(int64_t sectors)
 void RescueReport::printSummary(std::ostream& out) const
 {
     out << (scan ? "Zusammenfassung (nur gelesen, keine Dateien):\n" : "Zusammenfassung:\n");
-    int endedEarly = 0;
+    auto countsLine = [&out](const SectorCounts& c) {
+        out << c.copied << " kopiert, " << c.narrowed << " durch Eingrenzen, " << c.retried << " durch Wiederholen";
+        if (c.earlier > 0) out << ", " << c.earlier << " aus früheren Läufen";
+        out << ", " << c.verified << " geprüft, " << c.suspect << " zweifelhaft, " << c.missing << " fehlen; "
+            << counted(c.reads, "Lesevorgang", "Lesevorgänge") << ", " << c.failedReads << " fehlgeschlagen, "
+            << secondsText(c.passSeconds[0] + c.passSeconds[1] + c.passSeconds[2] + c.passSeconds[3]);
+    };
     for (const TrackReport& t : tracks) {
         char head[16];
         std::snprintf(head, sizeof head, "Track %02d: ", t.track);
-        out << head << t.blocksRead << " Blöcke gelesen, " << t.blocksFailed << " fehlerhaft";
-        if (t.errorLimitReached) {
-            out << ", durch das Fehlerlimit vorzeitig beendet";
-            ++endedEarly;
+        out << head;
+        if (t.dataTrack) {
+            out << "Datentrack, nicht gelesen und nicht als Audio gespeichert\n";
+            continue;
         }
-        if (t.interrupted) out << ", abgebrochen";
+        out << "Sektoren: ";
+        countsLine(t.counts);
         if (t.fileFailed) out << ", Datei nicht vollständig geschrieben";
         out << '\n';
-        for (const FailedRange& r : t.failedRanges)
-            out << "  fehlt: " << trackTime(r.firstSector - t.firstSector) << " - "
-                << trackTime(int64_t{r.lastSector} + 1 - t.firstSector) << " (Sektor " << r.firstSector << " bis "
-                << r.lastSector << ")\n";
+        for (const SectorRange& r : t.missing) {
+            out << "  fehlt: ";
+            appendRange(out, r, t.firstSector);
+            out << '\n';
+        }
+        for (const SectorRange& r : t.suspect) {
+            out << "  zweifelhaft: ";
+            appendRange(out, r, t.firstSector);
+            out << '\n';
+        }
     }
-    out << "CD: " << tracks.size() << (tracks.size() == 1 ? " Track, " : " Tracks, ") << blocksRead()
-        << " Blöcke gelesen, " << blocksFailed() << " fehlerhaft";
-    if (endedEarly > 0) out << ", " << endedEarly << " vorzeitig beendet";
+    out << "CD: " << counted(static_cast<int64_t>(tracks.size()), "Track", "Tracks") << ", Sektoren: ";
+    countsLine(totals());
     out << '\n';
-    if (interrupted) out << "Abgebrochen: die übrigen Tracks wurden nicht gelesen.\n";
+    for (const PassReport& p : passes)
+        if (p.ran) {
+            out << "  " << p.name << ": " << counted(p.reads, "Lesevorgang", "Lesevorgänge") << ", "
+                << p.failedReads << " fehlgeschlagen, " << secondsText(p.seconds) << '\n';
+        }
+    if (driveGone) out << "Das Laufwerk ist nicht mehr erreichbar; das Gerettete ist gesichert.\n";
+    else if (!problem.empty()) out << problem << "; das Gerettete ist gesichert.\n";
+    if (timeUp) out << "Die Zeit (--max-time) ist um; das Gerettete ist gesichert.\n";
+    if (interrupted) out << "Abgebrochen: das Gerettete ist gesichert.\n";
+    if (!mapFile.empty() &&
+        (driveGone || timeUp || interrupted || !problem.empty() || totals().missing + totals().suspect > 0))
+        out << "Ein neuer Aufruf mit demselben --out setzt die Rettung fort (auch mit einem anderen Laufwerk).\n";
 }
 
 void RescueReport::writeJson(std::ostream& out) const
 {
     auto boolean = [](bool b) { return b ? "true" : "false"; };
-    out << "{\n  \"drive\": " << jsonString(drive) << ",\n  \"scan\": " << boolean(scan)
-        << ",\n  \"fillSilence\": " << boolean(fillSilence) << ",\n  \"karaoke\": " << boolean(karaoke)
-        << ",\n  \"interrupted\": " << boolean(interrupted);
+    out << "{\n  \"drive\": " << jsonString(drive);
+    if (refused) {
+        // A refused run read nothing: it has no result to report.
+        out << ",\n  \"refused\": true,\n  \"problem\": " << jsonString(problem) << "\n}\n";
+        return;
+    }
+    out << ",\n  \"refused\": false,\n  \"scan\": " << boolean(scan) << ",\n  \"karaoke\": " << boolean(karaoke)
+        << ",\n  \"verify\": " << boolean(verify) << ",\n  \"c2\": " << boolean(c2) << ",\n  \"retries\": " << retries
+        << ",\n  \"passes\": " << passesAllowed << ",\n  \"resumed\": " << boolean(resumed)
+        << ",\n  \"interrupted\": " << boolean(interrupted) << ",\n  \"timeUp\": " << boolean(timeUp)
+        << ",\n  \"driveGone\": " << boolean(driveGone) << ",\n  " << jsonFile("workingCopy", workingCopy) << ",\n  "
+        << jsonFile("map", mapFile);
     if (!problem.empty()) out << ",\n  \"problem\": " << jsonString(problem);
+    out << ",\n  \"readOffset\": " << readOffset;
+    if (ids)
+        out << ",\n  \"discIds\": {\"accurateRip\": " << jsonString(ids->accurateRipName())
+            << ", \"freedb\": " << jsonString(proof::hex8(ids->freedbId))
+            << ", \"musicBrainz\": " << jsonString(ids->musicBrainzId)
+            << ", \"accurateRipUrl\": " << jsonString(ids->accurateRipUrl())
+            << ", \"musicBrainzUrl\": " << jsonString(ids->musicBrainzUrl) << "}";
     out << ",\n  \"tracks\": [";
-    int endedEarly = 0;
     for (size_t i = 0; i < tracks.size(); ++i) {
         const TrackReport& t = tracks[i];
-        if (t.errorLimitReached) ++endedEarly;
         out << (i ? ",\n" : "\n") << "    {\"track\": " << t.track << ", \"firstSector\": " << t.firstSector
-            << ", \"endSector\": " << t.endSector << ", \"file\": " << (t.file.empty() ? "null" : jsonString(t.file))
-            << ", \"blocksRead\": " << t.blocksRead << ", \"blocksFailed\": " << t.blocksFailed
-            << ", \"errorLimitReached\": " << boolean(t.errorLimitReached)
-            << ", \"interrupted\": " << boolean(t.interrupted) << ", \"fileFailed\": " << boolean(t.fileFailed)
-            << ",\n     \"failedRanges\": [";
-        for (size_t k = 0; k < t.failedRanges.size(); ++k) {
-            const FailedRange& r = t.failedRanges[k];
-            out << (k ? ", " : "") << "{\"firstSector\": " << r.firstSector << ", \"lastSector\": " << r.lastSector
-                << ", \"start\": \"" << trackTime(r.firstSector - t.firstSector) << "\", \"end\": \""
-                << trackTime(int64_t{r.lastSector} + 1 - t.firstSector) << "\"}";
-        }
-        out << "]}";
+            << ", \"endSector\": " << t.endSector << ", \"dataTrack\": " << boolean(t.dataTrack) << ", "
+            << jsonFile("file", t.file) << ", \"fileFailed\": " << boolean(t.fileFailed) << ",\n     ";
+        jsonCounts(out, t.counts);
+        out << ",\n     \"missingRanges\": ";
+        jsonRanges(out, t.missing, t.firstSector);
+        out << ",\n     \"suspectRanges\": ";
+        jsonRanges(out, t.suspect, t.firstSector);
+        if (t.checksums)
+            out << ",\n     \"checksums\": {\"accurateRipV1\": \"" << proof::hex8(t.checksums->accurateRipV1)
+                << "\", \"accurateRipV2\": \"" << proof::hex8(t.checksums->accurateRipV2) << "\", \"crc32\": \""
+                << proof::hex8(t.checksums->crc) << "\", \"crc32WithoutSilence\": \""
+                << proof::hex8(t.checksums->crcWithoutSilence) << "\"}";
+        if (!t.accurateRip.empty()) out << ",\n     \"accurateRip\": " << jsonString(t.accurateRip);
+        if (ids) out << ",\n     \"preEmphasis\": " << boolean(t.preEmphasis);
+        out << "}";
     }
-    out << (tracks.empty() ? "]" : "\n  ]") << ",\n  \"totals\": {\"tracks\": " << tracks.size()
-        << ", \"blocksRead\": " << blocksRead() << ", \"blocksFailed\": " << blocksFailed()
-        << ", \"tracksEndedEarly\": " << endedEarly << "}\n}\n";
+    out << (tracks.empty() ? "]" : "\n  ]") << ",\n  \"passReports\": [";
+    bool first = true;
+    for (const PassReport& p : passes) {
+        if (!p.ran) continue;
+        out << (first ? "\n" : ",\n") << "    {\"pass\": " << jsonString(p.name) << ", \"reads\": " << p.reads
+            << ", \"failedReads\": " << p.failedReads << ", \"seconds\": " << p.seconds << "}";
+        first = false;
+    }
+    out << (first ? "]" : "\n  ]") << ",\n  \"totals\": {\"tracks\": " << tracks.size() << ", ";
+    jsonCounts(out, totals());
+    out << "}\n}\n";
 }
 
-std::string jsonString(const std::string& text)
+namespace {
+
+std::string jsonText(const std::string& text, bool& replaced)
 {
+    replaced = false;
     std::string out = "\"";
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const size_t n = text.size();
@@ -133,11 +249,27 @@ std::string jsonString(const std::string& text)
                 i += len;
             } else {
                 out += "\\ufffd";
+                replaced = true;
                 ++i;
             }
         }
     }
     return out + "\"";
+}
+
+}  // namespace
+
+std::string jsonString(const std::string& text)
+{
+    bool replaced = false;
+    return jsonText(text, replaced);
+}
+
+bool isUtf8(const std::string& text)
+{
+    bool replaced = false;
+    jsonText(text, replaced);
+    return !replaced;
 }
 
 }  // namespace rilvane::riptool

@@ -1,49 +1,88 @@
-// What a rescue found: per track the blocks read and failed, where the
-// failures lie, and whether the error limit ended the track early. Printed
-// as the summary and written as JSON for scripts.
+// What a rescue found, per track and for the disc: sectors read in the
+// copy pass, recovered by narrowing, recovered by retries, verified, still
+// suspect and still missing (with their places), reads made and failed, and
+// the time each pass took. Printed as the summary, written as JSON for
+// scripts and into the log file.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "proof/DiscIds.h"
+#include "proof/TrackChecksums.h"
+
 namespace rilvane::riptool {
 
-// Consecutive failed sectors, disc addresses, both ends included.
-struct FailedRange {
+// Consecutive sectors, disc addresses, both ends included.
+struct SectorRange {
     int32_t firstSector = 0;
     int32_t lastSector = 0;
+};
+
+struct SectorCounts {
+    int64_t earlier = 0;   // good from an earlier run
+    int64_t copied = 0;    // read in the copy pass
+    int64_t narrowed = 0;  // recovered by reading sector by sector
+    int64_t retried = 0;   // recovered by retries
+    int64_t verified = 0;  // good, and confirmed by a second reading
+    int64_t suspect = 0;   // a reading is kept, but it is not trustworthy
+    int64_t missing = 0;   // no reading at all: silence in the files
+    int64_t reads = 0;
+    int64_t failedReads = 0;
+    std::array<double, 4> passSeconds{};  // reading time by pass
+
+    void add(const SectorCounts& o);
 };
 
 struct TrackReport {
     int track = 0;
     int32_t firstSector = 0;   // the track's start
     int32_t endSector = 0;     // the first sector after it
-    std::string file;          // empty with --scan or when none was made
-    int64_t blocksRead = 0;
-    int64_t blocksFailed = 0;
-    std::vector<FailedRange> failedRanges;
-    bool errorLimitReached = false;
-    bool interrupted = false;  // Ctrl+C came while this track was read
+    bool dataTrack = false;    // not read, no file
+    std::string file;          // empty with --scan, for a data track or when none was made
+    SectorCounts counts;
+    std::vector<SectorRange> missing;
+    std::vector<SectorRange> suspect;
     bool fileFailed = false;   // the file could not be made or written whole
+    std::optional<proof::Checksums> checksums;  // of the audio in the file
+    std::string accurateRip;   // how they compare with the AccurateRip database, if asked
+    bool preEmphasis = false;  // the table of contents flags the track with pre-emphasis
+};
 
-    // Adds the failed block at `first` .. `first + sectors - 1`, joining it
-    // to the range before when they touch.
-    void addFailure(int32_t first, int32_t sectors);
+struct PassReport {
+    std::string name;
+    bool ran = false;
+    int64_t reads = 0;
+    int64_t failedReads = 0;
+    double seconds = 0;
 };
 
 struct RescueReport {
     std::string drive;
     bool scan = false;
-    bool fillSilence = false;
     bool karaoke = false;
+    bool verify = false;
+    bool c2 = false;
+    int retries = 0;
+    int passesAllowed = 3;
+    bool resumed = false;
     bool interrupted = false;
-    std::string problem;  // why nothing could be read (no drive, no table of contents)
+    bool timeUp = false;
+    bool driveGone = false;
+    bool refused = false;     // the run was refused: nothing was read
+    std::string problem;      // why the rescue could not be done or ended early
+    std::string workingCopy;  // empty with --scan
+    std::string mapFile;
     std::vector<TrackReport> tracks;
+    std::array<PassReport, 4> passes;
+    std::optional<proof::DiscIds> ids;  // once the table of contents is known
+    int readOffset = 0;
 
-    int64_t blocksRead() const;
-    int64_t blocksFailed() const;
+    SectorCounts totals() const;
     bool anyFileFailed() const;
 
     void printSummary(std::ostream& out) const;
@@ -56,5 +95,11 @@ std::string trackTime(int64_t sectors);
 // `text` as a JSON string, quotes included; bytes that are not UTF-8 become
 // U+FFFD, control characters are escaped.
 std::string jsonString(const std::string& text);
+
+// Whether `text` is valid UTF-8.
+bool isUtf8(const std::string& text);
+
+// German number agreement: "1 fehlerhafter Block", "2 fehlerhafte Blöcke".
+std::string counted(int64_t n, const char* one, const char* many);
 
 }  // namespace rilvane::riptool

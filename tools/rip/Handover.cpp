@@ -1,0 +1,179 @@
+#include "Handover.h"
+
+#include <cstring>
+
+#include "platform/OutputFile.h"
+#include "proof/CueSheetWriter.h"
+
+namespace rilvane::riptool {
+
+namespace {
+
+constexpr int kLeadOutNumber = 0xAA;
+
+}  // namespace
+
+bool writeTextFile(const std::string& path, const std::string& text, std::string& problem)
+{
+    int error = 0;
+    const auto file = platform::createOutputFile(platform::FilePath::fromUtf8(path), error);
+    bool ok = file != nullptr;
+    if (ok) {
+        ok = file->write(reinterpret_cast<const uint8_t*>(text.data()), text.size()) && file->flush();
+        error = file->lastError();
+        ok = file->close() && ok;
+        if (!error) error = file->lastError();
+    }
+    if (!ok) problem = "Konnte " + path + " nicht schreiben" + (error ? std::string(" (") + std::strerror(error) + ")" : "");
+    return ok;
+}
+
+Handover::Handover(proof::DiscToc toc, HandoverOptions options)
+    : toc_(std::move(toc)), options_(std::move(options)), ids_(proof::DiscIds::of(toc_))
+{
+}
+
+std::optional<proof::DiscToc> Handover::tocOf(const TocResult& result)
+{
+    proof::DiscToc toc;
+    for (const TocEntry& e : result.entries) {
+        if (e.number == kLeadOutNumber) {
+            toc.leadOut = e.start;
+            break;
+        }
+        toc.tracks.push_back({e.number, e.start, e.control});
+    }
+    if (toc.leadOut == 0 && result.leadOut) toc.leadOut = *result.leadOut;
+    if (!toc.valid()) return std::nullopt;
+    return toc;
+}
+
+proof::VorbisComments Handover::comments(int number) const
+{
+    proof::VorbisComments c;
+    int total = 0;
+    for (const proof::TocTrack& t : toc_.tracks) total += t.audio() ? 1 : 0;
+    c.emplace_back("TRACKNUMBER", std::to_string(number));
+    c.emplace_back("TRACKTOTAL", std::to_string(total));
+    c.emplace_back("DISCID", proof::hex8(ids_.freedbId));
+    c.emplace_back("ACCURATERIPID", ids_.accurateRipName());
+    if (!ids_.musicBrainzId.empty()) c.emplace_back("MUSICBRAINZ_DISCID", ids_.musicBrainzId);
+    for (const proof::TocTrack& t : toc_.tracks)
+        if (t.number == number && t.preEmphasis()) c.emplace_back("PRE_EMPHASIS", "yes");
+    if (options_.offset != 0) c.emplace_back("READ_OFFSET", std::to_string(options_.offset));
+    c.emplace_back("COMMENT", options_.program);
+    return c;
+}
+
+HandedTrack Handover::exportTrack(proof::SectorSource& source, int number, int32_t first, int32_t end,
+                                  const std::string& path) const
+{
+    bool firstAudio = false;
+    bool lastAudio = false;
+    const auto audio = toc_.audioTracks();
+    if (!audio.empty()) {
+        firstAudio = audio.front().number == number;
+        lastAudio = audio.back().number == number;
+    }
+    // The audio a shifted track may reach into: the disc up to the lead-out,
+    // or up to a data track that follows the audio.
+    int32_t audioEnd = toc_.leadOut;
+    for (const proof::TocTrack& t : toc_.tracks)
+        if (!t.audio() && t.start > first) {
+            audioEnd = t.start;
+            break;
+        }
+    int32_t audioFirst = 0;
+    for (const proof::TocTrack& t : toc_.tracks)
+        if (!t.audio() && t.start < first) audioFirst = toc_.trackEnd(static_cast<size_t>(&t - toc_.tracks.data()));
+
+    proof::ShiftedAudio shifted(source, audioFirst, audioEnd, options_.offset);
+    TrackExport job;
+    job.number = number;
+    job.firstSector = first;
+    job.endSector = end;
+    job.firstAudio = firstAudio;
+    job.lastAudio = lastAudio;
+    job.path = path;
+    job.comments = comments(number);
+    const TrackExportResult r = riptool::exportTrack(shifted, job, options_.format, options_.karaoke);
+
+    HandedTrack handed;
+    handed.number = number;
+    handed.file = path;
+    handed.fileFailed = r.fileFailed;
+    handed.problem = r.problem;
+    if (!r.sourceFailed) handed.checksums = r.checksums;
+    if (database_ && handed.checksums) {
+        int place = 0;
+        for (const proof::TocTrack& t : audio) {
+            ++place;
+            if (t.number == number) handed.accurateRip = database_->match(place, *handed.checksums);
+        }
+    }
+    return handed;
+}
+
+std::string Handover::describe(const proof::AccurateRipMatch& m)
+{
+    switch (m.result) {
+    case proof::AccurateRipMatch::Result::Match:
+        return std::string("stimmt überein (") + (m.version2 ? "v2" : "v1") + ", " + std::to_string(m.confidence) +
+               (m.confidence == 1 ? " gleicher Rip)" : " gleiche Rips)");
+    case proof::AccurateRipMatch::Result::NoMatch:
+        return "stimmt NICHT überein";
+    case proof::AccurateRipMatch::Result::NotListed:
+        break;
+    }
+    return "nicht in der Datenbank";
+}
+
+bool Handover::writeTrackCue(const std::string& path, const std::vector<std::string>& names, std::string& problem) const
+{
+    const auto text = proof::CueSheetWriter(toc_, ids_, options_.program).trackFiles(names);
+    if (!text) {
+        problem = "Kein CUE-Blatt: ein Dateiname lässt sich darin nicht schreiben (Anführungszeichen?)";
+        return false;
+    }
+    return writeTextFile(path, *text, problem);
+}
+
+bool Handover::writeLog(const std::string& path, const proof::LogContents& contents, std::string& problem)
+{
+    return writeTextFile(path, proof::RipLog::text(contents), problem);
+}
+
+void Handover::printSummary(std::ostream& out, const std::vector<HandedTrack>& tracks,
+                            const proof::LogContents& contents) const
+{
+    out << "\nDisc-IDs: AccurateRip " << ids_.accurateRipName() << ", FreeDB " << proof::hex8(ids_.freedbId)
+        << ", MusicBrainz " << (ids_.musicBrainzId.empty() ? "-" : ids_.musicBrainzId) << "\n";
+    out << "  " << ids_.accurateRipUrl() << "\n";
+    if (!ids_.musicBrainzUrl.empty()) out << "  " << ids_.musicBrainzUrl << "\n";
+    if (options_.offset != 0) out << "Leseversatz: " << (options_.offset > 0 ? "+" : "") << options_.offset << " Samples\n";
+    std::string emphasised;
+    for (const proof::TocTrack& t : toc_.tracks)
+        if (t.preEmphasis()) emphasised += (emphasised.empty() ? "" : ", ") + std::to_string(t.number);
+    if (!emphasised.empty())
+        out << "Pre-Emphasis: Track " << emphasised << " (wird so gespeichert, nicht entzerrt)\n";
+    bool any = false;
+    for (const HandedTrack& t : tracks) any = any || t.checksums.has_value();
+    if (any) {
+        out << "Track  AccurateRip v1  v2        CRC32     ohne Stille\n";
+        for (const HandedTrack& t : tracks) {
+            if (!t.checksums) continue;
+            char row[96];
+            std::snprintf(row, sizeof row, "%5d  %s        %s  %s  %s", t.number,
+                          proof::hex8(t.checksums->accurateRipV1).c_str(), proof::hex8(t.checksums->accurateRipV2).c_str(),
+                          proof::hex8(t.checksums->crc).c_str(), proof::hex8(t.checksums->crcWithoutSilence).c_str());
+            out << row;
+            if (t.accurateRip) out << "  AccurateRip: " << describe(*t.accurateRip);
+            for (const proof::TocTrack& tt : toc_.tracks)
+                if (tt.number == t.number && tt.preEmphasis()) out << "  (Pre-Emphasis)";
+            out << "\n";
+        }
+    }
+    out << proof::RipLog::verdict(contents) << "\n";
+}
+
+}  // namespace rilvane::riptool

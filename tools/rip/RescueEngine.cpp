@@ -1,0 +1,451 @@
+#include "RescueEngine.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/Console.h"
+
+namespace rilvane::riptool {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int32_t kBlock = cd::kSectorsPerRead;
+constexpr uint32_t kSectorBytes = cd::kSectorBytes;
+constexpr uint32_t kC2Bytes = CommandCatalogue::kC2PointerBytes;
+// The longest stretch skipped after failures in a row: two seconds of audio.
+constexpr int32_t kMaxSkip = 150;
+constexpr int64_t kNeverRead = -(int64_t{1} << 40);
+
+const char* const kPassNames[kPassCount] = {"Kopieren", "Eingrenzen", "Wiederholen", "Prüfen"};
+
+uint16_t countBits(const uint8_t* c2)
+{
+    int bits = 0;
+    for (uint32_t i = 0; i < kC2Bytes; ++i) bits += __builtin_popcount(c2[i]);
+    return static_cast<uint16_t>(std::min(bits, 0xFFFE));
+}
+
+}  // namespace
+
+RescueEngine::RescueEngine(BlockReader& reader, RescueMap& map, WorkingCopy* copy, const EngineOptions& options,
+                           RescueConsole& console, std::function<bool(bool)> checkpoint)
+    : reader_(reader), map_(map), copy_(copy), options_(options), console_(console),
+      checkpoint_(std::move(checkpoint)),
+      origin_(static_cast<size_t>(map.sectors()), Origin::Earlier),
+      lastGoodRead_(static_cast<size_t>(map.sectors()), kNeverRead),
+      runTries_(static_cast<size_t>(map.sectors()), 0),
+      readsByStart_(static_cast<size_t>(map.sectors()), 0),
+      failedByStart_(static_cast<size_t>(map.sectors()), 0),
+      secondsByStart_(static_cast<size_t>(map.sectors()), std::array<float, kPassCount>{})
+{
+    const DiscLayout& layout = map.layout();
+    firstAudio_ = layout.leadOut;
+    for (size_t t = 0; t < layout.trackStarts.size(); ++t)
+        if (!layout.dataTrack[t]) {
+            firstAudio_ = layout.trackStarts[t];
+            break;
+        }
+}
+
+int64_t RescueEngine::readsIn(int32_t first, int32_t end) const
+{
+    int64_t n = 0;
+    for (int32_t s = first; s < end; ++s) n += readsByStart_[static_cast<size_t>(s)];
+    return n;
+}
+
+int64_t RescueEngine::failedReadsIn(int32_t first, int32_t end) const
+{
+    int64_t n = 0;
+    for (int32_t s = first; s < end; ++s) n += failedByStart_[static_cast<size_t>(s)];
+    return n;
+}
+
+std::array<double, kPassCount> RescueEngine::secondsIn(int32_t first, int32_t end) const
+{
+    std::array<double, kPassCount> sum{};
+    for (int32_t s = first; s < end; ++s)
+        for (size_t p = 0; p < kPassCount; ++p) sum[p] += secondsByStart_[static_cast<size_t>(s)][p];
+    return sum;
+}
+
+bool RescueEngine::mustStop()
+{
+    if (options_.deadline && Clock::now() >= *options_.deadline) timeUp_ = true;
+    if (!copyFailed_ && !checkpoint_(false)) copyFailed_ = true;
+    return gone_ || noMedium_ || copyFailed_ || timeUp_ || platform::stopSignalled();
+}
+
+bool RescueEngine::readSectors(int32_t first, int32_t count)
+{
+    if (first < 0 || count < 1 || count > kBlock || first + count > map_.sectors()) return false;
+    console_.reading(first);
+    PassStats& stats = passes_[static_cast<size_t>(pass_)];
+    ++stats.reads;
+    ++readsByStart_[static_cast<size_t>(first)];
+    console_.hold();
+    const Clock::time_point started = Clock::now();
+    const uint8_t* data = options_.useC2 ? reader_.readBlockWithC2(first, count) : reader_.readBlock(first, count);
+    secondsByStart_[static_cast<size_t>(first)][static_cast<size_t>(pass_)] +=
+        std::chrono::duration<float>(Clock::now() - started).count();
+    // The drive's line of a failed single-sector read goes to the log file
+    // only, unless it says why the reading stops.
+    console_.release(!data && reader_.driveGone(), count == 1 && !(!data && reader_.mediumGone()));
+    if (!data) {
+        if (reader_.driveGone()) {
+            gone_ = true;
+            console_.logLine("Das Laufwerk ist nicht mehr erreichbar (Gerät nicht vorhanden): es wird nicht weiter "
+                             "gelesen");
+            return false;
+        }
+        if (reader_.mediumGone()) {
+            // No disc: not a damaged sector. Nothing is read until the next run.
+            noMedium_ = true;
+            console_.logLine("Keine CD im Laufwerk: es wird nicht weiter gelesen");
+            return false;
+        }
+        ++stats.failedReads;
+        ++failedByStart_[static_cast<size_t>(first)];
+        return false;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        if (options_.useC2) {
+            const uint8_t* sector = data + static_cast<size_t>(i) * (kSectorBytes + kC2Bytes);
+            std::memcpy(block_.data() + static_cast<size_t>(i) * kSectorBytes, sector, kSectorBytes);
+            c2Bits_[static_cast<size_t>(i)] = countBits(sector + kSectorBytes);
+        } else {
+            c2Bits_[static_cast<size_t>(i)] = 0;
+        }
+        lastGoodRead_[static_cast<size_t>(first + i)] = ++goodSectors_;
+    }
+    if (!options_.useC2) std::memcpy(block_.data(), data, static_cast<size_t>(count) * kSectorBytes);
+    return true;
+}
+
+bool RescueEngine::writeCopy(int32_t s, const uint8_t* bytes, int32_t count)
+{
+    if (!copy_ || copyFailed_) return !copyFailed_;
+    if (copy_->write(s, bytes, count)) return true;
+    console_.logLine("Konnte die Arbeitskopie nicht schreiben: " + copy_->error());
+    copyFailed_ = true;
+    return false;
+}
+
+bool RescueEngine::sameAsCopy(int32_t s, const uint8_t* bytes)
+{
+    std::array<uint8_t, kSectorBytes> stored{};
+    if (!copy_ || !copy_->read(s, stored.data(), 1)) return false;
+    return std::memcmp(stored.data(), bytes, kSectorBytes) == 0;
+}
+
+void RescueEngine::markGood(int32_t s, const uint8_t* bytes, SectorState state, Origin origin)
+{
+    if (!writeCopy(s, bytes, 1)) return;
+    map_.set(s, state, map_.tries(s));
+    origin_[static_cast<size_t>(s)] = origin;
+    best_.erase(s);
+    pending_.erase(s);
+}
+
+bool RescueEngine::recentlyRead(int32_t s) const
+{
+    return goodSectors_ - lastGoodRead_[static_cast<size_t>(s)] < int64_t{options_.cacheSectors};
+}
+
+void RescueEngine::beginPass(PassId pass, int64_t sectors, const char* round)
+{
+    pass_ = pass;
+    passes_[static_cast<size_t>(pass)].ran = true;
+    passStarted_ = Clock::now();
+    passSectors_ = sectors;
+    passDone_ = 0;
+    std::string name = kPassNames[static_cast<size_t>(pass)];
+    if (round) name += round;
+    console_.startPass(static_cast<int>(pass) + 1, name, sectors);
+}
+
+void RescueEngine::endPass()
+{
+    PassStats& stats = passes_[static_cast<size_t>(pass_)];
+    stats.seconds += std::chrono::duration<double>(Clock::now() - passStarted_).count();
+    console_.finishPass(stats.reads, stats.failedReads);
+}
+
+void RescueEngine::showProgress()
+{
+    console_.progress(passDone_, passes_[static_cast<size_t>(pass_)].failedReads);
+}
+
+EngineEnd RescueEngine::run()
+{
+    if (!mustStop()) copyPass();
+    if (options_.passes >= 2 && !mustStop()) {
+        std::vector<int32_t> narrow;
+        for (int32_t s = firstAudio_; s < map_.sectors(); ++s)
+            if (map_.state(s) == SectorState::Narrow && wanted(s)) narrow.push_back(s);
+        if (!narrow.empty()) {
+            beginPass(PassId::Narrow, static_cast<int64_t>(narrow.size()));
+            round(narrow, Origin::Narrow);
+            // Without C2 pointers a sector read here counts once a second
+            // reading agrees: one more round over those, cache emptied.
+            std::vector<int32_t> unconfirmed;
+            for (const int32_t s : narrow)
+                if (pending_.count(s)) unconfirmed.push_back(s);
+            if (!unconfirmed.empty() && !mustStop()) {
+                passSectors_ = static_cast<int64_t>(unconfirmed.size());
+                passDone_ = 0;
+                console_.startRound(" (Bestätigen)", passSectors_);
+                round(unconfirmed, Origin::Narrow);
+            }
+            endPass();
+        }
+    }
+    auto retryRounds = [&](PassId pass) {
+        bool begun = false;
+        for (int r = 1; !mustStop(); ++r) {
+            std::vector<int32_t> targets;
+            for (int32_t s = firstAudio_; s < map_.sectors(); ++s) {
+                const SectorState st = map_.state(s);
+                const bool open = st == SectorState::Failed || st == SectorState::Suspect ||
+                                  st == SectorState::Narrow || pending_.count(s);
+                if (open && wanted(s) && !map_.isGood(s) && runTries_[static_cast<size_t>(s)] <= options_.retries)
+                    targets.push_back(s);
+            }
+            if (targets.empty()) break;
+            if (!begun) {
+                beginPass(pass, 0);
+                begun = true;
+            }
+            const std::string label = " (Runde " + std::to_string(r) + ")";
+            passSectors_ = static_cast<int64_t>(targets.size());
+            passDone_ = 0;
+            console_.startRound(label, passSectors_);
+            round(targets, Origin::Retry);
+        }
+        if (begun) endPass();
+    };
+    if (options_.passes >= 3 && !mustStop()) retryRounds(PassId::Retry);
+    if (options_.verify && copy_ && !mustStop()) {
+        verifyPass();
+        if (!mustStop()) retryRounds(PassId::Verify);
+    }
+    checkpoint_(true);
+    if (copyFailed_) return EngineEnd::CopyFailed;
+    if (gone_) return EngineEnd::DriveGone;
+    if (noMedium_) return EngineEnd::NoMedium;
+    if (platform::stopSignalled()) return EngineEnd::Stopped;
+    if (timeUp_) return EngineEnd::TimeUp;
+    return EngineEnd::Done;
+}
+
+void RescueEngine::copyPass()
+{
+    int64_t untried = 0;
+    for (int32_t s = firstAudio_; s < map_.sectors(); ++s) untried += map_.state(s) == SectorState::Untried && wanted(s);
+    if (untried == 0) return;
+    beginPass(PassId::Copy, untried);
+    int failuresInRow = 0;
+    for (int32_t s = firstAudio_; s < map_.sectors() && !mustStop();) {
+        if (map_.state(s) != SectorState::Untried || !wanted(s)) {
+            ++s;
+            continue;
+        }
+        int32_t count = 1;
+        while (count < kBlock && s + count < map_.sectors() && map_.state(s + count) == SectorState::Untried &&
+               wanted(s + count))
+            ++count;
+        if (readSectors(s, count)) {
+            failuresInRow = 0;
+            for (int32_t i = 0; i < count; ++i) {
+                const uint8_t* bytes = block_.data() + static_cast<size_t>(i) * kSectorBytes;
+                const uint16_t bits = c2Bits_[static_cast<size_t>(i)];
+                if (bits == 0) {
+                    if (!writeCopy(s + i, bytes, 1)) break;
+                    map_.set(s + i, SectorState::Good);
+                    origin_[static_cast<size_t>(s + i)] = Origin::Copy;
+                } else {
+                    // The drive flagged bytes as wrong: narrowed and retried later.
+                    Reading& r = best_[s + i];
+                    std::memcpy(r.bytes.data(), bytes, kSectorBytes);
+                    r.c2Bits = bits;
+                    map_.set(s + i, SectorState::Narrow);
+                }
+            }
+            passDone_ += count;
+            s += count;
+        } else {
+            if (gone_ || noMedium_) break;
+            for (int32_t i = 0; i < count; ++i) map_.set(s + i, SectorState::Narrow);
+            passDone_ += count;
+            s += count;
+            // Failures in a row: skip ahead, twice as far each time, and
+            // leave the stretch for narrowing.
+            if (++failuresInRow >= 2) {
+                const int32_t skip = std::min<int32_t>(kBlock << std::min(failuresInRow - 2, 10), kMaxSkip);
+                for (int32_t k = 0; k < skip && s < map_.sectors(); ++k, ++s) {
+                    if (map_.state(s) != SectorState::Untried || !wanted(s)) continue;
+                    map_.set(s, SectorState::Narrow);
+                    ++passDone_;
+                }
+            }
+        }
+        showProgress();
+    }
+    endPass();
+}
+
+void RescueEngine::round(const std::vector<int32_t>& targets, Origin origin)
+{
+    if (targets.empty()) return;
+    bool flush = false;
+    for (const int32_t s : targets) flush = flush || recentlyRead(s);
+    // The targets are not good, so the flush never reads them; it starts
+    // half a disc away from the middle one.
+    const int32_t middle = targets[targets.size() / 2];
+    if (flush && options_.cacheSectors > 0) flushCache(middle, middle);
+    for (const int32_t s : targets) {
+        if (mustStop()) return;
+        trySingle(s, origin);
+        ++passDone_;
+        showProgress();
+    }
+}
+
+void RescueEngine::trySingle(int32_t s, Origin origin)
+{
+    const auto i = static_cast<size_t>(s);
+    ++runTries_[i];
+    const uint16_t tries = static_cast<uint16_t>(std::min<int>(map_.tries(s) + 1, 0xFFFF));
+    if (!readSectors(s, 1)) {
+        if (gone_ || noMedium_) {
+            --runTries_[i];
+            return;
+        }
+        if (map_.state(s) == SectorState::Suspect) {
+            map_.setTries(s, tries);
+        } else if (const auto b = best_.find(s); b != best_.end()) {
+            // Only damaged readings so far: the least damaged one is kept.
+            if (writeCopy(s, b->second.bytes.data(), 1)) map_.set(s, SectorState::Suspect, tries, b->second.c2Bits);
+        } else {
+            map_.set(s, SectorState::Failed, tries);
+        }
+        return;
+    }
+    const uint8_t* bytes = block_.data();
+    const uint16_t bits = c2Bits_[0];
+    if (options_.useC2) {
+        if (bits == 0) {
+            map_.setTries(s, tries);
+            markGood(s, bytes, SectorState::Good, origin);
+            return;
+        }
+        const uint16_t kept = map_.state(s) == SectorState::Suspect ? map_.c2Bits(s) : 0xFFFF;
+        auto b = best_.find(s);
+        if (b == best_.end() || bits < b->second.c2Bits) {
+            Reading& r = best_[s];
+            std::memcpy(r.bytes.data(), bytes, kSectorBytes);
+            r.c2Bits = bits;
+            b = best_.find(s);
+        }
+        if (b->second.c2Bits < kept) {
+            if (writeCopy(s, b->second.bytes.data(), 1)) map_.set(s, SectorState::Suspect, tries, b->second.c2Bits);
+        } else {
+            map_.setTries(s, tries);
+        }
+        return;
+    }
+    // Without C2 pointers only a second, equal reading makes the sector good.
+    const auto p = pending_.find(s);
+    if (p != pending_.end() && std::memcmp(p->second.bytes.data(), bytes, kSectorBytes) == 0) {
+        map_.setTries(s, tries);
+        markGood(s, bytes, SectorState::Verified, origin);
+        return;
+    }
+    Reading& r = pending_[s];
+    std::memcpy(r.bytes.data(), bytes, kSectorBytes);
+    r.c2Bits = 0;
+    if (map_.state(s) == SectorState::Suspect) map_.setTries(s, tries);
+    else map_.set(s, SectorState::Failed, tries);
+}
+
+void RescueEngine::flushCache(int32_t avoidFirst, int32_t avoidEnd)
+{
+    const int32_t span = map_.sectors() - firstAudio_;
+    if (span <= 0) return;
+    // Start half a disc away from what is to be read again.
+    const int32_t middle = avoidFirst + (avoidEnd - avoidFirst) / 2;
+    int32_t s = firstAudio_ + ((middle - firstAudio_) + span / 2) % span;
+    const int64_t wanted = goodSectors_ + options_.cacheSectors;
+    int32_t scanned = 0;
+    while (goodSectors_ < wanted && scanned < span && !mustStop()) {
+        if (s >= map_.sectors()) s = firstAudio_;
+        int32_t count = 0;
+        while (count < kBlock && s + count < map_.sectors() && map_.isGood(s + count) &&
+               !(s + count >= avoidFirst && s + count < avoidEnd))
+            ++count;
+        if (count == 0) {
+            ++s;
+            ++scanned;
+            continue;
+        }
+        readSectors(s, count);
+        s += count;
+        scanned += count;
+    }
+}
+
+void RescueEngine::verifyPass()
+{
+    int64_t toVerify = 0;
+    for (int32_t s = firstAudio_; s < map_.sectors(); ++s) toVerify += map_.state(s) == SectorState::Good && wanted(s);
+    if (toVerify == 0) return;
+    beginPass(PassId::Verify, toVerify);
+    std::array<uint8_t, cd::kReadBlockBytes> reading{};
+    for (int32_t s = firstAudio_; s < map_.sectors() && !mustStop();) {
+        if (map_.state(s) != SectorState::Good || !wanted(s)) {
+            ++s;
+            continue;
+        }
+        int32_t count = 1;
+        while (count < kBlock && s + count < map_.sectors() && map_.state(s + count) == SectorState::Good &&
+               wanted(s + count))
+            ++count;
+        bool recent = false;
+        for (int32_t i = 0; i < count; ++i) recent = recent || recentlyRead(s + i);
+        if (recent) flushCache(s, s + count);
+        std::array<uint16_t, kBlock> bits{};
+        bool ok = readSectors(s, count);
+        if (ok) {
+            std::memcpy(reading.data(), block_.data(), static_cast<size_t>(count) * kSectorBytes);
+            bits = c2Bits_;
+        } else if (gone_ || noMedium_) {
+            break;
+        }
+        bool demoted = false;
+        for (int32_t i = 0; i < count; ++i) {
+            const int32_t at = s + i;
+            const uint8_t* bytes = reading.data() + static_cast<size_t>(i) * kSectorBytes;
+            // A failed or flagged second reading proves nothing either way.
+            if (!ok || bits[static_cast<size_t>(i)] != 0) continue;
+            if (sameAsCopy(at, bytes)) {
+                map_.set(at, SectorState::Verified, map_.tries(at));
+                if (origin_[static_cast<size_t>(at)] == Origin::Earlier) origin_[static_cast<size_t>(at)] = Origin::Verify;
+                continue;
+            }
+            // The readings differ: the copy's may be the wrong one. It stays
+            // until a reading is confirmed, marked as not trustworthy.
+            Reading& r = pending_[at];
+            std::memcpy(r.bytes.data(), bytes, kSectorBytes);
+            map_.set(at, SectorState::Suspect, map_.tries(at), kUnknownC2);
+            demoted = true;
+        }
+        if (demoted && !checkpoint_(true)) copyFailed_ = true;
+        passDone_ += count;
+        s += count;
+        showProgress();
+    }
+    endPass();
+}
+
+}  // namespace rilvane::riptool

@@ -1,0 +1,232 @@
+#include "RescueMap.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "WholeNumber.h"
+
+namespace rilvane::riptool {
+
+namespace {
+
+constexpr const char* kMagic = "rilvane-rescue-map 1";
+
+struct StateName {
+    SectorState state;
+    const char* name;
+};
+constexpr StateName kStateNames[] = {
+    {SectorState::Untried, "untried"}, {SectorState::Narrow, "narrow"}, {SectorState::Failed, "failed"},
+    {SectorState::Suspect, "suspect"}, {SectorState::Good, "good"},     {SectorState::Verified, "verified"},
+    {SectorState::Data, "data"},
+};
+
+std::vector<std::string> words(const std::string& line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> result;
+    for (std::string w; in >> w;) result.push_back(w);
+    return result;
+}
+
+std::string systemReason(int error)
+{
+    return std::strerror(error);
+}
+
+}  // namespace
+
+const char* stateName(SectorState state)
+{
+    for (const StateName& n : kStateNames)
+        if (n.state == state) return n.name;
+    return "untried";
+}
+
+std::string DiscLayout::tocText() const
+{
+    std::string text;
+    for (const int32_t start : trackStarts) text += std::to_string(start) + " ";
+    return text + std::to_string(leadOut);
+}
+
+RescueMap::RescueMap(DiscLayout layout)
+    : layout_(std::move(layout)),
+      states_(static_cast<size_t>(layout_.leadOut), SectorState::Untried),
+      tries_(static_cast<size_t>(layout_.leadOut), 0),
+      c2Bits_(static_cast<size_t>(layout_.leadOut), 0)
+{
+    layout_.dataTrack.resize(layout_.trackStarts.size(), false);
+    for (size_t t = 0; t < layout_.trackStarts.size(); ++t) {
+        if (!layout_.dataTrack[t]) continue;
+        const int32_t end = t + 1 < layout_.trackStarts.size() ? layout_.trackStarts[t + 1] : layout_.leadOut;
+        for (int32_t s = layout_.trackStarts[t]; s < end; ++s) states_[static_cast<size_t>(s)] = SectorState::Data;
+    }
+}
+
+void RescueMap::set(int32_t s, SectorState state, uint16_t tries, uint16_t c2Bits)
+{
+    const auto i = static_cast<size_t>(s);
+    states_[i] = state;
+    tries_[i] = tries;
+    c2Bits_[i] = c2Bits;
+}
+
+std::string RescueMap::text() const
+{
+    std::string out = std::string(kMagic) + "\n# FIRST-LAST STATE [TRIES [C2BITS]]\ntoc " + layout_.tocText() + "\n";
+    for (size_t t = 0; t < layout_.dataTrack.size(); ++t)
+        if (layout_.dataTrack[t]) out += "data " + std::to_string(t + 1) + "\n";
+    const auto n = static_cast<int32_t>(states_.size());
+    for (int32_t first = 0; first < n;) {
+        int32_t last = first;
+        while (last + 1 < n && state(last + 1) == state(first) && tries(last + 1) == tries(first) &&
+               c2Bits(last + 1) == c2Bits(first))
+            ++last;
+        out += std::to_string(first);
+        if (last != first) out += "-" + std::to_string(last);
+        out += " ";
+        out += stateName(state(first));
+        if (tries(first) != 0 || c2Bits(first) != 0) out += " " + std::to_string(tries(first));
+        if (c2Bits(first) != 0) out += " " + std::to_string(c2Bits(first));
+        out += "\n";
+        first = last + 1;
+    }
+    return out;
+}
+
+std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& error)
+{
+    std::istringstream in(text);
+    std::string line;
+    size_t lineNo = 0;
+    auto fail = [&](const std::string& why) {
+        error = "Zeile " + std::to_string(lineNo) + ": " + why;
+        return std::nullopt;
+    };
+    std::optional<RescueMap> map;
+    DiscLayout layout;
+    std::vector<int> dataTracks;
+    bool magic = false;
+    int32_t next = 0;  // sectors must come in order, each once
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (const size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+        const std::vector<std::string> w = words(line);
+        if (w.empty()) continue;
+        if (!magic) {
+            if (line.find(kMagic) == std::string::npos) return fail("keine Rettungskarte");
+            magic = true;
+            continue;
+        }
+        if (w[0] == "toc") {
+            if (map || w.size() < 3) return fail("'toc' braucht die Startsektoren und die Auslaufrille");
+            for (size_t i = 1; i < w.size(); ++i) {
+                const auto v = tools::wholeNumber<int32_t>(w[i], 0, 500'000);
+                if (!v || (!layout.trackStarts.empty() && *v < layout.trackStarts.back()))
+                    return fail("falscher Sektor '" + w[i] + "'");
+                layout.trackStarts.push_back(*v);
+            }
+            layout.leadOut = layout.trackStarts.back();
+            layout.trackStarts.pop_back();
+            continue;
+        }
+        if (w[0] == "data") {
+            const auto t = w.size() == 2 ? tools::wholeNumber<int>(w[1], 1, 99) : std::nullopt;
+            if (!t || layout.trackStarts.empty() || map) return fail("'data' braucht eine Tracknummer nach 'toc'");
+            dataTracks.push_back(*t);
+            continue;
+        }
+        if (!map) {
+            if (layout.trackStarts.empty()) return fail("'toc' fehlt");
+            layout.dataTrack.assign(layout.trackStarts.size(), false);
+            for (const int t : dataTracks)
+                if (static_cast<size_t>(t) <= layout.dataTrack.size()) layout.dataTrack[static_cast<size_t>(t - 1)] = true;
+            map.emplace(layout);
+        }
+        const size_t dash = w[0].find('-');
+        const auto first = tools::wholeNumber<int32_t>(w[0].substr(0, dash), 0, map->sectors() - 1);
+        const auto last = dash == std::string::npos ? first
+                                                     : tools::wholeNumber<int32_t>(w[0].substr(dash + 1), 0,
+                                                                                   map->sectors() - 1);
+        if (!first || !last || *last < *first || *first != next) return fail("falscher Bereich '" + w[0] + "'");
+        if (w.size() < 2 || w.size() > 4) return fail("Zustand fehlt oder zu viele Angaben");
+        std::optional<SectorState> state;
+        for (const StateName& n : kStateNames)
+            if (w[1] == n.name) state = n.state;
+        if (!state) return fail("unbekannter Zustand '" + w[1] + "'");
+        const auto tries = w.size() >= 3 ? tools::wholeNumber<uint16_t>(w[2], 0, 0xFFFF) : std::optional<uint16_t>(0);
+        const auto c2 = w.size() == 4 ? tools::wholeNumber<uint16_t>(w[3], 0, 0xFFFF) : std::optional<uint16_t>(0);
+        if (!tries || !c2) return fail("falsche Zahl");
+        for (int32_t s = *first; s <= *last; ++s) map->set(s, *state, *tries, *c2);
+        next = *last + 1;
+    }
+    if (!magic) return fail("keine Rettungskarte");
+    if (!map) return fail("keine Sektoren");
+    if (next != map->sectors()) return fail("die Sektoren ab " + std::to_string(next) + " fehlen");
+    return map;
+}
+
+bool RescueMap::save(const std::string& path, std::string& error) const
+{
+    const std::string temp = path + ".neu";
+    const std::string content = text();
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        error = systemReason(errno);
+        return false;
+    }
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = systemReason(n < 0 ? errno : ENOSPC);
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        error = systemReason(errno);
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+        error = systemReason(errno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself must reach the disk too.
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder.empty()) folder = ".";
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+std::optional<RescueMap> RescueMap::load(const std::string& path, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = systemReason(errno);
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parse(text.str(), error);
+}
+
+}  // namespace rilvane::riptool

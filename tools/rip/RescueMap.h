@@ -1,0 +1,95 @@
+// What a rescue knows about every sector of the disc, kept in a text file
+// beside the working copy so that a rescue can stop and go on later, on
+// this drive or another one holding the same disc.
+//
+// The file, one item a line, '#' starts a comment:
+//
+//   rilvane-rescue-map 1
+//   toc 0 1003 3003 4008        the start of every track, then the lead-out
+//   data 2                      track 2 is a data track (one line each)
+//   0-199 good                  FIRST-LAST STATE [TRIES [C2BITS]]
+//   200 failed 11
+//   201-4007 verified
+//
+// States:
+//   untried    not read yet
+//   narrow     in a read of several sectors that failed, or skipped after
+//              failures: to be read sector by sector
+//   failed     read alone TRIES times, never with success
+//   suspect    read, but not trustworthy: C2 error pointers were set
+//              (C2BITS of them in the best reading) or two readings did not
+//              agree; the working copy holds the best reading
+//   good       read without an error (and with clear C2 pointers where the
+//              drive reports them)
+//   verified   good, and a second reading with the drive's cache defeated
+//              in between gave the same bytes
+//   data       a sector of a data track: not read
+//
+// Every sector of the disc, from 0 to the lead-out, is in exactly one line.
+// Whatever the file says is good, verified or suspect is in the working
+// copy; the file is replaced as a whole (written beside, flushed, renamed),
+// so a crash leaves either the old or the new one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rilvane::riptool {
+
+enum class SectorState : uint8_t { Untried, Narrow, Failed, Suspect, Good, Verified, Data };
+
+// C2BITS of a suspect sector whose readings disagreed (no pointers known).
+inline constexpr uint16_t kUnknownC2 = 0xFFFF;
+
+struct DiscLayout {
+    std::vector<int32_t> trackStarts;  // first track first
+    int32_t leadOut = 0;
+    std::vector<bool> dataTrack;       // one per track
+
+    friend bool operator==(const DiscLayout& a, const DiscLayout& b)
+    {
+        return a.trackStarts == b.trackStarts && a.leadOut == b.leadOut;
+    }
+    // "0 1003 3003 4008"
+    std::string tocText() const;
+};
+
+class RescueMap {
+public:
+    explicit RescueMap(DiscLayout layout);
+
+    const DiscLayout& layout() const { return layout_; }
+    int32_t sectors() const { return layout_.leadOut; }
+
+    SectorState state(int32_t s) const { return states_[static_cast<size_t>(s)]; }
+    uint16_t tries(int32_t s) const { return tries_[static_cast<size_t>(s)]; }
+    uint16_t c2Bits(int32_t s) const { return c2Bits_[static_cast<size_t>(s)]; }
+    void set(int32_t s, SectorState state, uint16_t tries = 0, uint16_t c2Bits = 0);
+    void setTries(int32_t s, uint16_t tries) { tries_[static_cast<size_t>(s)] = tries; }
+
+    bool isGood(int32_t s) const { return state(s) == SectorState::Good || state(s) == SectorState::Verified; }
+    // The working copy holds a reading of the sector.
+    bool hasReading(int32_t s) const { return isGood(s) || state(s) == SectorState::Suspect; }
+
+    std::string text() const;
+    // Reads a map file's text; empty with `error` set when it is not one.
+    static std::optional<RescueMap> parse(const std::string& text, std::string& error);
+
+    // Writes the map as `path` through a file beside it: written, flushed to
+    // the disk, renamed over the old one, and the folder flushed. False
+    // with `error` (the system's reason) when any step failed.
+    bool save(const std::string& path, std::string& error) const;
+    static std::optional<RescueMap> load(const std::string& path, std::string& error);
+
+private:
+    DiscLayout layout_;
+    std::vector<SectorState> states_;
+    std::vector<uint16_t> tries_;
+    std::vector<uint16_t> c2Bits_;
+};
+
+const char* stateName(SectorState state);
+
+}  // namespace rilvane::riptool
