@@ -14,4 +14,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb xdotool x11-utils imagemagick sox python3 python3-pil \
   fonts-dejavu-core fonts-liberation \
   desktop-file-utils appstream lintian dpkg-dev file man-db gzip \
+  qemu-system-x86 busybox-static cdparanoia kmod xz-utils \
   >/dev/null
