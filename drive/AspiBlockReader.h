@@ -16,7 +16,9 @@ public:
     }
 
     // The data lands in the transfer window. A failure logs
-    // "Fehler <status> beim Ausführen des SCSI Kommandos...".
+    // "Fehler <status> beim Ausführen des SCSI Kommandos...", followed by
+    // the error line of the drive's sense data where it sent any. The first
+    // read is sent again while the drive reports a disc change or spin-up.
 protected:
     uint8_t* read(int32_t sector, int32_t sectors) override;
 
@@ -24,6 +26,7 @@ private:
     AspiSession& session_;
     DriveRecord drive_;
     LogSink& log_;
+    bool firstRead_ = true;
 };
 
 }  // namespace rilvane

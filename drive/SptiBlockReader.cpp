@@ -2,6 +2,7 @@
 
 #include "drive/CommandCatalogue.h"
 #include "drive/DriveMessages.h"
+#include "drive/TransientRetry.h"
 
 namespace rilvane {
 
@@ -12,7 +13,14 @@ SptiBlockReader::SptiBlockReader(SptiSession& session, LogSink& log) : session_(
 
 uint8_t* SptiBlockReader::read(int32_t sector, int32_t sectors)
 {
-    if (!session_.readBlock(sector, sectors)) {
+    bool read = session_.readBlock(sector, sectors);
+    // The first read may still meet the drive settling after a disc change.
+    if (firstRead_) {
+        firstRead_ = false;
+        for (TransientRetry retry; !read && retry.again(session_.scsiStatus(), session_.request().sense);)
+            read = session_.readBlock(sector, sectors);
+    }
+    if (!read) {
         log_.logLine(session_.errorLine());
         return nullptr;
     }

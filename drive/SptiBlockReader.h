@@ -14,12 +14,15 @@ public:
 
     // A failure logs the error line built from the status and sense bytes;
     // a read that succeeds with fewer bytes than asked for is a failure too.
+    // The first read is sent again while the drive reports a disc change or
+    // spin-up.
 protected:
     uint8_t* read(int32_t sector, int32_t sectors) override;
 
 private:
     SptiSession& session_;
     LogSink& log_;
+    bool firstRead_ = true;
 };
 
 }  // namespace rilvane

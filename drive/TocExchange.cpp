@@ -7,6 +7,7 @@
 #include "drive/DriveMessages.h"
 #include "drive/SptiSession.h"
 #include "drive/TocParser.h"
+#include "drive/TransientRetry.h"
 
 namespace rilvane {
 
@@ -25,8 +26,14 @@ TocResult TocExchange::overSpti(SptiSession& session)
         table_.slot(2) = kDefaultLeadOut;
     table_.count = 1;
 
-    if (!session.execute(CommandCatalogue::readToc())) {
+    bool read = session.execute(CommandCatalogue::readToc());
+    for (TransientRetry retry; !read && retry.again(session.scsiStatus(), session.request().sense);)
+        read = session.execute(CommandCatalogue::readToc());
+    if (!read) {
         log_.logLine(DriveMessages::kTocNotRead);
+        // Why: the drive's own answer, where it gave one.
+        if (session.hasSense())
+            log_.logLine(session.errorLine());
         return {TocOutcome::Failed, std::nullopt, std::nullopt};
     }
     // Only what the drive reported as sent is parsed.
@@ -42,12 +49,17 @@ TocResult TocExchange::overAspi(AspiSession& session, const DriveRecord& drive)
     table_.slot(1) = kDefaultFirstTrack;
     table_.count = 1;
 
-    const uint8_t status = session.execute(drive, CommandCatalogue::readToc());
+    uint8_t status = session.execute(drive, CommandCatalogue::readToc());
+    for (TransientRetry retry;
+         status != SS_COMP && retry.again(session.request().SRB_TargStat, session.request().SenseArea);)
+        status = session.execute(drive, CommandCatalogue::readToc());
     TocResult result;
     if (status == SS_COMP) {
         result = accept(session.window(), CommandCatalogue::kTocBytes);
     } else {
         log_.logLine(DriveMessages::aspiTocFailed(status));
+        if (const std::string why = session.senseLine(); !why.empty())
+            log_.logLine(why);
         result = {TocOutcome::Failed, std::nullopt, std::nullopt};
     }
     session.closeEvent();

@@ -28,7 +28,8 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" ${CTEST_ARGS:-}
 }
 
-RILVANE_KERNEL_TESTS=${RILVANE_KERNEL_TESTS:-required} run_suite "$root/build" "Release build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+export RILVANE_KERNEL_TESTS=${RILVANE_KERNEL_TESTS:-required}
+run_suite "$root/build" "Release build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 BUILD_TARGETS= CTEST_ARGS="-LE bench|kernel" run_suite "$root/build-asan" "ASan/UBSan build" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_SANITIZE=ON -DRILVANE_BENCH=OFF
 BUILD_TARGETS="test_sound_device test_sound_output test_sound_e2e platform_tests dsound wnaspi32 rilvane-paced-capture" \
 CTEST_ARGS="-L sound|platform" run_suite "$root/build-tsan" "TSan build (sound and platform)" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_TSAN=ON -DRILVANE_BENCH=OFF

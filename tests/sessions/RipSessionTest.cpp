@@ -219,7 +219,9 @@ TEST_F(RipSessionTest, KaraokeTakesEffectFromTheNextBlock)
 TEST_F(RipSessionTest, UnreadableTableOfContentsReadsNothing)
 {
     RipSession(window, letter('F'), TransportMode::Spti, 1).run(path);
-    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...", "Starte Ripping...", "Ripping beendet..."}));
+    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...",
+                                   "Fehler: SCSI Status 2; Code:5;24;0 \"Illegal Request: invalid field in cdb\"",
+                                   "Starte Ripping...", "Ripping beendet..."}));
     expectFinishedFile(readFile(path), 0);
     EXPECT_EQ(window.table.count, 1);
     EXPECT_EQ(window.table.slot(1), 500);
@@ -230,7 +232,9 @@ TEST_F(RipSessionTest, UnreadableTableOfContentsReadsNothingEvenFromANegativePos
 {
     window.position = -50;
     RipSession(window, letter('F'), TransportMode::Spti, 1).run(path);
-    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...", "Starte Ripping...", "Ripping beendet..."}));
+    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...",
+                                   "Fehler: SCSI Status 2; Code:5;24;0 \"Illegal Request: invalid field in cdb\"",
+                                   "Starte Ripping...", "Ripping beendet..."}));
     EXPECT_EQ(window.pumps, 0);
     expectFinishedFile(readFile(path), 0);
 }

@@ -1,5 +1,7 @@
 #include "DiscRescue.h"
 
+#include <cstdio>
+
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -215,6 +217,14 @@ int DiscRescue::rescue()
             console_.logLine(report_.problem);
             return ExitCode::kUsage;
         }
+        // A data track holds no sound: reading it as audio would write its
+        // bytes as noise, and its sectors are refused as CD-DA anyway.
+        if (table.isData(t)) {
+            char label[16];
+            std::snprintf(label, sizeof label, "Track %02d", t);
+            console_.logLine(std::string(label) + " ist ein Datentrack und wird übersprungen");
+            continue;
+        }
         TrackReport track;
         track.track = t;
         track.firstSector = range->firstSector;
@@ -223,6 +233,12 @@ int DiscRescue::rescue()
         track.endSector = t == table.count ? *toc.leadOut : range->endSector;
         if (!args_.scan) track.file = pathIn(args_.outDir, args_.name.fileName(t));
         report_.tracks.push_back(track);
+    }
+
+    if (report_.tracks.empty()) {
+        report_.problem = "Keine Audio-Tracks zu lesen";
+        console_.logLine(report_.problem);
+        return ExitCode::kNoDisc;
     }
 
     if (!args_.scan) {
