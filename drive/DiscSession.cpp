@@ -1,5 +1,6 @@
 #include "drive/DiscSession.h"
 
+#include "drive/DataTrackGuard.h"
 #include "drive/ReadLoop.h"
 
 namespace rilvane {
@@ -13,7 +14,8 @@ DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExcha
     if (sink.tocDone(result)) {
         end = DiscSessionEnd::NoReader;
         if (std::unique_ptr<BlockReader> reader = transport.blockReader()) {
-            ReadLoop(*reader, host, sink, result.leadOut).run();
+            DataTrackGuard guarded(*reader, result.dataRanges, host.log());
+            ReadLoop(guarded, host, sink, result.leadOut).run();
             end = DiscSessionEnd::Read;
         }
     }

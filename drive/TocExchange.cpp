@@ -34,7 +34,7 @@ TocResult TocExchange::overSpti(SptiSession& session)
         // Why: the drive's own answer, where it gave one.
         if (session.hasSense())
             log_.logLine(session.errorLine());
-        return {TocOutcome::Failed, std::nullopt, std::nullopt};
+        return {TocOutcome::Failed, std::nullopt, std::nullopt, {}};
     }
     // Only what the drive reported as sent is parsed.
     const size_t received = std::min<size_t>(session.transferredLength(), CommandCatalogue::kTocBytes);
@@ -44,7 +44,7 @@ TocResult TocExchange::overSpti(SptiSession& session)
 TocResult TocExchange::overAspi(AspiSession& session, const DriveRecord& drive)
 {
     if (!session.openEvent(log_))
-        return {TocOutcome::Skipped, std::nullopt, std::nullopt};
+        return {TocOutcome::Skipped, std::nullopt, std::nullopt, {}};
 
     table_.slot(1) = kDefaultFirstTrack;
     table_.count = 1;
@@ -60,7 +60,7 @@ TocResult TocExchange::overAspi(AspiSession& session, const DriveRecord& drive)
         log_.logLine(DriveMessages::aspiTocFailed(status));
         if (const std::string why = session.senseLine(); !why.empty())
             log_.logLine(why);
-        result = {TocOutcome::Failed, std::nullopt, std::nullopt};
+        result = {TocOutcome::Failed, std::nullopt, std::nullopt, {}};
     }
     session.closeEvent();
     return result;
@@ -71,8 +71,10 @@ TocResult TocExchange::accept(const uint8_t* response, size_t received)
     log_.logLine(DriveMessages::kTocRead);
     const int32_t count = parseToc(response, received, table_);
 
-    TocResult result{TocOutcome::Read, std::nullopt, std::nullopt};
+    TocResult result{TocOutcome::Read, std::nullopt, std::nullopt, {}};
     if (count >= 1 && count < kTrackSlots) result.leadOut = table_.slot(count + 1);
+    for (int t = 1; t <= count && t < kTrackSlots; ++t)
+        if (table_.isData(t)) result.dataRanges.emplace_back(table_.slot(t), table_.slot(t + 1));
     if (handler_ == DriveCaller::Ripping) {
         result.ripRange = RipRange::forTrack(table_, ripTrack_);
         if (!result.ripRange) {

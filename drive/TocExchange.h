@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "drive/DriveCaller.h"
 #include "drive/DriveTable.h"
@@ -30,6 +32,8 @@ struct TocResult {
     std::optional<RipRange> ripRange;
     // After Read: where the lead-out starts, the first sector after the disc.
     std::optional<int32_t> leadOut;
+    // After Read: the [first, end) sectors of each data track.
+    std::vector<std::pair<int32_t, int32_t>> dataRanges;
 };
 
 class TocExchange {

@@ -38,9 +38,10 @@ start_drive() {
   line=$(grep -F "Laufwerk bereit:" "$work/$name.log") || return 1
   SR=$(echo "$line" | awk '{print $3}')
   SG=$(echo "$line" | awk '{print $4}')
-  # What udev does on a desktop: CD drives belong to the group cdrom.
-  chgrp cdrom "$SR" "$SG" && chmod 660 "$SR" "$SG"
+  cdrom_nodes
 }
+# What udev does on a desktop: CD drives belong to the group cdrom.
+cdrom_nodes() { chgrp cdrom /dev/sr* /dev/sg* && chmod 660 /dev/sr* /dev/sg*; }
 stop_drive() {
   kill -INT "${drive_pid[$1]}" 2>/dev/null
   wait "${drive_pid[$1]}"
@@ -57,7 +58,7 @@ wav_data() { tail -c +45 "$1"; }
 # The position of a drive in the program's list, by its product name.
 drive_index() {
   "$bin/rilvane-probe" 2>/dev/null | awk -v name="$1" '
-    NR == 1 { next } /^Geprüfte/ { exit } { if (index($0, name)) { print n; found = 1; exit } n++ }
+    NR == 1 { next } /^Geprüfte/ { exit } { if (index($0, name)) { print n + 0; found = 1; exit } n++ }
     END { if (!found) print -1 }'
 }
 
@@ -101,6 +102,88 @@ fi
 
 stop_drive clean
 check ctrl_c_removes_drive bash -c "! test -e $CLEAN_SR && grep -q 'Laufwerk entfernt' $work/clean.log && ! ls /sys/kernel/config/target/core/user_0/clean"
+
+# --- a scratched disc: each defect kind's line, on both transports -------------
+"$bin/rilvane-make-disc" --out "$work/scratched/disc" --lengths 300,300 --stamp --name "Kernel Scratched" \
+  --defects "30-39 03/11/05;100-109 05/21/00;200 short 4704;350 03/02/00" >/dev/null
+start_drive scratched "$work/scratched/disc.cue" "$work/scratched/disc.defects" || notok scratched_drive "$(cat "$work/scratched.log")"
+SCR=$(drive_index "Kernel Scratched")
+SCR_SG=$SG
+"$bin/rilvane-rip" --drive "$SCR" --scan >"$work/scratched-rip.txt" 2>&1; rc=$?
+check defect_lines_passthrough bash -c "[ $rc -eq 1 ] &&
+  grep -qF 'Code:3;11;5 \"Medium Error: l-ec uncorrectable error\"' $work/scratched-rip.txt &&
+  grep -qF 'Code:5;21;0 \"Illegal Request: logical block address out of range\"' $work/scratched-rip.txt &&
+  grep -qF 'nur 4704 von 23520 Bytes' $work/scratched-rip.txt &&
+  grep -qF 'Code:3;2;0 \"Medium Error: no seek complete\"' $work/scratched-rip.txt"
+dir=$(aspi_dir scratched "$SCR_SG")
+RILVANE_DEVICE_DIR=$dir "$bin/rilvane-rip" --scan >"$work/scratched-aspi.txt" 2>&1; rc=$?
+check defect_lines_aspi bash -c "[ $rc -eq 1 ] &&
+  grep -qF 'Code:3;11;5 \"Medium Error: l-ec uncorrectable error\"' $work/scratched-aspi.txt &&
+  grep -qF 'Code:3;2;0 \"Medium Error: no seek complete\"' $work/scratched-aspi.txt"
+RILVANE_DEVICE_DIR=$dir "$bin/rilvane-probe" --read 0 30 1 >"$work/scratched-aspi-probe.txt" 2>&1
+check aspi_status_line_then_reason bash -c "grep -A1 -F 'Fehler 4 beim Ausführen des SCSI Kommandos...' $work/scratched-aspi-probe.txt | grep -qF 'Code:3;11;5'"
+stop_drive scratched
+
+# --- no disc, disc put in, drive settling --------------------------------------
+start_drive tray "$work/clean/disc.cue" "$work/clean/disc.defects" || notok tray_drive "$(cat "$work/tray.log")"
+TRAY=$(drive_index "Kernel Clean")
+TRAY_SG=$SG
+"$bin/rilvane-kernel-drive" --name tray --eject
+"$bin/rilvane-probe" --toc "$TRAY" >"$work/tray-empty.txt" 2>&1; rc=$?
+check no_disc_says_why bash -c "[ $rc -ne 0 ] && grep -A1 -F 'Konnte TOC nicht lesen...' $work/tray-empty.txt | grep -qF 'Code:2;3A;0'"
+"$bin/rilvane-kernel-drive" --name tray --insert
+"$bin/rilvane-probe" --toc "$TRAY" >"$work/tray-inserted.txt" 2>&1
+check disc_changed_toc_passthrough has "$work/tray-inserted.txt" "3 Tracks gefunden..."
+"$bin/rilvane-kernel-drive" --name tray --eject
+"$bin/rilvane-kernel-drive" --name tray --insert
+dir=$(aspi_dir tray "$TRAY_SG")
+RILVANE_DEVICE_DIR=$dir "$bin/rilvane-probe" --toc 0 >"$work/tray-aspi.txt" 2>&1
+check disc_changed_toc_aspi has "$work/tray-aspi.txt" "3 Tracks gefunden..."
+stop_drive tray
+
+"$bin/rilvane-make-disc" --out "$work/settling/disc" --lengths 300 --name "Kernel Settling" \
+  --defects "startup 06/28/00 1;startup 02/04/01 4" >/dev/null
+start_drive settling "$work/settling/disc.cue" "$work/settling/disc.defects"
+dir=$(aspi_dir settling "$SG")
+RILVANE_DEVICE_DIR=$dir "$bin/rilvane-rip" --scan >"$work/settling-aspi.txt" 2>&1; rc=$?
+check becoming_ready_first_run_aspi bash -c "[ $rc -eq 0 ]"
+stop_drive settling
+
+# --- who may use the drive ------------------------------------------------------
+start_drive perms "$work/clean/disc.cue" "$work/clean/disc.defects"
+setpriv --reuid=65534 --regid=65534 --clear-groups "$bin/rilvane-probe" >"$work/nogroup.txt" 2>&1; rc=$?
+check user_without_cdrom_group bash -c "[ $rc -eq 1 ] && grep -qF 'keine Zugriffsrechte' $work/nogroup.txt && grep -qF 'cdrom' $work/nogroup.txt"
+setpriv --reuid=65534 --regid=65534 --groups=24 "$bin/rilvane-probe" --toc "$(drive_index "Kernel Clean")" >"$work/cdromgroup.txt" 2>&1
+check user_in_cdrom_group has "$work/cdromgroup.txt" "3 Tracks gefunden..."
+stop_drive perms
+
+# --- the drive going away mid-rip -------------------------------------------------
+"$bin/rilvane-make-disc" --out "$work/long/disc" --lengths 20000,20000 --name "Kernel Long" >/dev/null
+start_drive long "$work/long/disc.cue" "$work/long/disc.defects"
+LONG=$(drive_index "Kernel Long")
+"$bin/rilvane-rip" --drive "$LONG" --scan >"$work/eject-rip.txt" 2>&1 &
+rip=$!
+sleep 0.5; "$bin/rilvane-kernel-drive" --name long --eject
+timeout 60 tail --pid=$rip -f /dev/null; wait $rip; rc=$?
+check eject_mid_rip bash -c "[ $rc -eq 1 ] && grep -qF 'Code:2;3A;0' $work/eject-rip.txt"
+"$bin/rilvane-kernel-drive" --name long --insert
+"$bin/rilvane-rip" --drive "$LONG" --scan >"$work/remove-rip.txt" 2>&1 &
+rip=$!
+sleep 0.5; "$bin/rilvane-kernel-drive" --name long --remove
+timeout 60 tail --pid=$rip -f /dev/null; wait $rip; rc=$?
+check lun_removed_mid_rip bash -c "[ $rc -ne 0 ] && [ $rc -ne 124 ] && ! test -e $SR"
+stop_drive long
+
+# --- QEMU's own ATAPI drive with a data disc ---------------------------------------
+"$bin/rilvane-probe" >"$work/list-end.txt" 2>&1
+QEMU=$(drive_index "QEMU")
+echo "# QEMU drive: '$QEMU'"
+"$bin/rilvane-probe" --toc "$QEMU" >"$work/qemu-toc.txt" 2>&1
+check qemu_atapi_toc has "$work/qemu-toc.txt" "1 Tracks gefunden..."
+# QEMU's drive sends data sectors for a READ CD that asks for CD-DA, and the
+# kernel reports no residual: only the TOC's data-track bit keeps them out.
+"$bin/rilvane-rip" --drive "$QEMU" --out "$work/qemu-rip" >"$work/qemu-rip.txt" 2>&1; rc=$?
+check qemu_data_track_skipped bash -c "[ $rc -eq 3 ] && grep -qF 'ist ein Datentrack und wird übersprungen' $work/qemu-rip.txt && ! ls $work/qemu-rip/*.wav"
 
 mkdir -p "$out/files" && cp "$work"/*.wav "$work"/*.txt "$work"/*.log "$work"/*.check "$out/files/" 2>/dev/null
 echo done >>"$results"
