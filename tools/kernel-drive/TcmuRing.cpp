@@ -109,9 +109,16 @@ std::string findUioNode(const std::string& deviceName)
     return found;
 }
 
+void TcmuRing::attach(uint8_t* map, size_t size)
+{
+    map_ = map;
+    mapSize_ = size;
+    borrowed_ = true;
+}
+
 TcmuRing::~TcmuRing()
 {
-    if (map_ != nullptr)
+    if (map_ != nullptr && !borrowed_)
         ::munmap(map_, mapSize_);
     if (fd_ >= 0)
         ::close(fd_);
@@ -227,7 +234,7 @@ size_t TcmuRing::serveWaiting(const Handler& handler)
         tail = (tail + length) % cmdrSize;
         storeRelease(map_ + kMailboxCmdTail, tail);
     }
-    if (served > 0) {
+    if (served > 0 && fd_ >= 0) {
         const uint32_t kick = 0;
         [[maybe_unused]] const ssize_t n = ::write(fd_, &kick, sizeof kick);
     }

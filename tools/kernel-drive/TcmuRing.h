@@ -47,6 +47,10 @@ public:
     // returns false and sets error.
     bool open(const std::string& uioName, std::string& error);
 
+    // Serves a ring laid out in memory the caller owns, without a device
+    // to tell (for tests of the layout).
+    void attach(uint8_t* map, size_t size);
+
     // Answers every command waiting in the ring; returns how many.
     size_t serveWaiting(const Handler& handler);
 
@@ -61,6 +65,7 @@ private:
     int fd_ = -1;
     uint8_t* map_ = nullptr;
     size_t mapSize_ = 0;
+    bool borrowed_ = false;
 };
 
 // The command length of a CDB from its group code.
