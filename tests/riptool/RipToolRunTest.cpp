@@ -63,7 +63,8 @@ struct Disc {
     std::vector<int32_t> starts;
     int32_t leadOut = 0;
 
-    Disc(std::vector<int64_t> lengths, const std::vector<Defect>& defects, std::vector<std::string> lines = {})
+    Disc(std::vector<int64_t> lengths, const std::vector<Defect>& defects, std::vector<std::string> lines = {},
+         makedisc::DataTrack dataTrack = makedisc::DataTrack::None)
     {
         char tmpl[] = "/tmp/rilvane-riptool-XXXXXX";
         folder = mkdtemp(tmpl);
@@ -72,6 +73,7 @@ struct Disc {
         plan.lengths = std::move(lengths);
         plan.stamp = true;
         plan.defects = std::move(lines);
+        plan.dataTrack = dataTrack;
         for (const Defect& d : defects)
             plan.defects.push_back(std::to_string(d.first) + "-" + std::to_string(d.last) + " " + d.rest);
         makedisc::GeneratedDisc made;
@@ -293,6 +295,26 @@ TEST_P(RipToolTest, ChosenTracksKaraokeAndScan)
     EXPECT_TRUE(report["scan"].toBool());
     EXPECT_EQ(report["totals"].toObject()["blocksRead"].toInt(), 60 + 70 + 80);
     EXPECT_TRUE(report["tracks"].toArray()[0].toObject()["file"].isNull());
+}
+
+// An enhanced CD (its data track last) is a whole disc, not a damaged one:
+// the data track is skipped with a line saying so and nothing else fails.
+// Asked for the data track alone, there is nothing to read.
+TEST_P(RipToolTest, DataTrackIsSkippedNotRippedAsNoise)
+{
+    Disc disc({600, 700, 300}, {}, {}, makedisc::DataTrack::Last);
+    Tool tool(disc.folder, drives(disc));
+    ToolRun run = tool({"--out", disc.folder + "/e"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.err.find("Track 03 ist ein Datentrack und wird übersprungen"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::exists(disc.folder + "/e/track01.wav"));
+    EXPECT_TRUE(fs::exists(disc.folder + "/e/track02.wav"));
+    EXPECT_FALSE(fs::exists(disc.folder + "/e/track03.wav"));
+
+    run = tool({"--tracks", "3", "--out", disc.folder + "/d"});
+    EXPECT_EQ(run.exitCode, 3) << run.out;
+    EXPECT_NE(run.err.find("Keine Audio-Tracks zu lesen"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(disc.folder + "/d/track03.wav"));
 }
 
 // Ctrl+C (and a termination request) in the middle of track 1: the file
