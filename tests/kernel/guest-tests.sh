@@ -13,7 +13,7 @@ results=$out/results
 : >"$results"
 export RILVANE_NO_REAL_DRIVES=0 LANG=C.UTF-8
 
-ok() { echo "ok $1" | tee -a "$results"; }
+ok() { echo "ok $1" | tee -a "$results"; echo "# at ${SECONDS}s"; }
 notok() { echo "not ok $1: $2" | tee -a "$results"; }
 # check NAME CONDITION-COMMAND... : ok when the command succeeds.
 check() {
@@ -185,6 +185,20 @@ check qemu_atapi_toc has "$work/qemu-toc.txt" "1 Tracks gefunden..."
 "$bin/rilvane-rip" --drive "$QEMU" --out "$work/qemu-rip" >"$work/qemu-rip.txt" 2>&1; rc=$?
 check qemu_data_track_skipped bash -c "[ $rc -eq 3 ] && grep -qF 'ist ein Datentrack und wird übersprungen' $work/qemu-rip.txt && ! ls $work/qemu-rip/*.wav"
 
-mkdir -p "$out/files" && cp "$work"/*.wav "$work"/*.txt "$work"/*.log "$work"/*.check "$out/files/" 2>/dev/null
+# --- the loopback sound card ---------------------------------------------------------
+if [ -e /proc/asound/Loopback ]; then
+  mkdir -p "$work/home"
+  printf 'pcm.!default {\n  type hw\n  card Loopback\n  device 0\n  subdevice 0\n}\n' >"$work/home/.asoundrc"
+  arecord -q -D hw:Loopback,1,0 -f S16_LE -r 44100 -c 2 -t raw -d 8 "$work/loopback.raw" 2>"$work/arecord.txt" &
+  rec=$!
+  sleep 0.5
+  HOME=$work/home XDG_CONFIG_HOME=$work/home "$bin/rilvane-loopback-play" 6 >"$work/loopback-play.txt" 2>&1
+  wait $rec
+  check loopback_sound_in_order python3 "$RILVANE_SOURCE/tests/kernel/check_loopback.py" "$work/loopback.raw" $((6 * 29400))
+else
+  notok loopback_sound_in_order "no loopback sound card (snd-aloop)"
+fi
+
+mkdir -p "$out/files" && cp "$work"/*.wav "$work"/*.raw "$work"/*.txt "$work"/*.log "$work"/*.check "$out/files/" 2>/dev/null
 echo done >>"$results"
 echo "# guest tests done"
