@@ -150,6 +150,9 @@ check becoming_ready_first_run_aspi bash -c "[ $rc -eq 0 ]"
 stop_drive settling
 
 # --- who may use the drive ------------------------------------------------------
+setpriv --reuid=65534 --regid=65534 --clear-groups "$bin/rilvane-kernel-drive" "$work/clean/disc.cue" \
+  >"$work/drive-nonroot.txt" 2>&1; rc=$?
+check kernel_drive_needs_root bash -c "[ $rc -eq 1 ] && grep -qF 'Nur root' $work/drive-nonroot.txt"
 start_drive perms "$work/clean/disc.cue" "$work/clean/disc.defects"
 setpriv --reuid=65534 --regid=65534 --clear-groups "$bin/rilvane-probe" >"$work/nogroup.txt" 2>&1; rc=$?
 check user_without_cdrom_group bash -c "[ $rc -eq 1 ] && grep -qF 'keine Zugriffsrechte' $work/nogroup.txt && grep -qF 'cdrom' $work/nogroup.txt"
