@@ -3,9 +3,9 @@
 #include "app/MainUnit.h"
 #include "app/PaintBox.h"
 #include "app/SpinEdit.h"
+#include "app/WaveformPainter.h"
 #include "playback/Waveform.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QPainter>
 
@@ -14,26 +14,6 @@ namespace rilvane {
 void FormSessionWindow::processEvents()
 {
     QCoreApplication::processEvents();
-}
-
-int32_t FormSessionWindow::currentSector() const
-{
-    return m_form.m_currentSector;
-}
-
-void FormSessionWindow::setCurrentSector(int32_t sector)
-{
-    m_form.m_currentSector = sector;
-}
-
-bool FormSessionWindow::stopRequested() const
-{
-    return m_form.m_stopRequest;
-}
-
-void FormSessionWindow::setStopRequested(bool stop)
-{
-    m_form.m_stopRequest = stop;
 }
 
 int32_t FormSessionWindow::positionValue() const
@@ -46,19 +26,9 @@ void FormSessionWindow::showPosition(int32_t sector)
     m_form.StartSec->setValue(sector);
 }
 
-bool FormSessionWindow::karaokeChecked() const
-{
-    return m_form.KaraokeCheck->isChecked();
-}
-
 LogSink& FormSessionWindow::log()
 {
     return m_form;
-}
-
-TrackTable& FormSessionWindow::trackTable()
-{
-    return m_form.m_trackTable;
 }
 
 void FormSessionWindow::drawWaveform(const uint8_t* staging)

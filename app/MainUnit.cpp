@@ -50,7 +50,7 @@ TMainForm::~TMainForm()
 
 void TMainForm::FormCreate()
 {
-    m_trackTable.presetStartup();
+    m_reading.trackTable.presetStartup();
     StartSecChange();
 
     if (!setupSound()) {
@@ -96,7 +96,7 @@ void TMainForm::FindAllCDDrives()
 
 void TMainForm::StartSecChange()
 {
-    Label3->setText(QString::fromStdString(rilvane::positionLabel(StartSec->value(), m_trackTable)));
+    Label3->setText(QString::fromStdString(rilvane::positionLabel(StartSec->value(), m_reading.trackTable)));
 }
 
 void TMainForm::PaintBox1Paint(QPainter& canvas)
@@ -136,7 +136,7 @@ bool TMainForm::FormCloseQuery()
 
 void TMainForm::FormClose()
 {
-    m_stopRequest = true;
+    m_reading.stopRequest = true;
 }
 
 void TMainForm::FormDestroy()

@@ -12,6 +12,7 @@
 #include "app/ProgressBar.h"
 #include "drive/DriveTable.h"
 #include "drive/LogSink.h"
+#include "drive/ReadingState.h"
 #include "drive/TrackTable.h"
 #include "playback/SoundOutput.h"
 
@@ -95,13 +96,16 @@ public:
     // --- Long-lived state, read-only from outside ------------------------------
     const rilvane::DriveTable& driveTable() const { return m_driveTable; }
     rilvane::TransportMode transportMode() const { return m_transportMode; }
-    const rilvane::TrackTable& trackTable() const { return m_trackTable; }
-    int32_t currentSector() const { return m_currentSector; }
-    bool stopRequested() const { return m_stopRequest; }
+    const rilvane::TrackTable& trackTable() const { return m_reading.trackTable; }
+    int32_t currentSector() const { return m_reading.currentSector; }
+    bool stopRequested() const { return m_reading.stopRequest; }
     // A playback session or a rip is running inside its click handler.
     bool playbackRunning() const { return m_playbackRunning; }
     bool ripRunning() const { return m_ripRunning; }
     int32_t progressPercent() const { return m_progressPercent; }
+    // The state every session this window runs reads and moves; the
+    // navigation buttons and Stop set it between two reads.
+    rilvane::ReadingState& reading() { return m_reading; }
     const rilvane::PanelRect& progressRect() const { return m_progressRect; }
     const rilvane::SoundOutput& sound() const { return m_sound; }
 
@@ -151,10 +155,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // The sessions run inside this window's click handlers and move the
-    // current sector, the stop request and the track table as they read.
-    // FormSessionWindow is the window as they see it; it is the only code
-    // besides the window's own that writes its state.
+    // The window as the sessions see it: it reaches the position field, the
+    // log pane and the waveform view.
     friend class rilvane::FormSessionWindow;
 
     void createControls();
@@ -176,9 +178,10 @@ private:
     // rip runs inside its click handler.
     bool m_playbackRunning = false;
     bool m_ripRunning = false;
-    rilvane::TrackTable m_trackTable;  // written by every table-of-contents read
-    int32_t m_currentSector = 0;
-    bool m_stopRequest = false;
+    // The sessions run inside this window's click handlers and move the
+    // current sector, the stop request and the track table as they read; the
+    // navigation buttons and Stop move them between two reads.
+    rilvane::ReadingState m_reading;
     int32_t m_progressPercent = 0;
     rilvane::PanelRect m_progressRect;  // the progress panel as last drawn
     rilvane::SoundOutput m_sound;       // set up by FormCreate, released by FormDestroy

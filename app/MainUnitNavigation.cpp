@@ -7,29 +7,31 @@
 
 void TMainForm::StopBtnClick()
 {
-    m_stopRequest = true;
+    m_reading.stopRequest = true;
 }
 
 void TMainForm::FwdBtnClick()
 {
-    m_currentSector = rilvane::forwardTarget(m_currentSector);
-    StartSec->setValue(m_currentSector);
+    m_reading.currentSector = rilvane::forwardTarget(m_reading.currentSector);
+    StartSec->setValue(m_reading.currentSector);
 }
 
 void TMainForm::RewBtnClick()
 {
-    m_currentSector = rilvane::rewindTarget(m_currentSector, m_trackTable);
-    StartSec->setValue(m_currentSector);
+    m_reading.currentSector = rilvane::rewindTarget(m_reading.currentSector, m_reading.trackTable);
+    StartSec->setValue(m_reading.currentSector);
 }
 
 void TMainForm::LastBtnClick()
 {
-    m_currentSector = rilvane::lastTrackTarget(StartSec->value(), m_currentSector, m_trackTable);
-    StartSec->setValue(m_currentSector);
+    m_reading.currentSector =
+        rilvane::lastTrackTarget(StartSec->value(), m_reading.currentSector, m_reading.trackTable);
+    StartSec->setValue(m_reading.currentSector);
 }
 
 void TMainForm::NextBtnClick()
 {
-    m_currentSector = rilvane::nextTrackTarget(StartSec->value(), m_currentSector, m_trackTable);
-    StartSec->setValue(m_currentSector);
+    m_reading.currentSector =
+        rilvane::nextTrackTarget(StartSec->value(), m_reading.currentSector, m_reading.trackTable);
+    StartSec->setValue(m_reading.currentSector);
 }

@@ -4,6 +4,7 @@
 #include "app/MainUnit.h"
 
 #include "app/FormSessionWindow.h"
+#include "app/KaraokeLink.h"
 #include "app/SessionGuard.h"
 #include "drive/DriveMessages.h"
 #include "playback/PlaybackSession.h"
@@ -22,6 +23,9 @@ void TMainForm::PlayBtnClick()
     if (m_playbackRunning || m_ripRunning) return;
 
     rilvane::FormSessionWindow window(*this);
-    rilvane::runGuarded(m_playbackRunning, *this,
-                        [&] { rilvane::PlaybackSession(window, m_sound, *drive, m_transportMode).run(); });
+    rilvane::runGuarded(m_playbackRunning, *this, [&] {
+        rilvane::PlaybackSession session(window, m_reading, m_sound, *drive, m_transportMode);
+        const rilvane::KaraokeLink karaoke(*KaraokeCheck, [&session](bool on) { session.setKaraoke(on); });
+        session.run();
+    });
 }

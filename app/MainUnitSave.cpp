@@ -4,6 +4,7 @@
 #include "app/MainUnit.h"
 
 #include "app/FormSessionWindow.h"
+#include "app/KaraokeLink.h"
 #include "app/SessionGuard.h"
 #include "app/SpinEdit.h"
 #include "drive/DriveMessages.h"
@@ -26,6 +27,9 @@ void TMainForm::SaveTrackClick()
 
     rilvane::FormSessionWindow window(*this);
     const int track = STrackEd->value();
-    rilvane::runGuarded(m_ripRunning, *this,
-                        [&] { rilvane::RipSession(window, *drive, m_transportMode, track).run(path.toStdString()); });
+    rilvane::runGuarded(m_ripRunning, *this, [&] {
+        rilvane::RipSession session(window, m_reading, *drive, m_transportMode, track);
+        const rilvane::KaraokeLink karaoke(*KaraokeCheck, [&session](bool on) { session.setKaraoke(on); });
+        session.run(path.toStdString());
+    });
 }

@@ -5,17 +5,18 @@
 
 namespace rilvane {
 
-DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink)
+DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& window, ReadingState& state, TocExchange& toc,
+                        BlockSink& sink)
 {
     if (!transport.open()) return DiscSessionEnd::NotOpened;
-    host.setCurrentSector(host.positionValue());
+    state.currentSector = window.positionValue();
     const TocResult result = transport.readToc(toc);
     DiscSessionEnd end = DiscSessionEnd::Declined;
     if (sink.tocDone(result)) {
         end = DiscSessionEnd::NoReader;
         if (std::unique_ptr<BlockReader> reader = transport.blockReader()) {
-            DataTrackGuard guarded(*reader, result.dataRanges, host.log());
-            ReadLoop(guarded, host, sink, result.leadOut).run();
+            DataTrackGuard guarded(*reader, result.dataRanges, window.log());
+            ReadLoop(guarded, state, sink, &window, result.leadOut).run();
             end = DiscSessionEnd::Read;
         }
     }

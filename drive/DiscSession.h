@@ -5,6 +5,7 @@
 
 #include "drive/BlockSink.h"
 #include "drive/DriveTransport.h"
+#include "drive/ReadingState.h"
 #include "drive/SessionWindow.h"
 #include "drive/TocExchange.h"
 
@@ -19,9 +20,10 @@ enum class DiscSessionEnd {
 
 // Runs the session on `transport` (not yet open) and closes it again:
 //   1. open; on failure end (NotOpened).
-//   2. current sector := the position field. The table of contents neither
-//      reads nor moves it, so the rip (which moves it on to the track's
-//      start in 4) and playback (which reads from there) take it here alike.
+//   2. the state's current sector := the window's position field. The
+//      table of contents neither reads nor moves it, so the rip (which moves
+//      it on to the track's start in 4) and playback (which reads from
+//      there) take it here alike.
 //   3. read the table of contents through `toc`; a failed read is logged
 //      and the session goes on.
 //   4. sink.tocDone(result); false ends the session (Declined). The rip
@@ -31,6 +33,7 @@ enum class DiscSessionEnd {
 //   6. the read loop, which reads no further than the lead-out the table of
 //      contents gave (see ReadLoop) and never reads a data track as audio:
 //      such a block fails with its own line (see DataTrackGuard).
-DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& host, TocExchange& toc, BlockSink& sink);
+DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& window, ReadingState& state, TocExchange& toc,
+                        BlockSink& sink);
 
 }  // namespace rilvane

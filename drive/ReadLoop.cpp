@@ -18,12 +18,12 @@ ReadLoopStats ReadLoop::run()
 {
     ReadLoopStats stats;
     int errorCount = 0;
-    host_.setStopRequested(false);
-    while (!host_.stopRequested() && sink_.keepReading(host_.currentSector())) {
-        host_.processEvents();
+    state_.stopRequest = false;
+    while (!state_.stopRequest && sink_.keepReading(state_.currentSector)) {
+        if (observer_) observer_->processEvents();
 
         // The messages just handled may have moved the position.
-        const int32_t sector = host_.currentSector();
+        const int32_t sector = state_.currentSector;
         const int32_t sectors = sectorsAt(sector, leadOut_);
         if (uint8_t* block = reader_.readBlock(sector, sectors)) {
             sink_.goodBlock(block, static_cast<uint32_t>(sectors) * CommandCatalogue::kSectorBytes);
@@ -33,15 +33,15 @@ ReadLoopStats ReadLoop::run()
             ++stats.failedBlocks;
             if (++errorCount > kErrorLimit) {
                 stats.errorLimitReached = true;
-                host_.setStopRequested(true);
+                state_.stopRequest = true;
             }
         }
 
         // Ten on from where the position is now (the sink may have moved it).
         constexpr int32_t last = std::numeric_limits<int32_t>::max();
-        const int64_t next = int64_t{host_.currentSector()} + CommandCatalogue::kSectorsPerRead;
-        host_.setCurrentSector(next > last ? last : static_cast<int32_t>(next));
-        host_.showPosition(host_.currentSector());
+        const int64_t next = int64_t{state_.currentSector} + CommandCatalogue::kSectorsPerRead;
+        state_.currentSector = next > last ? last : static_cast<int32_t>(next);
+        if (observer_) observer_->showPosition(state_.currentSector);
         if (next > last) break;
     }
     return stats;

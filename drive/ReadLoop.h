@@ -8,7 +8,8 @@
 
 #include "drive/BlockReader.h"
 #include "drive/BlockSink.h"
-#include "drive/SessionWindow.h"
+#include "drive/ReadObserver.h"
+#include "drive/ReadingState.h"
 
 namespace rilvane {
 
@@ -23,16 +24,19 @@ public:
     // The stop request is set when more than this many reads fail in a row.
     static constexpr int kErrorLimit = 10;
 
-    // `leadOut`: where the disc ends, when the table of contents said so.
-    ReadLoop(BlockReader& reader, SessionWindow& host, BlockSink& sink, std::optional<int32_t> leadOut = std::nullopt)
-        : reader_(reader), host_(host), sink_(sink), leadOut_(leadOut)
+    // Reads from and moves `state`. `observer` (may be null) pumps messages
+    // and shows the position. `leadOut`: where the disc ends, when the table
+    // of contents said so.
+    ReadLoop(BlockReader& reader, ReadingState& state, BlockSink& sink, ReadObserver* observer = nullptr,
+             std::optional<int32_t> leadOut = std::nullopt)
+        : reader_(reader), state_(state), sink_(sink), observer_(observer), leadOut_(leadOut)
     {
     }
 
     // Clears the stop request, then, while it stays clear and the sink wants
     // more: pumps messages, reads the block at the current sector, hands a
-    // good block to the sink or counts a failure, and advances the current
-    // sector by ten.
+    // good block to the sink or counts a failure, advances the current
+    // sector by ten and shows it.
     //
     // A block that starts before the lead-out but would run past it reads
     // only the sectors up to the lead-out: drives refuse a read that crosses
@@ -49,8 +53,9 @@ public:
 
 private:
     BlockReader& reader_;
-    SessionWindow& host_;
+    ReadingState& state_;
     BlockSink& sink_;
+    ReadObserver* observer_;
     std::optional<int32_t> leadOut_;
 };
 

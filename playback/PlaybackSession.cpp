@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/Karaoke.h"
 #include "drive/CommandCatalogue.h"
 #include "drive/DiscSession.h"
 #include "drive/DriveCaller.h"
-#include "playback/Karaoke.h"
 #include "playback/PlaybackMessages.h"
 #include "playback/SoundOutput.h"
 
@@ -39,9 +39,9 @@ private:
 
 }  // namespace
 
-PlaybackSession::PlaybackSession(SessionWindow& window, SoundOutput& sound, const DriveRecord& drive,
-                                 TransportMode mode)
-    : window_(window), sound_(sound), drive_(drive), mode_(mode)
+PlaybackSession::PlaybackSession(SessionWindow& window, ReadingState& state, SoundOutput& sound,
+                                 const DriveRecord& drive, TransportMode mode)
+    : window_(window), state_(state), sound_(sound), drive_(drive), mode_(mode)
 {
 }
 
@@ -53,8 +53,8 @@ void PlaybackSession::run()
     fillCount_ = 0;
     const std::unique_ptr<DriveTransport> transport =
         DriveTransport::create(mode_, drive_, DriveCaller::Playback, log);
-    TocExchange toc(DriveCaller::Playback, window_.trackTable(), log);
-    readDisc(*transport, window_, toc, *this);
+    TocExchange toc(DriveCaller::Playback, state_.trackTable, log);
+    readDisc(*transport, window_, state_, toc, *this);
     staging_.clear();
     staging_.shrink_to_fit();
 }
@@ -63,7 +63,7 @@ void PlaybackSession::goodBlock(uint8_t* data, uint32_t bytes)
 {
     constexpr uint32_t whole = CommandCatalogue::kReadBlockBytes;
     bytes = std::min(bytes, whole);
-    if (window_.karaokeChecked()) applyKaraoke(data, bytes / 4);
+    if (karaoke_) applyKaraoke(data, bytes / 4);
     uint8_t* into = staging_.data() + fillCount_;
     std::memcpy(into, data, bytes);
     // A block cut short at the lead-out is the end of the disc: the rest of
@@ -78,9 +78,9 @@ void PlaybackSession::goodBlock(uint8_t* data, uint32_t bytes)
         fillCount_ = 0;
         // Without a device nothing paces the reads and nothing is heard:
         // the session ends (a later Play tries the device again).
-        if (sound_.deviceLost() && !window_.stopRequested()) {
+        if (sound_.deviceLost() && !state_.stopRequest) {
             window_.log().logLine(PlaybackMessages::kSoundDeviceLost);
-            window_.setStopRequested(true);
+            state_.stopRequest = true;
         }
     }
 }

@@ -8,6 +8,7 @@
 
 #include "drive/BlockSink.h"
 #include "drive/DriveTable.h"
+#include "drive/ReadingState.h"
 #include "drive/SessionWindow.h"
 
 namespace rilvane {
@@ -16,7 +17,12 @@ class SoundOutput;
 
 class PlaybackSession : private BlockSink {
 public:
-    PlaybackSession(SessionWindow& window, SoundOutput& sound, const DriveRecord& drive, TransportMode mode);
+    PlaybackSession(SessionWindow& window, ReadingState& state, SoundOutput& sound, const DriveRecord& drive,
+                    TransportMode mode);
+
+    // Karaoke mode for the blocks read from now on; it may change between
+    // two reads (the window follows its karaoke box).
+    void setKaraoke(bool on) { karaoke_ = on; }
 
     // Starts the sound, reads until the stop request is set (Stop, closing
     // the window, or eleven failed reads in a row), stops the sound and logs
@@ -31,11 +37,13 @@ private:
     void goodBlock(uint8_t* data, uint32_t bytes) override;
 
     SessionWindow& window_;
+    ReadingState& state_;
     SoundOutput& sound_;
     DriveRecord drive_;
     TransportMode mode_;
     std::vector<uint8_t> staging_;
     int32_t fillCount_ = 0;
+    bool karaoke_ = false;
 };
 
 }  // namespace rilvane

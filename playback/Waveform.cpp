@@ -1,7 +1,5 @@
 #include "playback/Waveform.h"
 
-#include <QPainter>
-
 namespace rilvane {
 
 int32_t waveformFrame(int32_t x, int32_t width)
@@ -23,17 +21,6 @@ std::vector<QPoint> waveformPoints(const uint8_t* staging, int32_t width, int32_
         points.emplace_back(x, y);
     }
     return points;
-}
-
-void drawWaveform(QPainter& painter, const std::vector<QPoint>& points, int32_t width, int32_t height)
-{
-    painter.setBrush(Qt::white);
-    painter.setPen(Qt::black);
-    painter.fillRect(0, 0, width, height, Qt::white);
-    if (points.size() >= 2)
-        painter.drawPolyline(points.data(), static_cast<int>(points.size()));
-    else if (points.size() == 1)
-        painter.drawPoint(points.front());
 }
 
 }  // namespace rilvane

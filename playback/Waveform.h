@@ -1,5 +1,5 @@
-// The waveform view: the left channel of one staging buffer, one sample per
-// column, joined into one line.
+// The waveform view's samples: the left channel of one staging buffer, one
+// sample per column, as the points of one line (app/WaveformPainter draws it).
 #pragma once
 
 #include <cstdint>
@@ -8,8 +8,6 @@
 #include <QPoint>
 
 #include "drive/CdAudio.h"
-
-class QPainter;
 
 namespace rilvane {
 
@@ -22,8 +20,5 @@ int32_t waveformFrame(int32_t x, int32_t width);
 // The points of the line for a staging buffer of 29400 frames (117600 bytes).
 // Positive samples lie below the middle line, -32768 at the top edge.
 std::vector<QPoint> waveformPoints(const uint8_t* staging, int32_t width, int32_t height);
-
-// White background, then the line in black.
-void drawWaveform(QPainter& painter, const std::vector<QPoint>& points, int32_t width, int32_t height);
 
 }  // namespace rilvane

@@ -1,14 +1,15 @@
 #include "rip/RipSession.h"
 
+#include "audio/Karaoke.h"
 #include "drive/DiscSession.h"
 #include "drive/DriveCaller.h"
-#include "playback/Karaoke.h"
 #include "rip/RipMessages.h"
 
 namespace rilvane {
 
-RipSession::RipSession(SessionWindow& window, const DriveRecord& drive, TransportMode mode, int track)
-    : window_(window), drive_(drive), mode_(mode), track_(track)
+RipSession::RipSession(SessionWindow& window, ReadingState& state, const DriveRecord& drive, TransportMode mode,
+                       int track)
+    : window_(window), state_(state), drive_(drive), mode_(mode), track_(track)
 {
 }
 
@@ -28,15 +29,15 @@ void RipSession::run(const std::string& path)
     endSector_ = 0;
     rangeSet_ = false;
     const std::unique_ptr<DriveTransport> transport = DriveTransport::create(mode_, drive_, DriveCaller::Ripping, log);
-    TocExchange toc(DriveCaller::Ripping, window_.trackTable(), log, track_);
-    const DiscSessionEnd end = readDisc(*transport, window_, toc, *this);
+    TocExchange toc(DriveCaller::Ripping, state_.trackTable, log, track_);
+    const DiscSessionEnd end = readDisc(*transport, window_, state_, toc, *this);
     if (end == DiscSessionEnd::Declined) {
         writer_.abandon();
         return;
     }
     // Also after a loop that read nothing, the position field shows where
     // the rip left the current sector.
-    if (end == DiscSessionEnd::Read) window_.showPosition(window_.currentSector());
+    if (end == DiscSessionEnd::Read) window_.showPosition(state_.currentSector);
     finish();
 }
 
@@ -44,7 +45,7 @@ bool RipSession::tocDone(const TocResult& result)
 {
     if (result.outcome == TocOutcome::TrackRejected) return false;
     if (result.outcome == TocOutcome::Read && result.ripRange) {
-        window_.setCurrentSector(result.ripRange->firstSector);
+        state_.currentSector = result.ripRange->firstSector;
         endSector_ = result.ripRange->endSector;
         rangeSet_ = true;
     }
@@ -55,10 +56,10 @@ bool RipSession::tocDone(const TocResult& result)
 void RipSession::goodBlock(uint8_t* data, uint32_t bytes)
 {
     if (writer_.writeFailed()) return;
-    if (window_.karaokeChecked()) applyKaraoke(data, bytes / 4);
+    if (karaoke_) applyKaraoke(data, bytes / 4);
     if (!writer_.appendBlock(data, bytes)) {
         window_.log().logLine(RipMessages::kWriteFailed);
-        window_.setStopRequested(true);
+        state_.stopRequest = true;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "drive/BlockSink.h"
 #include "drive/DriveTable.h"
+#include "drive/ReadingState.h"
 #include "drive/SessionWindow.h"
 #include "rip/WavWriter.h"
 
@@ -14,7 +15,11 @@ namespace rilvane {
 
 class RipSession : private BlockSink {
 public:
-    RipSession(SessionWindow& window, const DriveRecord& drive, TransportMode mode, int track);
+    RipSession(SessionWindow& window, ReadingState& state, const DriveRecord& drive, TransportMode mode, int track);
+
+    // Karaoke mode for the blocks read from now on; it may change between
+    // two reads (the window follows its karaoke box).
+    void setKaraoke(bool on) { karaoke_ = on; }
 
     // Creates the file at `path` and rips the track into it. Every outcome is
     // a log line or the file: a finished file, or one with its provisional
@@ -33,11 +38,13 @@ private:
     void goodBlock(uint8_t* data, uint32_t bytes) override;
 
     SessionWindow& window_;
+    ReadingState& state_;
     DriveRecord drive_;
     TransportMode mode_;
     int track_;
     int32_t endSector_ = 0;
     bool rangeSet_ = false;
+    bool karaoke_ = false;
     WavWriter writer_;
 };
 

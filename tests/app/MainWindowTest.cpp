@@ -7,6 +7,7 @@
 #include "WindowTestSupport.h"
 #include "app/BevelPanel.h"
 #include "app/FormSessionWindow.h"
+#include "app/KaraokeLink.h"
 #include "app/LogCategory.h"
 #include "app/MainUnit.h"
 #include "app/PaintBox.h"
@@ -196,8 +197,7 @@ void MainWindowTest::positionFieldHasNoBoundsAndReadsTextAsNumber()
 
     // The label follows every change, against the current track table (as a
     // session's table-of-contents read leaves it).
-    rilvane::FormSessionWindow session(form);
-    rilvane::TrackTable& table = session.trackTable();
+    rilvane::TrackTable& table = form.reading().trackTable;
     table.count = 2;
     table.slot(1) = 0;
     table.slot(2) = 20000;
@@ -272,10 +272,10 @@ void MainWindowTest::closeDuringReadLoopStopsItAndEndsTheProgram()
     // A read loop as the playback session runs it: inside the click handler,
     // letting the window's events through once per block.
     QObject::connect(form->PlayBtn, &QAbstractButton::clicked, form, [&] {
-        rilvane::FormSessionWindow window(*form);
-        window.setStopRequested(false);
+        rilvane::ReadingState& reading = form->reading();
+        reading.stopRequest = false;
         QTimer::singleShot(0, form, [form] { form->close(); });
-        while (!window.stopRequested()) {
+        while (!reading.stopRequest) {
             QCoreApplication::processEvents();
             if (messages.requests.size() == 1 && loopsAfterCancel++ == 0) {
                 runningAfterCancel = form->isVisible() && !form->stopRequested();
@@ -375,12 +375,10 @@ void MainWindowTest::sessionsSeeTheWindowsState()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     rilvane::FormSessionWindow window(form);
 
-    window.setCurrentSector(1234);
+    form.reading().currentSector = 1234;
     QCOMPARE(form.currentSector(), 1234);
-    QCOMPARE(window.currentSector(), 1234);
-    window.setStopRequested(true);
+    form.reading().stopRequest = true;
     QVERIFY(form.stopRequested());
-    QVERIFY(window.stopRequested());
 
     form.StartSec->setEditText(QStringLiteral("777"));
     QCOMPARE(window.positionValue(), 777);
@@ -388,10 +386,16 @@ void MainWindowTest::sessionsSeeTheWindowsState()
     QCOMPARE(form.StartSec->editText(), QStringLiteral("20500"));
     QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 1 Time 00:04:26 s"));
 
-    QVERIFY(!window.karaokeChecked());
-    form.KaraokeCheck->setChecked(true);
-    QVERIFY(window.karaokeChecked());
-    QCOMPARE(&window.trackTable(), &form.trackTable());
+    // A session follows the karaoke box for as long as it runs, and no longer.
+    bool karaoke = true;
+    {
+        const rilvane::KaraokeLink link(*form.KaraokeCheck, [&karaoke](bool on) { karaoke = on; });
+        QVERIFY(!karaoke);
+        form.KaraokeCheck->setChecked(true);
+        QVERIFY(karaoke);
+    }
+    form.KaraokeCheck->setChecked(false);
+    QVERIFY(karaoke);
     window.log().logLine("Wiedergabe gestoppt...");
     QCOMPARE(rilvane::test::logLines(form).last(), QStringLiteral("Wiedergabe gestoppt..."));
 

@@ -86,9 +86,9 @@ TEST(Aspi, TableOfContentsAndReads)
     ASSERT_TRUE(session.openEvent(log));
     AspiBlockReader reader(session, aspiDrive(1, 3), log);
     ScriptedHost host;
-    host.sector = 990;
+    host.state.currentSector = 990;
     host.blocks = 3;
-    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host.state, host, &host).run();
     EXPECT_EQ(stats.goodBlocks, 2);
     EXPECT_EQ(stats.failedBlocks, 1);
     // The layer's status line, then what the drive said.

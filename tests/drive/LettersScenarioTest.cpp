@@ -126,15 +126,15 @@ TEST(Letters, ReadLoopSkipsADefectiveBlock)
     RecordingLog log;
     SptiBlockReader reader(session, log);
     ScriptedHost host;
-    host.sector = 990;
+    host.state.currentSector = 990;
     host.blocks = 3;
-    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host.state, host, &host).run();
 
     EXPECT_EQ(stats.goodBlocks, 2);
     EXPECT_EQ(stats.failedBlocks, 1);
     EXPECT_EQ(log.lines, (Lines{kMediumError}));
     EXPECT_EQ(host.goodSectors, (std::vector<int32_t>{990, 1010}));
-    EXPECT_EQ(host.sector, 1020);
+    EXPECT_EQ(host.state.currentSector, 1020);
 }
 
 TEST(Letters, ReadAfterAFailureGetsAWholeBlockAndItsOwnSense)
@@ -181,23 +181,23 @@ TEST(Letters, ElevenFailedBlocksStopTenDoNot)
     SptiBlockReader reader(session, log);
 
     ScriptedHost stopped;
-    stopped.sector = 3000;
-    const ReadLoopStats eleven = ReadLoop(reader, stopped, stopped).run();
+    stopped.state.currentSector = 3000;
+    const ReadLoopStats eleven = ReadLoop(reader, stopped.state, stopped, &stopped).run();
     EXPECT_TRUE(eleven.errorLimitReached);
-    EXPECT_TRUE(stopped.stop);
+    EXPECT_TRUE(stopped.state.stopRequest);
     EXPECT_EQ(eleven.failedBlocks, 11);
-    EXPECT_EQ(stopped.sector, 3110);
+    EXPECT_EQ(stopped.state.currentSector, 3110);
     EXPECT_EQ(log.lines, Lines(11, kMediumError));
 
     ScriptedHost goesOn;
-    goesOn.sector = 4000;
+    goesOn.state.currentSector = 4000;
     goesOn.blocks = 25;
-    const ReadLoopStats twenty = ReadLoop(reader, goesOn, goesOn).run();
+    const ReadLoopStats twenty = ReadLoop(reader, goesOn.state, goesOn, &goesOn).run();
     EXPECT_FALSE(twenty.errorLimitReached);
-    EXPECT_FALSE(goesOn.stop);
+    EXPECT_FALSE(goesOn.state.stopRequest);
     EXPECT_EQ(twenty.failedBlocks, 20);
     EXPECT_EQ(twenty.goodBlocks, 5);
-    EXPECT_EQ(goesOn.sector, 4250);
+    EXPECT_EQ(goesOn.state.currentSector, 4250);
 }
 
 }  // namespace

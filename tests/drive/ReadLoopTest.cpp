@@ -46,16 +46,16 @@ TEST(ReadLoop, EleventhFailureInARowStops)
 {
     ScriptedReader reader(blocks(1000, 100));
     ScriptedHost host;
-    host.sector = 1000;
-    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
+    host.state.currentSector = 1000;
+    const ReadLoopStats stats = ReadLoop(reader, host.state, host, &host).run();
 
     EXPECT_EQ(reader.reads.size(), 11u);
-    EXPECT_TRUE(host.stop);
+    EXPECT_TRUE(host.state.stopRequest);
     EXPECT_TRUE(stats.errorLimitReached);
     EXPECT_EQ(stats.failedBlocks, 11);
     EXPECT_EQ(stats.goodBlocks, 0);
     // Every attempt moves on by ten, the failed ones included.
-    EXPECT_EQ(host.sector, 1110);
+    EXPECT_EQ(host.state.currentSector, 1110);
     EXPECT_EQ(host.positions.back(), 1110);
     EXPECT_EQ(host.pumps, 11);
 }
@@ -67,25 +67,25 @@ TEST(ReadLoop, GoodReadBetweenTenFailuresResetsTheCount)
     ScriptedReader reader(failing);
     ScriptedHost host;
     host.blocks = 30;
-    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host.state, host, &host).run();
 
     EXPECT_EQ(reader.reads.size(), 30u);
-    EXPECT_FALSE(host.stop);
+    EXPECT_FALSE(host.state.stopRequest);
     EXPECT_FALSE(stats.errorLimitReached);
     EXPECT_EQ(stats.failedBlocks, 20);
     EXPECT_EQ(stats.goodBlocks, 10);
     EXPECT_EQ(host.goodSectors.front(), 100);
-    EXPECT_EQ(host.sector, 300);
+    EXPECT_EQ(host.state.currentSector, 300);
 }
 
 TEST(ReadLoop, ClearsTheStopRequestBeforeItStarts)
 {
     ScriptedReader reader({});
     ScriptedHost host;
-    host.stop = true;
+    host.state.stopRequest = true;
     host.blocks = 3;
-    ReadLoop(reader, host, host).run();
-    EXPECT_EQ(host.clears, 1);
+    ReadLoop(reader, host.state, host, &host).run();
+    EXPECT_FALSE(host.state.stopRequest);
     EXPECT_EQ(reader.reads, (std::vector<int32_t>{0, 10, 20}));
 }
 
@@ -93,14 +93,14 @@ TEST(ReadLoop, ReadsWhereTheWindowMovedTheSectorAndEndsTheIterationOfAStop)
 {
     ScriptedReader reader({});
     ScriptedHost host;
-    host.sector = 500;
+    host.state.currentSector = 500;
     host.onPump = [](ScriptedHost& h) {
         if (h.pumps == 3)
-            h.sector = 7000;  // a navigation button
+            h.state.currentSector = 7000;  // a navigation button
         if (h.pumps == 5)
-            h.stop = true;  // the Stop button
+            h.state.stopRequest = true;  // the Stop button
     };
-    ReadLoop(reader, host, host).run();
+    ReadLoop(reader, host.state, host, &host).run();
     // The iteration in which Stop was pressed still reads; then the loop ends.
     EXPECT_EQ(reader.reads, (std::vector<int32_t>{500, 510, 7000, 7010, 7020}));
     EXPECT_EQ(host.positions, (std::vector<int32_t>{510, 520, 7010, 7020, 7030}));
@@ -112,7 +112,7 @@ TEST(ReadLoop, NothingIsReadWhenTheHostWantsNothing)
     ScriptedReader reader({});
     ScriptedHost host;
     host.blocks = 0;
-    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host.state, host, &host).run();
     EXPECT_TRUE(reader.reads.empty());
     EXPECT_EQ(host.pumps, 0);
     EXPECT_EQ(stats.goodBlocks + stats.failedBlocks, 0);
@@ -122,12 +122,12 @@ TEST(ReadLoop, EndsAtTheLastSectorNumberInsteadOfWrapping)
 {
     ScriptedReader reader({});
     ScriptedHost host;
-    host.sector = INT32_MAX - 15;
-    ReadLoop(reader, host, host).run();
+    host.state.currentSector = INT32_MAX - 15;
+    ReadLoop(reader, host.state, host, &host).run();
     EXPECT_EQ(reader.reads, (std::vector<int32_t>{INT32_MAX - 15, INT32_MAX - 5}));
-    EXPECT_EQ(host.sector, INT32_MAX);
+    EXPECT_EQ(host.state.currentSector, INT32_MAX);
     EXPECT_EQ(host.positions.back(), INT32_MAX);
-    EXPECT_FALSE(host.stop);
+    EXPECT_FALSE(host.state.stopRequest);
 }
 
 TEST(ReadLoop, BlockCrossingTheLeadOutReadsOnlyUpToIt)
@@ -148,9 +148,9 @@ TEST(ReadLoop, BlockCrossingTheLeadOutReadsOnlyUpToIt)
     for (const Case& c : cases) {
         ScriptedReader reader({});
         ScriptedHost host;
-        host.sector = c.from;
+        host.state.currentSector = c.from;
         host.blocks = 5;
-        ReadLoop(reader, host, host, c.leadOut).run();
+        ReadLoop(reader, host.state, host, &host, c.leadOut).run();
         EXPECT_EQ(reader.lengths, c.lengths) << c.from;
         ASSERT_EQ(host.goodBytes.size(), c.lengths.size());
         for (size_t i = 0; i < c.lengths.size(); ++i)

@@ -69,9 +69,9 @@ TEST(Settling, FirstReadIsRepeatedWhileTheDriveSettles)
     // it ran first; the reader must cope either way.
     AspiBlockReader reader(aspi, drive, aspiLog);
     ScriptedHost host;
-    host.sector = 0;
+    host.state.currentSector = 0;
     host.blocks = 2;
-    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host.state, host, &host).run();
     EXPECT_EQ(stats.goodBlocks, 2);
     EXPECT_EQ(stats.failedBlocks, 0);
     EXPECT_TRUE(aspiLog.lines.empty());
@@ -93,9 +93,9 @@ TEST(Settling, DataTrackIsMarkedAndNeverReadAsAudio)
     log.lines.clear();
     SptiBlockReader reader(session, log);
     ScriptedHost host;
-    host.sector = table.slot(3);
+    host.state.currentSector = table.slot(3);
     host.blocks = 1;
-    const ReadLoopStats stats = ReadLoop(reader, host, host).run();
+    const ReadLoopStats stats = ReadLoop(reader, host.state, host, &host).run();
     EXPECT_EQ(stats.goodBlocks, 0);
     EXPECT_EQ(stats.failedBlocks, 1);
     EXPECT_EQ(log.lines, (Lines{"Fehler: SCSI Status 2; Code:5;64;0 \"Illegal Request: illegal mode for this track\""}));

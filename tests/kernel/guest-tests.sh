@@ -177,6 +177,14 @@ timeout 60 tail --pid=$rip -f /dev/null; wait $rip; rc=$?
 check lun_removed_mid_rip bash -c "[ $rc -ne 0 ] && [ $rc -ne 124 ] && ! test -e $SR"
 stop_drive long
 
+"$bin/rilvane-make-disc" --out "$work/gone/disc" --lengths 300,300 --name "Kernel Gone" --defects "400 gone" >/dev/null
+start_drive gone "$work/gone/disc.cue" "$work/gone/disc.defects"
+GONE_SR=$SR
+timeout 60 "$bin/rilvane-rip" --drive "$(drive_index "Kernel Gone")" --scan >"$work/gone-rip.txt" 2>&1; rc=$?
+check defect_gone_removes_drive bash -c "[ $rc -ne 0 ] && [ $rc -ne 124 ] && grep -qF 'Code:4;3E;1' $work/gone-rip.txt &&
+  grep -qF 'Laufwerk dem Kernel weggenommen' $work/gone.log && ! test -e $GONE_SR"
+stop_drive gone
+
 # --- QEMU's own ATAPI drive with a data disc ---------------------------------------
 "$bin/rilvane-probe" >"$work/list-end.txt" 2>&1
 QEMU=$(drive_index "QEMU")

@@ -1,4 +1,4 @@
-#include "playback/Karaoke.h"
+#include "audio/Karaoke.h"
 
 #include <gtest/gtest.h>
 

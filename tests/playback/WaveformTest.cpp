@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QPainter>
-
 #include <vector>
 
 namespace rilvane {
@@ -44,19 +41,6 @@ TEST(Waveform, SamplesMapOntoTheViewHeight)
     EXPECT_EQ(pts.back(), QPoint(384, 99));   // positive below the middle: 50 + 32767*50/32768
     EXPECT_TRUE(waveformPoints(s.data(), 0, 100).empty());
     EXPECT_EQ(waveformPoints(s.data(), 1, 100).size(), 1u);
-}
-
-TEST(Waveform, DrawsABlackLineOnWhite)
-{
-    auto s = stagingWithLeft([](int32_t) -> int16_t { return 0; });
-    QImage img(40, 21, QImage::Format_RGB32);
-    img.fill(Qt::red);
-    QPainter p(&img);
-    drawWaveform(p, waveformPoints(s.data(), 40, 21), 40, 21);
-    p.end();
-    EXPECT_EQ(img.pixelColor(20, 10), QColor(Qt::black));
-    EXPECT_EQ(img.pixelColor(20, 2), QColor(Qt::white));
-    EXPECT_EQ(img.pixelColor(39, 20), QColor(Qt::white));
 }
 
 }  // namespace

@@ -22,7 +22,7 @@
 #include <thread>
 
 #include "DiscGenerator.h"
-#include "playback/Karaoke.h"
+#include "audio/Karaoke.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-// A main window stand-in for the session tests: it keeps the shared state
+// A main window stand-in for the session tests: it holds the reading state
 // the way TMainForm does and lets a test act "between two reads" from its
 // message pump.
 #pragma once
@@ -8,32 +8,27 @@
 #include <vector>
 
 #include "drive/LogSink.h"
+#include "drive/ReadingState.h"
 #include "drive/SessionWindow.h"
 
 namespace rilvane::test {
 
 class FakeSessionWindow : public SessionWindow, public LogSink {
 public:
-    FakeSessionWindow() { table.presetStartup(); }
+    FakeSessionWindow() { reading.trackTable.presetStartup(); }
 
     void processEvents() override
     {
         ++pumps;
         if (onPump) onPump(pumps);
     }
-    int32_t currentSector() const override { return sector; }
-    void setCurrentSector(int32_t s) override { sector = s; }
-    bool stopRequested() const override { return stop; }
-    void setStopRequested(bool s) override { stop = s; }
     int32_t positionValue() const override { return position; }
     void showPosition(int32_t s) override
     {
         position = s;
         shown.push_back(s);
     }
-    bool karaokeChecked() const override { return karaoke; }
     LogSink& log() override { return *this; }
-    TrackTable& trackTable() override { return table; }
     void drawWaveform(const uint8_t* staging) override
     {
         ++waveforms;
@@ -41,11 +36,8 @@ public:
     }
     void logLine(const std::string& line) override { lines.push_back(line); }
 
-    int32_t sector = 0;
-    bool stop = false;
+    ReadingState reading;
     int32_t position = 500;
-    bool karaoke = false;
-    TrackTable table;
     int pumps = 0;
     int waveforms = 0;
     std::vector<uint8_t> lastStaging;  // as handed to the sound buffer

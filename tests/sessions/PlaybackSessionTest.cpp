@@ -85,15 +85,15 @@ TEST_F(PlaybackSessionTest, StopEndsThePlaybackAfterTheCurrentRead)
     window.position = 100;
     window.onPump = [this](int pump) {
         EXPECT_TRUE(playing());
-        if (pump == 23) window.stop = true;  // Stop pressed before the 23rd read
+        if (pump == 23) window.reading.stopRequest = true;  // Stop pressed before the 23rd read
     };
-    PlaybackSession(window, *sound, letter('D'), TransportMode::Spti).run();
+    PlaybackSession(window, window.reading, *sound, letter('D'), TransportMode::Spti).run();
 
     EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "3 Tracks gefunden...", "Wiedergabe gestoppt..."}));
-    EXPECT_EQ(window.sector, 100 + 23 * 10);
+    EXPECT_EQ(window.reading.currentSector, 100 + 23 * 10);
     EXPECT_EQ(window.position, 100 + 23 * 10);
     EXPECT_EQ(window.waveforms, 4);  // a handoff after every fifth good block
-    EXPECT_EQ(window.table.count, 3);
+    EXPECT_EQ(window.reading.trackTable.count, 3);
     EXPECT_FALSE(playing());
 }
 
@@ -101,13 +101,13 @@ TEST_F(PlaybackSessionTest, ElevenFailedReadsInARowEndThePlayback)
 {
     // Sectors 1000..1109 of the scratched disc fail.
     window.position = 1000;
-    PlaybackSession(window, *sound, letter('E'), TransportMode::Spti).run();
+    PlaybackSession(window, window.reading, *sound, letter('E'), TransportMode::Spti).run();
     ASSERT_EQ(window.lines.size(), 2u + 11u + 1u);
     EXPECT_EQ(errorLines(window.lines, "Fehler: SCSI Status 2; Code:3;11;0 \"Medium Error: unrecovered read error\""), 11);
     EXPECT_EQ(window.lines.back(), "Wiedergabe gestoppt...");
-    EXPECT_EQ(window.sector, 1110);
+    EXPECT_EQ(window.reading.currentSector, 1110);
     EXPECT_EQ(window.position, 1110);
-    EXPECT_TRUE(window.stop);
+    EXPECT_TRUE(window.reading.stopRequest);
 }
 
 TEST_F(PlaybackSessionTest, TenFailuresAGoodReadAndTenMoreGoOn)
@@ -115,23 +115,23 @@ TEST_F(PlaybackSessionTest, TenFailuresAGoodReadAndTenMoreGoOn)
     // 200..299 and 310..409 fail, 300 reads; stopped by hand later on.
     window.position = 200;
     window.onPump = [this](int pump) {
-        if (pump == 40) window.stop = true;
+        if (pump == 40) window.reading.stopRequest = true;
     };
-    PlaybackSession(window, *sound, letter('E'), TransportMode::Spti).run();
+    PlaybackSession(window, window.reading, *sound, letter('E'), TransportMode::Spti).run();
     EXPECT_EQ(errorLines(window.lines, "Fehler: SCSI Status 2;"), 20);
-    EXPECT_EQ(window.sector, 200 + 400);
+    EXPECT_EQ(window.reading.currentSector, 200 + 400);
 }
 
 TEST_F(PlaybackSessionTest, AspiBranchReportsFailedReadsWithTheRequestStatus)
 {
     window.position = 3990;  // the disc ends at 4008: the reads from 4010 on are refused
-    PlaybackSession(window, *sound, aspiDrive(), TransportMode::Aspi).run();
+    PlaybackSession(window, window.reading, *sound, aspiDrive(), TransportMode::Aspi).run();
     EXPECT_EQ(window.lines.front(), "TOC eingelesen...");
     EXPECT_EQ(window.lines[1], "3 Tracks gefunden...");
     EXPECT_EQ(errorLines(window.lines, "Fehler 4 beim Ausführen des SCSI Kommandos..."), 11);
     EXPECT_EQ(window.lines.back(), "Wiedergabe gestoppt...");
     // Two good reads (3990, then 4000 up to the lead-out), then eleven refused ones.
-    EXPECT_EQ(window.sector, 3990 + 13 * 10);
+    EXPECT_EQ(window.reading.currentSector, 3990 + 13 * 10);
 }
 
 TEST_F(PlaybackSessionTest, EndOfTheDiscPlaysUpToTheLeadOutThenSilenceOnBothTransports)
@@ -144,31 +144,31 @@ TEST_F(PlaybackSessionTest, EndOfTheDiscPlaysUpToTheLeadOutThenSilenceOnBothTran
     for (const auto& [drive, mode] : {std::pair{letter('D'), TransportMode::Spti}, std::pair{aspiDrive(), TransportMode::Aspi}}) {
         FakeSessionWindow w;
         w.position = d.plainLeadOut - 45;
-        PlaybackSession(w, *sound, drive, mode).run();
+        PlaybackSession(w, w.reading, *sound, drive, mode).run();
         // Over ASPI each refused read adds the drive's reason to the status line.
         ASSERT_EQ(w.lines.size(), 2u + (mode == TransportMode::Aspi ? 22u : 11u) + 1u);
         EXPECT_EQ(w.lines.back(), "Wiedergabe gestoppt...");
         EXPECT_EQ(w.waveforms, 1);
         EXPECT_TRUE(w.lastStaging == expected);
-        EXPECT_EQ(w.sector, d.plainLeadOut - 45 + 16 * 10);
+        EXPECT_EQ(w.reading.currentSector, d.plainLeadOut - 45 + 16 * 10);
     }
 }
 
 TEST_F(PlaybackSessionTest, UnreadableTableOfContentsStillPlaysFromThePosition)
 {
     window.position = 0;
-    window.table.slot(1) = 77;
-    window.table.count = 5;
+    window.reading.trackTable.slot(1) = 77;
+    window.reading.trackTable.count = 5;
     window.onPump = [this](int pump) {
-        if (pump == 3) window.stop = true;
+        if (pump == 3) window.reading.stopRequest = true;
     };
-    PlaybackSession(window, *sound, letter('F'), TransportMode::Spti).run();
+    PlaybackSession(window, window.reading, *sound, letter('F'), TransportMode::Spti).run();
     EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...",
                                    "Fehler: SCSI Status 2; Code:5;24;0 \"Illegal Request: invalid field in cdb\"",
                                    "Wiedergabe gestoppt..."}));
-    EXPECT_EQ(window.table.slot(1), 500);
-    EXPECT_EQ(window.table.count, 1);
-    EXPECT_EQ(window.sector, 30);
+    EXPECT_EQ(window.reading.trackTable.slot(1), 500);
+    EXPECT_EQ(window.reading.trackTable.count, 1);
+    EXPECT_EQ(window.reading.currentSector, 30);
 }
 
 // A drive that has just been given its disc: no disc yet for the table of
@@ -179,34 +179,34 @@ TEST_F(PlaybackSessionTest, ADriveJustGivenItsDiscAnswersLikeARealOne)
 {
     window.position = 0;
     window.onPump = [this](int pump) {
-        if (pump == 12) window.stop = true;
+        if (pump == 12) window.reading.stopRequest = true;
     };
-    PlaybackSession(window, *sound, letter('G'), TransportMode::Spti).run();
+    PlaybackSession(window, window.reading, *sound, letter('G'), TransportMode::Spti).run();
     EXPECT_EQ(window.lines,
               (Lines{"Konnte TOC nicht lesen...",
                      "Fehler: SCSI Status 2; Code:2;3A;1 \"Not Ready: medium not present - tray closed\"",
                      "Fehler: SCSI Status 2; Code:3;11;5 \"Medium Error: l-ec uncorrectable error\"",
                      "Wiedergabe gestoppt..."}));
-    EXPECT_EQ(window.sector, 120);
+    EXPECT_EQ(window.reading.currentSector, 120);
 }
 
 TEST_F(PlaybackSessionTest, AReadThatSucceedsShortIsAFailedBlock)
 {
     window.position = 80;
     window.onPump = [this](int pump) {
-        if (pump == 4) window.stop = true;
+        if (pump == 4) window.reading.stopRequest = true;
     };
-    PlaybackSession(window, *sound, letter('H'), TransportMode::Spti).run();
+    PlaybackSession(window, window.reading, *sound, letter('H'), TransportMode::Spti).run();
     EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "1 Tracks gefunden...",
                                    "Fehler: nur 4704 von 23520 Bytes gelesen, Block verworfen...",
                                    "Wiedergabe gestoppt..."}));
-    EXPECT_EQ(window.sector, 120);
+    EXPECT_EQ(window.reading.currentSector, 120);
 }
 
 TEST_F(PlaybackSessionTest, DriveThatCannotBeOpened)
 {
     visitSoundBuffer([](uint8_t* bytes, DWORD count) { std::memset(bytes, 0x5A, count); });
-    PlaybackSession(window, *sound, letter('Q'), TransportMode::Spti).run();
+    PlaybackSession(window, window.reading, *sound, letter('Q'), TransportMode::Spti).run();
     EXPECT_EQ(window.lines, (Lines{"Kein Laufwerkszugriff über SPTI möglich...", "Wiedergabe gestoppt..."}));
     EXPECT_EQ(window.pumps, 0);
     EXPECT_TRUE(window.shown.empty());
@@ -223,7 +223,8 @@ TEST_F(PlaybackSessionTest, AnExceptionInsideTheSessionStillStopsTheSoundAndSays
     window.onPump = [](int pump) {
         if (pump == 7) throw std::runtime_error("gone");
     };
-    EXPECT_THROW(PlaybackSession(window, *sound, letter('D'), TransportMode::Spti).run(), std::runtime_error);
+    EXPECT_THROW(PlaybackSession(window, window.reading, *sound, letter('D'), TransportMode::Spti).run(),
+                 std::runtime_error);
     EXPECT_EQ(window.lines.back(), "Wiedergabe gestoppt...");
     EXPECT_FALSE(playing());
 }

@@ -14,7 +14,7 @@
 
 #include "FakeSessionWindow.h"
 #include "TestDiscs.h"
-#include "playback/Karaoke.h"
+#include "audio/Karaoke.h"
 
 namespace rilvane::test {
 namespace {
@@ -94,23 +94,23 @@ protected:
 TEST_F(RipSessionTest, FirstTrackOverPassThroughRipsSlotOneUpToSlotTwo)
 {
     const auto& d = TestDiscs::get();
-    RipSession(window, letter('D'), TransportMode::Spti, 1).run(path);
+    RipSession(window, window.reading, letter('D'), TransportMode::Spti, 1).run(path);
 
     EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "3 Tracks gefunden...", "Starte Ripping...", "Ripping beendet..."}));
     // 1003 sectors are 101 read blocks; the last one reaches 7 sectors into track 2.
     const auto file = readFile(path);
     expectFinishedFile(file, 101 * kBlock);
     EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), expectedAudio(d.plainBin, blockStarts(0, 1003)).begin()));
-    EXPECT_EQ(window.sector, 1010);
+    EXPECT_EQ(window.reading.currentSector, 1010);
     EXPECT_EQ(window.position, 1010);
-    EXPECT_EQ(window.table.count, 3);
+    EXPECT_EQ(window.reading.trackTable.count, 3);
     EXPECT_TRUE(soxAccepts(path));
 }
 
 TEST_F(RipSessionTest, FirstTrackOverAspiGivesTheSameFile)
 {
     const auto& d = TestDiscs::get();
-    RipSession(window, aspiDrive(), TransportMode::Aspi, 1).run(path);
+    RipSession(window, window.reading, aspiDrive(), TransportMode::Aspi, 1).run(path);
     EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "3 Tracks gefunden...", "Starte Ripping...", "Ripping beendet..."}));
     const auto file = readFile(path);
     expectFinishedFile(file, 101 * kBlock);
@@ -133,7 +133,7 @@ TEST_F(RipSessionTest, ABlockThatArrivesShortIsLeftOutOnBothTransports)
     for (const Case& c : {Case{letter('H'), TransportMode::Spti, "Fehler: nur 4704 von 23520 Bytes gelesen, Block verworfen..."},
                           Case{aspiShort, TransportMode::Aspi, "Fehler 4 beim Ausführen des SCSI Kommandos..."}}) {
         FakeSessionWindow rip;
-        RipSession(rip, c.drive, c.mode, 1).run(path);
+        RipSession(rip, rip.reading, c.drive, c.mode, 1).run(path);
         EXPECT_EQ(rip.lines, (Lines{"TOC eingelesen...", "1 Tracks gefunden...", "Starte Ripping...", c.failure,
                                     "Ripping beendet..."}));
         const auto file = readFile(path);
@@ -152,19 +152,19 @@ TEST_F(RipSessionTest, LastTrackHoldsExactlyTheTrackUpToTheLeadOutOnBothTranspor
     ASSERT_EQ(expected.size(), 1005u * 2352u);
     for (const auto& [drive, mode] : {std::pair{letter('D'), TransportMode::Spti}, std::pair{aspiDrive(), TransportMode::Aspi}}) {
         FakeSessionWindow w;
-        RipSession(w, drive, mode, 3).run(path);
+        RipSession(w, w.reading, drive, mode, 3).run(path);
         EXPECT_EQ(w.lines, (Lines{"TOC eingelesen...", "3 Tracks gefunden...", "Starte Ripping...", "Ripping beendet..."}));
         const auto file = readFile(path);
         expectFinishedFile(file, expected.size());
         EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), expected.begin(), expected.end()));
-        EXPECT_EQ(w.sector, start + 1010);
+        EXPECT_EQ(w.reading.currentSector, start + 1010);
         EXPECT_TRUE(soxAccepts(path));
     }
 }
 
 TEST_F(RipSessionTest, TrackNumberAboveTheCountIsRefusedAndTheFileKeepsItsProvisionalHeader)
 {
-    RipSession(window, letter('D'), TransportMode::Spti, 4).run(path);
+    RipSession(window, window.reading, letter('D'), TransportMode::Spti, 4).run(path);
     EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "Ungültige Track-Nummer..."}));
     const auto file = readFile(path);
     ASSERT_EQ(file.size(), 44u);
@@ -175,40 +175,41 @@ TEST_F(RipSessionTest, TrackNumberAboveTheCountIsRefusedAndTheFileKeepsItsProvis
 TEST_F(RipSessionTest, ScratchedTrackSkipsFailedBlocksAndStopsAfterElevenInARow)
 {
     const auto& d = TestDiscs::get();
-    RipSession(window, letter('E'), TransportMode::Spti, 1).run(path);
+    RipSession(window, window.reading, letter('E'), TransportMode::Spti, 1).run(path);
 
     const auto errors = std::count_if(window.lines.begin(), window.lines.end(),
                                       [](const std::string& l) { return l.rfind("Fehler: SCSI Status 2; Code:3;11;", 0) == 0; });
     EXPECT_EQ(errors, 10 + 10 + 11);
     EXPECT_EQ(window.lines.back(), "Ripping beendet...");
-    EXPECT_TRUE(window.stop);
+    EXPECT_TRUE(window.reading.stopRequest);
     // Ten failures then a good block go on; eleven end the rip after 1100.
     const auto good = blockStarts(0, 1000, {{200, 300}, {310, 410}});
     const auto file = readFile(path);
     expectFinishedFile(file, good.size() * kBlock);
     EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), expectedAudio(d.scratchedBin, good).begin()));
-    EXPECT_EQ(window.sector, 1110);
+    EXPECT_EQ(window.reading.currentSector, 1110);
     EXPECT_TRUE(soxAccepts(path));
 }
 
 TEST_F(RipSessionTest, StopDuringTheRipFinishesTheFileWithTheBlocksReadSoFar)
 {
     window.onPump = [this](int pump) {
-        if (pump == 5) window.stop = true;  // Stop clicked while the fifth read waits for its turn
+        if (pump == 5) window.reading.stopRequest = true;  // Stop clicked while the fifth read waits for its turn
     };
-    RipSession(window, letter('D'), TransportMode::Spti, 2).run(path);
+    RipSession(window, window.reading, letter('D'), TransportMode::Spti, 2).run(path);
     const int32_t s = TestDiscs::get().plainStarts[1];
     EXPECT_EQ(window.lines.back(), "Ripping beendet...");
     expectFinishedFile(readFile(path), 5 * kBlock);
-    EXPECT_EQ(window.sector, s + 50);
+    EXPECT_EQ(window.reading.currentSector, s + 50);
     EXPECT_EQ(window.position, s + 50);
 }
 
 TEST_F(RipSessionTest, KaraokeTakesEffectFromTheNextBlock)
 {
     const auto& d = TestDiscs::get();
-    window.onPump = [this](int pump) { window.karaoke = pump >= 3; };
-    RipSession(window, letter('D'), TransportMode::Spti, 1).run(path);
+    RipSession rip(window, window.reading, letter('D'), TransportMode::Spti, 1);
+    window.onPump = [&rip](int pump) { rip.setKaraoke(pump >= 3); };
+    rip.run(path);
     const auto file = readFile(path);
     auto expected = expectedAudio(d.plainBin, blockStarts(0, 1003));
     for (size_t b = 2; b < 101; ++b) applyKaraoke(expected.data() + b * kBlock, kBlock / 4);
@@ -218,20 +219,20 @@ TEST_F(RipSessionTest, KaraokeTakesEffectFromTheNextBlock)
 
 TEST_F(RipSessionTest, UnreadableTableOfContentsReadsNothing)
 {
-    RipSession(window, letter('F'), TransportMode::Spti, 1).run(path);
+    RipSession(window, window.reading, letter('F'), TransportMode::Spti, 1).run(path);
     EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...",
                                    "Fehler: SCSI Status 2; Code:5;24;0 \"Illegal Request: invalid field in cdb\"",
                                    "Starte Ripping...", "Ripping beendet..."}));
     expectFinishedFile(readFile(path), 0);
-    EXPECT_EQ(window.table.count, 1);
-    EXPECT_EQ(window.table.slot(1), 500);
-    EXPECT_EQ(window.table.slot(2), 450000);
+    EXPECT_EQ(window.reading.trackTable.count, 1);
+    EXPECT_EQ(window.reading.trackTable.slot(1), 500);
+    EXPECT_EQ(window.reading.trackTable.slot(2), 450000);
 }
 
 TEST_F(RipSessionTest, UnreadableTableOfContentsReadsNothingEvenFromANegativePosition)
 {
     window.position = -50;
-    RipSession(window, letter('F'), TransportMode::Spti, 1).run(path);
+    RipSession(window, window.reading, letter('F'), TransportMode::Spti, 1).run(path);
     EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...",
                                    "Fehler: SCSI Status 2; Code:5;24;0 \"Illegal Request: invalid field in cdb\"",
                                    "Starte Ripping...", "Ripping beendet..."}));
@@ -241,14 +242,15 @@ TEST_F(RipSessionTest, UnreadableTableOfContentsReadsNothingEvenFromANegativePos
 
 TEST_F(RipSessionTest, DriveThatCannotBeOpenedGivesAHeaderOnlyFile)
 {
-    RipSession(window, letter('Q'), TransportMode::Spti, 1).run(path);
+    RipSession(window, window.reading, letter('Q'), TransportMode::Spti, 1).run(path);
     EXPECT_EQ(window.lines, (Lines{"Kein Laufwerkszugriff über SPTI möglich...", "Ripping beendet..."}));
     expectFinishedFile(readFile(path), 0);
 }
 
 TEST_F(RipSessionTest, FileThatCannotBeCreatedIsReportedAndNothingIsRead)
 {
-    RipSession(window, letter('D'), TransportMode::Spti, 1).run(TestDiscs::get().folder + "/no/such/folder.wav");
+    RipSession(window, window.reading, letter('D'), TransportMode::Spti, 1)
+        .run(TestDiscs::get().folder + "/no/such/folder.wav");
     EXPECT_EQ(window.lines, (Lines{"Konnte Datei nicht erstellen..."}));
     EXPECT_EQ(window.pumps, 0);
 }
@@ -266,7 +268,7 @@ TEST_F(RipSessionTest, TargetThatIsNoRegularFileIsRefusedWithoutWaiting)
         const int readEnd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
         for (const std::string& target : {fifo, std::string("/dev/null"), TestDiscs::get().folder}) {
             FakeSessionWindow w;
-            RipSession(w, letter('D'), TransportMode::Spti, 1).run(target);
+            RipSession(w, w.reading, letter('D'), TransportMode::Spti, 1).run(target);
             EXPECT_EQ(w.lines, (Lines{"Konnte Datei nicht erstellen..."})) << target;
             EXPECT_EQ(w.pumps, 0);
         }
@@ -278,7 +280,7 @@ TEST_F(RipSessionTest, TargetThatIsNoRegularFileIsRefusedWithoutWaiting)
 TEST_F(RipSessionTest, MissingAspiLayerGivesAHeaderOnlyFile)
 {
     if (!std::getenv("RILVANE_TEST_NO_ASPI")) GTEST_SKIP() << "needs the ASPI layer hidden";
-    RipSession(window, aspiDrive(), TransportMode::Aspi, 1).run(path);
+    RipSession(window, window.reading, aspiDrive(), TransportMode::Aspi, 1).run(path);
     ASSERT_EQ(window.lines.size(), 2u);
     EXPECT_EQ(window.lines[0].rfind("Konnte ASPI Layer nicht laden. Downloaden Sie den ASPI-Treiber von ", 0), 0u);
     EXPECT_EQ(window.lines[0].back(), '!');
@@ -301,11 +303,11 @@ TEST_F(RipSessionTest, DiskFullStopsTheRipAndLeavesAConsistentFile)
         lim.rlim_cur = lim.rlim_max = 44 + 7 * kBlock + 500;
         if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(10);
         FakeSessionWindow child;
-        RipSession(child, letter('D'), TransportMode::Spti, 1).run(path);
+        RipSession(child, child.reading, letter('D'), TransportMode::Spti, 1).run(path);
         std::string all;
         for (const auto& l : child.lines) all += l + "\n";
         if (write(pipeFd[1], all.data(), all.size()) != static_cast<ssize_t>(all.size())) _exit(11);
-        _exit(child.sector == 80 ? 0 : 12);
+        _exit(child.reading.currentSector == 80 ? 0 : 12);
     }
     close(pipeFd[1]);
     std::string output;

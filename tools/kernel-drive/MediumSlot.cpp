@@ -7,8 +7,6 @@ namespace rilvane::kerneldrive {
 namespace {
 constexpr uint8_t kInquiry = 0x12;
 constexpr uint8_t kRequestSense = 0x03;
-constexpr vdrive::SenseCode kNoMedium{0x02, 0x3A, 0x00};
-constexpr vdrive::SenseCode kMediumChanged{0x06, 0x28, 0x00};
 }  // namespace
 
 MediumSlot::MediumSlot(std::unique_ptr<vdrive::VirtualDrive> drive) : drive_(std::move(drive)) {}
@@ -20,10 +18,10 @@ vdrive::ScsiReply MediumSlot::execute(const uint8_t* cdb, size_t cdbLength, uint
         const bool answeredAnyway = cdbLength > 0 && (cdb[0] == kInquiry || cdb[0] == kRequestSense);
         if (!answeredAnyway && cdbLength > 0) {
             if (!present_)
-                return vdrive::checkCondition(kNoMedium);
+                return vdrive::checkCondition(vdrive::kMediumNotPresent);
             if (changed_) {
                 changed_ = false;
-                return vdrive::checkCondition(kMediumChanged);
+                return vdrive::checkCondition(vdrive::kMediumMayHaveChanged);
             }
         }
     }

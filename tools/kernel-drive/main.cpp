@@ -34,8 +34,6 @@ using namespace rilvane::kerneldrive;
 namespace {
 
 constexpr const char* kTool = "rilvane-kernel-drive: ";
-// What the kernel hears when a defect takes the drive away: the logical unit failed.
-constexpr vdrive::SenseCode kUnitFailed{0x04, 0x3E, 0x01};
 
 int sendControl(const KernelDriveArguments& args)
 {
@@ -146,8 +144,10 @@ int serve(const KernelDriveArguments& args)
         const vdrive::ScsiReply reply = slot.execute(command.cdb, command.cdbLength, command.data.data(),
                                                      static_cast<uint32_t>(command.data.size()));
         RingAnswer answer;
+        // A defect that takes the drive away: this command fails as the
+        // unit dies, and the drive leaves the kernel.
         if (reply.transportFailure) {
-            const vdrive::ScsiReply failed = vdrive::checkCondition(kUnitFailed);
+            const vdrive::ScsiReply failed = vdrive::checkCondition(vdrive::kLogicalUnitFailure);
             answer.status = failed.status;
             std::memcpy(answer.sense, failed.sense, failed.senseLength);
             answer.senseLength = failed.senseLength;

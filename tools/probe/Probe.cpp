@@ -14,33 +14,18 @@ namespace rilvane::probe {
 namespace {
 
 // Reads a fixed number of blocks and keeps nothing of them.
-class CountingHost : public SessionWindow, public BlockSink {
+class CountingSink : public BlockSink {
 public:
-    CountingHost(int32_t sector, int64_t blocks, LogSink& log) : sector_(sector), blocks_(blocks), log_(log) {}
-
-    void processEvents() override {}
-    int32_t currentSector() const override { return sector_; }
-    void setCurrentSector(int32_t sector) override { sector_ = sector; }
-    bool stopRequested() const override { return stop_; }
-    void setStopRequested(bool stop) override { stop_ = stop; }
-    int32_t positionValue() const override { return sector_; }
-    void showPosition(int32_t) override { ++done_; }
-    bool karaokeChecked() const override { return false; }
-    LogSink& log() override { return log_; }
-    TrackTable& trackTable() override { return tracks_; }
-    void drawWaveform(const uint8_t*) override {}
+    explicit CountingSink(int64_t blocks) : blocks_(blocks) {}
 
     bool tocDone(const TocResult&) override { return true; }
-    bool keepReading(int32_t) override { return done_ < blocks_; }
+    // Asked once before every block, good or failed.
+    bool keepReading(int32_t) override { return asked_++ < blocks_; }
     void goodBlock(uint8_t*, uint32_t) override {}
 
 private:
-    int32_t sector_;
     int64_t blocks_;
-    int64_t done_ = 0;
-    bool stop_ = false;
-    LogSink& log_;
-    TrackTable tracks_;
+    int64_t asked_ = 0;
 };
 
 }  // namespace
@@ -131,7 +116,9 @@ int Probe::read(int drive, int32_t sector, int64_t blocks)
     if (!selectDrive(drive))
         return 1;
 
-    CountingHost host(sector, blocks, log_);
+    ReadingState state;
+    state.currentSector = sector;
+    CountingSink sink(blocks);
     const std::unique_ptr<DriveTransport> transport =
         DriveTransport::create(mode_, drive_, DriveCaller::Playback, log_);
     if (!transport->open())
@@ -139,7 +126,7 @@ int Probe::read(int drive, int32_t sector, int64_t blocks)
     const std::unique_ptr<BlockReader> reader = transport->blockReader();
     if (!reader)
         return 1;
-    const ReadLoopStats stats = ReadLoop(*reader, host, host).run();
+    const ReadLoopStats stats = ReadLoop(*reader, state, sink).run();
 
     out_ << stats.goodBlocks << (stats.goodBlocks == 1 ? " guter Block, " : " gute Blöcke, ") << stats.failedBlocks
          << (stats.failedBlocks == 1 ? " fehlerhafter Block\n" : " fehlerhafte Blöcke\n");

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "audio/Karaoke.h"
 #include "drive/BlockReader.h"
 #include "drive/BlockSink.h"
 #include "drive/CdAudio.h"
@@ -15,11 +16,11 @@
 #include "drive/DriveMessages.h"
 #include "drive/DriveTransport.h"
 #include "drive/ReadLoop.h"
-#include "drive/SessionWindow.h"
+#include "drive/ReadObserver.h"
+#include "drive/ReadingState.h"
 #include "drive/TocExchange.h"
 #include "platform/Console.h"
 #include "platform/OutputFile.h"
-#include "playback/Karaoke.h"
 #include "rip/RipMessages.h"
 #include "rip/WavWriter.h"
 
@@ -30,32 +31,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The part of a window the read loop needs, for a program without one. The
-// stop request is the loop's own (the error limit) or Ctrl+C.
-class RescueHost : public SessionWindow {
+// The read loop's progress on the console, with the failed blocks of the
+// track being read.
+class RescueProgress : public ReadObserver {
 public:
-    RescueHost(RescueConsole& console, bool karaoke) : console_(console), karaoke_(karaoke) {}
+    explicit RescueProgress(RescueConsole& console) : console_(console) {}
 
-    void processEvents() override {}
-    int32_t currentSector() const override { return sector_; }
-    void setCurrentSector(int32_t sector) override { sector_ = sector; }
-    bool stopRequested() const override { return stop_ || platform::stopSignalled(); }
-    void setStopRequested(bool stop) override { stop_ = stop; }
-    int32_t positionValue() const override { return sector_; }
     void showPosition(int32_t sector) override { console_.progress(sector, failed); }
-    bool karaokeChecked() const override { return karaoke_; }
-    LogSink& log() override { return console_; }
-    TrackTable& trackTable() override { return table_; }
-    void drawWaveform(const uint8_t*) override {}
 
-    int64_t failed = 0;  // failed blocks of the track being read
+    int64_t failed = 0;
 
 private:
     RescueConsole& console_;
-    bool karaoke_;
-    int32_t sector_ = 0;
-    bool stop_ = false;
-    TrackTable table_;
 };
 
 // Where the blocks of one track go: into its WAV file (or nowhere with
@@ -63,26 +50,29 @@ private:
 // silence of the same length.
 class TrackSink : public BlockSink {
 public:
-    TrackSink(TrackReport& report, RescueHost& host, WavWriter* writer, bool fillSilence)
-        : report_(report), host_(host), writer_(writer), fillSilence_(fillSilence)
+    TrackSink(TrackReport& report, ReadingState& state, RescueProgress& progress, LogSink& log, WavWriter* writer,
+              bool fillSilence, bool karaoke)
+        : report_(report), state_(state), progress_(progress), log_(log), writer_(writer), fillSilence_(fillSilence),
+          karaoke_(karaoke)
     {
     }
 
     bool tocDone(const TocResult&) override { return true; }
-    bool keepReading(int32_t sector) override { return sector < report_.endSector; }
+    // Ctrl+C ends the track like the stop request does, before the next read.
+    bool keepReading(int32_t sector) override { return sector < report_.endSector && !platform::stopSignalled(); }
 
     void goodBlock(uint8_t* data, uint32_t bytes) override
     {
         ++report_.blocksRead;
         if (!writer_) return;
-        if (host_.karaokeChecked()) applyKaraoke(data, bytes / cd::kFrameBytes);
+        if (karaoke_) applyKaraoke(data, bytes / cd::kFrameBytes);
         write(data, bytes);
     }
 
     void failedBlock(int32_t sector, int32_t sectors)
     {
         ++report_.blocksFailed;
-        ++host_.failed;
+        ++progress_.failed;
         report_.addFailure(sector, sectors);
         if (writer_ && fillSilence_) {
             static const uint8_t silence[cd::kReadBlockBytes] = {};
@@ -95,16 +85,19 @@ private:
     {
         if (report_.fileFailed) return;
         if (!writer_->appendBlock(data, bytes)) {
-            host_.log().logLine(RipMessages::kWriteFailed);
+            log_.logLine(RipMessages::kWriteFailed);
             report_.fileFailed = true;
-            host_.setStopRequested(true);
+            state_.stopRequest = true;
         }
     }
 
     TrackReport& report_;
-    RescueHost& host_;
+    ReadingState& state_;
+    RescueProgress& progress_;
+    LogSink& log_;
     WavWriter* writer_;
     bool fillSilence_;
+    bool karaoke_;
 };
 
 // The transport's block reader, watched: a failed read is told to the sink,
@@ -300,16 +293,17 @@ void DiscRescue::ripTrack(BlockReader& reader, TrackReport& track)
         }
     }
 
-    RescueHost host(console_, args_.karaoke);
-    host.setCurrentSector(track.firstSector);
-    TrackSink sink(track, host, writer.get(), args_.fillSilence);
+    ReadingState state;
+    state.currentSector = track.firstSector;
+    RescueProgress progress(console_);
+    TrackSink sink(track, state, progress, console_, writer.get(), args_.fillSilence, args_.karaoke);
     WatchedReader watched(reader, sink, console_);
     console_.startTrack(track.track, track.firstSector, track.endSector);
     // The read loop shortens the block that would cross the track's end, so
     // the track stops exactly there; the error limit ends only this track.
-    const ReadLoopStats stats = ReadLoop(watched, host, sink, track.endSector).run();
+    const ReadLoopStats stats = ReadLoop(watched, state, sink, &progress, track.endSector).run();
     track.errorLimitReached = stats.errorLimitReached;
-    track.interrupted = platform::stopSignalled() && host.currentSector() < track.endSector;
+    track.interrupted = platform::stopSignalled() && state.currentSector < track.endSector;
 
     if (writer && !track.fileFailed && !writer->flushBlocks()) {
         console_.logLine(RipMessages::kWriteFailed);
