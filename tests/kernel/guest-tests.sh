@@ -42,9 +42,16 @@ start_drive() {
 }
 # What udev does on a desktop: CD drives belong to the group cdrom.
 cdrom_nodes() { chgrp cdrom /dev/sr* /dev/sg* && chmod 660 /dev/sr* /dev/sg*; }
+# Ctrl+C, as a user stops it; a drive that does not go within 10 s is a fault.
 stop_drive() {
-  kill -INT "${drive_pid[$1]}" 2>/dev/null
-  wait "${drive_pid[$1]}"
+  local pid=${drive_pid[$1]}
+  kill -INT "$pid" 2>/dev/null
+  for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then
+    notok "stop_$1" "the drive did not stop on Ctrl+C"
+    kill -KILL "$pid"
+  fi
+  wait "$pid"
 }
 # Only the generic node of a drive, so that the program takes ASPI.
 aspi_dir() {
@@ -195,6 +202,25 @@ check qemu_atapi_toc has "$work/qemu-toc.txt" "1 Tracks gefunden..."
 # kernel reports no residual: only the TOC's data-track bit keeps them out.
 "$bin/rilvane-rip" --drive "$QEMU" --out "$work/qemu-rip" >"$work/qemu-rip.txt" 2>&1; rc=$?
 check qemu_data_track_skipped bash -c "[ $rc -eq 3 ] && grep -qF 'ist ein Datentrack und wird übersprungen' $work/qemu-rip.txt && ! ls $work/qemu-rip/*.wav"
+
+# QEMU's own media change, through its monitor: no disc, then a disc again.
+qmp() {
+  local n=$1; shift
+  echo "$*" >"$out/$n.part" && mv "$out/$n.part" "$out/$n.qmp"
+  for _ in $(seq 1 100); do [ -e "$out/$n.answer" ] && break; sleep 0.1; done
+  grep -q '"return"' "$out/$n.answer" 2>/dev/null
+}
+if qmp eject '{"execute": "eject", "arguments": {"id": "atapi0", "force": true}}'; then
+  "$bin/rilvane-probe" --toc "$QEMU" >"$work/qemu-ejected.txt" 2>&1
+  check qemu_no_disc_says_why bash -c "grep -A1 -F 'Konnte TOC nicht lesen...' $work/qemu-ejected.txt | grep -qF 'Code:2;3A;'"
+  qmp insert "{\"execute\": \"blockdev-change-medium\", \"arguments\": {\"id\": \"atapi0\",
+    \"filename\": \"$RILVANE_DATA_ISO\", \"format\": \"raw\", \"read-only-mode\": \"read-only\"}}" ||
+    notok qemu_change_medium "$(cat "$out/insert.answer" 2>/dev/null)"
+  "$bin/rilvane-probe" --toc "$QEMU" >"$work/qemu-inserted.txt" 2>&1
+  check qemu_disc_changed_toc has "$work/qemu-inserted.txt" "1 Tracks gefunden..."
+else
+  notok qemu_eject "$(cat "$out/eject.answer" 2>/dev/null)"
+fi
 
 # --- the loopback sound card ---------------------------------------------------------
 if [ -e /proc/asound/Loopback ]; then

@@ -23,7 +23,7 @@ mount --rbind /sys /host/sys
 mount -t tmpfs run /host/run
 . /host/tmp/out/guest.env
 chroot /host /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-  RILVANE_SOURCE="$RILVANE_SOURCE" RILVANE_BUILD="$RILVANE_BUILD" RILVANE_OUT="$RILVANE_OUT" \
+  RILVANE_SOURCE="$RILVANE_SOURCE" RILVANE_BUILD="$RILVANE_BUILD" RILVANE_OUT="$RILVANE_OUT" RILVANE_DATA_ISO="$RILVANE_DATA_ISO" \
   /bin/bash "$RILVANE_SOURCE/tests/kernel/guest-tests.sh" 2>&1
 sync
 poweroff -f

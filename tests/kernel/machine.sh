@@ -87,6 +87,7 @@ cat >"$out/guest.env" <<ENV
 RILVANE_SOURCE=$src
 RILVANE_BUILD=$build
 RILVANE_OUT=/tmp/out
+RILVANE_DATA_ISO=$cache/data.iso
 ENV
 # A data disc for QEMU's own ATAPI drive.
 if [ ! -f "$cache/data.iso" ]; then
@@ -99,6 +100,11 @@ with open(sys.argv[1], 'wb') as f:
 PY
 fi
 
+# QMP commands the guest asks for (media changes of QEMU's own drive).
+python3 "$src/tests/kernel/qmp_relay.py" "$out/qmp.sock" "$out" &
+relay=$!
+trap 'kill $relay 2>/dev/null' EXIT
+
 start=$(date +%s)
 timeout 280 "$qemu" -M pc -nodefaults -cpu max -m 1024 -smp 1 -no-reboot -display none -monitor none \
   -serial stdio -kernel "$kernel" -initrd "$initrd" \
@@ -107,7 +113,8 @@ timeout 280 "$qemu" -M pc -nodefaults -cpu max -m 1024 -smp 1 -no-reboot -displa
   -device virtio-9p-pci,fsdev=hr,mount_tag=hostroot \
   -fsdev "local,id=out,path=$out,security_model=none" \
   -device virtio-9p-pci,fsdev=out,mount_tag=out \
-  -drive "file=$cache/data.iso,media=cdrom,if=ide,index=1,format=raw,readonly=on" \
+  -drive "file=$cache/data.iso,media=cdrom,if=none,id=cd0,format=raw,readonly=on" \
+  -device ide-cd,drive=cd0,id=atapi0,bus=ide.1 \
   -qmp "unix:$out/qmp.sock,server=on,wait=off" \
   </dev/null | tee "$out/console.log" | grep -E '^(ok|not ok|skip|#)' | grep -v '^# at ' || true
 echo "kernel tests: guest ran $(( $(date +%s) - start )) s"
