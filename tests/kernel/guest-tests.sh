@@ -222,6 +222,18 @@ else
   notok qemu_eject "$(cat "$out/eject.answer" 2>/dev/null)"
 fi
 
+# --- the window, offscreen, on a kernel drive and on QEMU's data disc ------------------
+if [ -x "$bin/rilvane-kernel-window-check" ]; then
+  mkdir -p "$work/xdg/alsa" && echo 'pcm.!default { type null }' >"$work/xdg/alsa/asoundrc"
+  start_drive window "$work/clean/disc.cue" "$work/clean/disc.defects"
+  QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/xdg XDG_RUNTIME_DIR=$work \
+    RILVANE_WINDOW_AUDIO_DRIVE="Kernel Clean" RILVANE_WINDOW_DATA_DRIVE="QEMU" \
+    "$bin/rilvane-kernel-window-check" >"$work/window.txt" 2>&1; rc=$?
+  check window_plays_kernel_drive bash -c "grep -q '^PASS   : WindowOnKernelDrive::audioDiscPlays' $work/window.txt"
+  check window_data_track_failed_blocks bash -c "grep -q '^PASS   : WindowOnKernelDrive::dataDiscIsNeverPlayed' $work/window.txt"
+  stop_drive window
+fi
+
 # --- the loopback sound card ---------------------------------------------------------
 if [ -e /proc/asound/Loopback ]; then
   mkdir -p "$work/home"
