@@ -107,8 +107,6 @@ if command -v cdparanoia >/dev/null; then
   fi
 fi
 
-stop_drive clean
-check ctrl_c_removes_drive bash -c "! test -e $CLEAN_SR && grep -q 'Laufwerk entfernt' $work/clean.log && ! ls /sys/kernel/config/target/core/user_0/clean"
 
 # --- a scratched disc: each defect kind's line, on both transports -------------
 "$bin/rilvane-make-disc" --out "$work/scratched/disc" --lengths 300,300 --stamp --name "Kernel Scratched" \
@@ -132,21 +130,18 @@ check aspi_status_line_then_reason bash -c "grep -A1 -F 'Fehler 4 beim Ausführe
 stop_drive scratched
 
 # --- no disc, disc put in, drive settling --------------------------------------
-start_drive tray "$work/clean/disc.cue" "$work/clean/disc.defects" || notok tray_drive "$(cat "$work/tray.log")"
-TRAY=$(drive_index "Kernel Clean")
-TRAY_SG=$SG
-"$bin/rilvane-kernel-drive" --name tray --eject
+TRAY=$CLEAN TRAY_SG=$CLEAN_SG
+"$bin/rilvane-kernel-drive" --name clean --eject
 "$bin/rilvane-probe" --toc "$TRAY" >"$work/tray-empty.txt" 2>&1; rc=$?
 check no_disc_says_why bash -c "[ $rc -ne 0 ] && grep -A1 -F 'Konnte TOC nicht lesen...' $work/tray-empty.txt | grep -qF 'Code:2;3A;0'"
-"$bin/rilvane-kernel-drive" --name tray --insert
+"$bin/rilvane-kernel-drive" --name clean --insert
 "$bin/rilvane-probe" --toc "$TRAY" >"$work/tray-inserted.txt" 2>&1
 check disc_changed_toc_passthrough has "$work/tray-inserted.txt" "3 Tracks gefunden..."
-"$bin/rilvane-kernel-drive" --name tray --eject
-"$bin/rilvane-kernel-drive" --name tray --insert
+"$bin/rilvane-kernel-drive" --name clean --eject
+"$bin/rilvane-kernel-drive" --name clean --insert
 dir=$(aspi_dir tray "$TRAY_SG")
 RILVANE_DEVICE_DIR=$dir "$bin/rilvane-probe" --toc 0 >"$work/tray-aspi.txt" 2>&1
 check disc_changed_toc_aspi has "$work/tray-aspi.txt" "3 Tracks gefunden..."
-stop_drive tray
 
 "$bin/rilvane-make-disc" --out "$work/settling/disc" --lengths 300 --name "Kernel Settling" \
   --defects "startup 06/28/00 1;startup 02/04/01 4" >/dev/null
@@ -160,15 +155,13 @@ stop_drive settling
 setpriv --reuid=65534 --regid=65534 --clear-groups "$bin/rilvane-kernel-drive" "$work/clean/disc.cue" \
   >"$work/drive-nonroot.txt" 2>&1; rc=$?
 check kernel_drive_needs_root bash -c "[ $rc -eq 1 ] && grep -qF 'Nur root' $work/drive-nonroot.txt"
-start_drive perms "$work/clean/disc.cue" "$work/clean/disc.defects"
 setpriv --reuid=65534 --regid=65534 --clear-groups "$bin/rilvane-probe" >"$work/nogroup.txt" 2>&1; rc=$?
 check user_without_cdrom_group bash -c "[ $rc -eq 1 ] && grep -qF 'keine Zugriffsrechte' $work/nogroup.txt && grep -qF 'cdrom' $work/nogroup.txt"
 setpriv --reuid=65534 --regid=65534 --groups=24 "$bin/rilvane-probe" --toc "$(drive_index "Kernel Clean")" >"$work/cdromgroup.txt" 2>&1
 check user_in_cdrom_group has "$work/cdromgroup.txt" "3 Tracks gefunden..."
-stop_drive perms
 
 # --- the drive going away mid-rip -------------------------------------------------
-"$bin/rilvane-make-disc" --out "$work/long/disc" --lengths 20000,20000 --name "Kernel Long" >/dev/null
+"$bin/rilvane-make-disc" --out "$work/long/disc" --lengths 15000,15000 --name "Kernel Long" >/dev/null
 start_drive long "$work/long/disc.cue" "$work/long/disc.defects"
 LONG=$(drive_index "Kernel Long")
 "$bin/rilvane-rip" --drive "$LONG" --scan >"$work/eject-rip.txt" 2>&1 &
@@ -225,28 +218,30 @@ fi
 # --- the window, offscreen, on a kernel drive and on QEMU's data disc ------------------
 if [ -x "$bin/rilvane-kernel-window-check" ]; then
   mkdir -p "$work/xdg/alsa" && echo 'pcm.!default { type null }' >"$work/xdg/alsa/asoundrc"
-  start_drive window "$work/clean/disc.cue" "$work/clean/disc.defects"
   QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/xdg XDG_RUNTIME_DIR=$work \
     RILVANE_WINDOW_AUDIO_DRIVE="Kernel Clean" RILVANE_WINDOW_DATA_DRIVE="QEMU" \
     "$bin/rilvane-kernel-window-check" >"$work/window.txt" 2>&1; rc=$?
   check window_plays_kernel_drive bash -c "grep -q '^PASS   : WindowOnKernelDrive::audioDiscPlays' $work/window.txt"
   check window_data_track_failed_blocks bash -c "grep -q '^PASS   : WindowOnKernelDrive::dataDiscIsNeverPlayed' $work/window.txt"
-  stop_drive window
 fi
 
 # --- the loopback sound card ---------------------------------------------------------
 if [ -e /proc/asound/Loopback ]; then
   mkdir -p "$work/home"
   printf 'pcm.!default {\n  type hw\n  card Loopback\n  device 0\n  subdevice 0\n}\n' >"$work/home/.asoundrc"
-  arecord -q -D hw:Loopback,1,0 -f S16_LE -r 44100 -c 2 -t raw -d 8 "$work/loopback.raw" 2>"$work/arecord.txt" &
+  arecord -q -D hw:Loopback,1,0 -f S16_LE -r 44100 -c 2 -t raw -d 5 "$work/loopback.raw" 2>"$work/arecord.txt" &
   rec=$!
   sleep 0.5
-  HOME=$work/home XDG_CONFIG_HOME=$work/home "$bin/rilvane-loopback-play" 6 >"$work/loopback-play.txt" 2>&1
+  HOME=$work/home XDG_CONFIG_HOME=$work/home "$bin/rilvane-loopback-play" 4 >"$work/loopback-play.txt" 2>&1
   wait $rec
-  check loopback_sound_in_order python3 "$RILVANE_SOURCE/tests/kernel/check_loopback.py" "$work/loopback.raw" $((6 * 29400))
+  check loopback_sound_in_order python3 "$RILVANE_SOURCE/tests/kernel/check_loopback.py" "$work/loopback.raw" $((4 * 29400))
 else
   notok loopback_sound_in_order "no loopback sound card (snd-aloop)"
 fi
+
+# The clean drive served the tests above; Ctrl+C takes it away again.
+stop_drive clean
+check ctrl_c_removes_drive bash -c "! test -e $CLEAN_SR && grep -q 'Laufwerk entfernt' $work/clean.log && ! ls /sys/kernel/config/target/core/user_0/clean"
 
 mkdir -p "$out/files" && cp "$work"/*.wav "$work"/*.raw "$work"/*.txt "$work"/*.log "$work"/*.check "$out/files/" 2>/dev/null
 echo done >>"$results"
