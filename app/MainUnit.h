@@ -53,46 +53,6 @@ public:
     void logLine(const std::string& line) override;
     void logLine(const QString& line);
 
-    // --- Controls, in creation order -----------------------------------------
-    rilvane::StatusBar* StatusBar1 = nullptr;
-    rilvane::BevelPanel* Panel7 = nullptr;
-    QToolButton* wwwBtn = nullptr;
-    rilvane::BevelPanel* Panel8 = nullptr;
-    TImageBtn* ueberbtn = nullptr;
-    TImageBtn* endebtn = nullptr;
-    rilvane::BevelPanel* OuterPanel = nullptr;
-    QTabWidget* PageControl2 = nullptr;
-    QWidget* TabSheet3 = nullptr;
-    rilvane::BevelPanel* Panel2 = nullptr;
-    QLabel* RxLabel2 = nullptr;
-    rilvane::BevelPanel* Panel6 = nullptr;
-    rilvane::BevelPanel* Panel9 = nullptr;
-    QLabel* Image1 = nullptr;
-    rilvane::BevelPanel* Panel12 = nullptr;
-    QLabel* RxLabel5 = nullptr;
-    rilvane::BevelPanel* Panel1 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
-    QScrollArea* ScrollBox1 = nullptr;
-    rilvane::PaintBox* PaintBox1 = nullptr;
-    rilvane::BevelPanel* Panel3 = nullptr;
-    rilvane::BevelPanel* Panel4 = nullptr;
-    QLabel* Label2 = nullptr;
-    QComboBox* DriveBox = nullptr;
-    QLabel* Label1 = nullptr;
-    rilvane::SpinEdit* StartSec = nullptr;
-    QLabel* Label3 = nullptr;
-    QCheckBox* KaraokeCheck = nullptr;
-    TBitBtnXP* PlayBtn = nullptr;
-    TBitBtnXP* StopBtn = nullptr;
-    TBitBtnXP* RewBtn = nullptr;
-    TBitBtnXP* FwdBtn = nullptr;
-    TBitBtnXP* LastBtn = nullptr;
-    TBitBtnXP* NextBtn = nullptr;
-    QLabel* Label4 = nullptr;
-    rilvane::SpinEdit* STrackEd = nullptr;
-    TBitBtnXP* SaveTrack = nullptr;
-    QFileDialog* SaveDialog1 = nullptr;
-
     // --- Long-lived state, read-only from outside ------------------------------
     const rilvane::DriveTable& driveTable() const { return m_driveTable; }
     rilvane::TransportMode transportMode() const { return m_transportMode; }
@@ -155,6 +115,47 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // --- Controls, in creation order -----------------------------------------
+    // Each has the object name of its member; tests find them by it.
+    rilvane::StatusBar* StatusBar1 = nullptr;
+    rilvane::BevelPanel* Panel7 = nullptr;
+    QToolButton* wwwBtn = nullptr;
+    rilvane::BevelPanel* Panel8 = nullptr;
+    TImageBtn* ueberbtn = nullptr;
+    TImageBtn* endebtn = nullptr;
+    rilvane::BevelPanel* OuterPanel = nullptr;
+    QTabWidget* PageControl2 = nullptr;
+    QWidget* TabSheet3 = nullptr;
+    rilvane::BevelPanel* Panel2 = nullptr;
+    QLabel* RxLabel2 = nullptr;
+    rilvane::BevelPanel* Panel6 = nullptr;
+    rilvane::BevelPanel* Panel9 = nullptr;
+    QLabel* Image1 = nullptr;
+    rilvane::BevelPanel* Panel12 = nullptr;
+    QLabel* RxLabel5 = nullptr;
+    rilvane::BevelPanel* Panel1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    rilvane::PaintBox* PaintBox1 = nullptr;
+    rilvane::BevelPanel* Panel3 = nullptr;
+    rilvane::BevelPanel* Panel4 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* DriveBox = nullptr;
+    QLabel* Label1 = nullptr;
+    rilvane::SpinEdit* StartSec = nullptr;
+    QLabel* Label3 = nullptr;
+    QCheckBox* KaraokeCheck = nullptr;
+    TBitBtnXP* PlayBtn = nullptr;
+    TBitBtnXP* StopBtn = nullptr;
+    TBitBtnXP* RewBtn = nullptr;
+    TBitBtnXP* FwdBtn = nullptr;
+    TBitBtnXP* LastBtn = nullptr;
+    TBitBtnXP* NextBtn = nullptr;
+    QLabel* Label4 = nullptr;
+    rilvane::SpinEdit* STrackEd = nullptr;
+    TBitBtnXP* SaveTrack = nullptr;
+    QFileDialog* SaveDialog1 = nullptr;
+
     // The window as the sessions see it: it reaches the position field, the
     // log pane and the waveform view.
     friend class rilvane::FormSessionWindow;

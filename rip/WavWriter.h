@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/CdAudio.h"
 #include "platform/OutputFile.h"
 
 namespace rilvane {
@@ -51,7 +52,7 @@ public:
 
     // Collection size: large enough that a block costs no system call of
     // its own, small enough to stay in the processor's cache.
-    static constexpr size_t kCollectBytes = 8 * 23520;
+    static constexpr size_t kCollectBytes = 8 * size_t{cd::kReadBlockBytes};
     // Every this many bytes the file system is asked to start writing them
     // out, so the final sync has little left to wait for.
     static constexpr uint64_t kWritebackBytes = 8u << 20;

@@ -41,18 +41,6 @@ HRESULT DirectSoundObject::QueryInterface(REFIID iid, void** object)
     return S_OK;
 }
 
-ULONG DirectSoundObject::AddRef()
-{
-    return references_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-ULONG DirectSoundObject::Release()
-{
-    const ULONG left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT DirectSoundObject::CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuffer** buffer, IUnknown* outer)
 {
     if (!buffer) return DSERR_INVALIDPARAM;

@@ -2,6 +2,7 @@
 // buffers, all on one SoundDevice.
 #pragma once
 
+#include "ComObject.h"
 #include "platform/DirectSound.h"
 
 #include <atomic>
@@ -11,13 +12,11 @@ namespace rilvane::dsound {
 
 class SoundDevice;
 
-class DirectSoundObject final : public IDirectSound {
+class DirectSoundObject final : public ComObject<IDirectSound> {
 public:
     explicit DirectSoundObject(std::shared_ptr<SoundDevice> device);
 
     HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuffer** buffer, IUnknown* outer) override;
     HRESULT SetCooperativeLevel(HWND window, DWORD level) override;
@@ -25,7 +24,6 @@ public:
 private:
     ~DirectSoundObject() override = default;
 
-    std::atomic<ULONG> references_{1};
     std::atomic<DWORD> level_{0};
     std::shared_ptr<SoundDevice> device_;
 };

@@ -30,18 +30,6 @@ HRESULT SoundBufferObject::QueryInterface(REFIID iid, void** object)
     return S_OK;
 }
 
-ULONG SoundBufferObject::AddRef()
-{
-    return references_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-ULONG SoundBufferObject::Release()
-{
-    const ULONG left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT SoundBufferObject::GetCurrentPosition(DWORD* playCursor, DWORD* writeCursor)
 {
     return device_->position(*state_, playCursor, writeCursor);

@@ -3,9 +3,9 @@
 // same object (one reference count for both).
 #pragma once
 
+#include "ComObject.h"
 #include "platform/DirectSound.h"
 
-#include <atomic>
 #include <memory>
 
 namespace rilvane::dsound {
@@ -13,13 +13,11 @@ namespace rilvane::dsound {
 class SoundDevice;
 struct BufferState;
 
-class SoundBufferObject final : public IDirectSoundBuffer, public IDirectSoundNotify {
+class SoundBufferObject final : public ComObject<IDirectSoundBuffer, IDirectSoundNotify> {
 public:
     SoundBufferObject(std::shared_ptr<SoundDevice> device, std::shared_ptr<BufferState> state, DWORD flags);
 
     HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT GetCurrentPosition(DWORD* playCursor, DWORD* writeCursor) override;
     HRESULT GetStatus(DWORD* status) override;
@@ -34,7 +32,6 @@ public:
 private:
     ~SoundBufferObject() override;
 
-    std::atomic<ULONG> references_{1};
     std::shared_ptr<SoundDevice> device_;
     std::shared_ptr<BufferState> state_;
     DWORD flags_;

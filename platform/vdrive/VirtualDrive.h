@@ -1,9 +1,12 @@
 // A disc image served as a SCSI target: the virtual CD drive.
 //
 // A VirtualDrive is made from a CUE sheet (with BIN files of raw 2352-byte
-// CD-DA sectors) and an optional defect map that turns it into a scratched
-// disc. It answers INQUIRY, READ TOC (format 0, LBA) and READ CD, and gives
-// CHECK CONDITION with fixed-format sense for everything else.
+// sectors or WAVE files; audio and Mode 1 data tracks) and an optional defect
+// map that turns it into a scratched disc (DefectMap.h). It answers TEST UNIT
+// READY, INQUIRY, READ TOC (format 0, LBA) and READ CD, and gives CHECK
+// CONDITION for everything else. Sense data is fixed-format unless the defect
+// map asks for descriptor format; the map's start-up answers let it report
+// no disc, becoming ready or a disc change before it answers normally.
 //
 // The platform library owns the drives configured in RILVANE_VIRTUAL_DRIVES
 // and routes pass-through and ASPI requests to execute().
@@ -22,8 +25,8 @@ struct ScsiReply {
     // pass-through call returns FALSE, ASPI reports a failed request status.
     bool transportFailure = false;
     uint8_t status = 0;          // SCSI status byte: 0 good, 2 check condition
-    uint8_t sense[18] = {};      // fixed-format sense data (0x70 ...), valid when status == 2
-    uint32_t senseLength = 0;    // bytes of sense data, 18 when status == 2, else 0
+    uint8_t sense[18] = {};      // sense data (0x70 fixed or 0x72 descriptor format), valid when status == 2
+    uint32_t senseLength = 0;    // bytes of sense data when status == 2 (18 fixed, 8 descriptor), else 0
     uint32_t transferred = 0;    // bytes of data-in actually written to the caller's buffer
 };
 

@@ -1,5 +1,6 @@
 // The information dialog, opened from the main window.
 
+#include "FormControls.h"
 #include "MainWindowTest.h"
 #include "WindowTestSupport.h"
 #include "app/AboutBoxUnit.h"
@@ -12,6 +13,8 @@
 #include <QTimer>
 
 #include <functional>
+
+namespace ui = rilvane::test::ui;
 
 namespace {
 
@@ -27,7 +30,7 @@ void whileAboutBoxIsOpen(TMainForm& form, const std::function<void(TAboutBox&)>&
         }
         inspect(*box);
     });
-    QTest::mouseClick(form.ueberbtn, Qt::LeftButton);
+    QTest::mouseClick(ui::ueberbtn(form), Qt::LeftButton);
 }
 
 QDateTime dayOf(int year)

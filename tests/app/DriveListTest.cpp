@@ -2,11 +2,14 @@
 // in two programs, one with the drives on drive letters D: and F: (pass-through)
 // and one with them behind the ASPI layer; RILVANE_TEST_EXPECT_ASPI says which.
 
+#include "FormControls.h"
 #include "WindowTestSupport.h"
 #include "app/LogCategory.h"
 #include "app/MainUnit.h"
 
 #include <QComboBox>
+
+namespace ui = rilvane::test::ui;
 
 namespace {
 
@@ -39,18 +42,18 @@ void DriveListTest::listsTheDrivesAndSelectsTheFirst()
     TMainForm form(rilvane::test::soundLibrary());
     QVERIFY(messages.requests.isEmpty());
     QCOMPARE(form.driveTable().count, 2);
-    QCOMPARE(form.DriveBox->count(), 2);
-    QCOMPARE(form.DriveBox->currentIndex(), 0);
+    QCOMPARE(ui::DriveBox(form)->count(), 2);
+    QCOMPARE(ui::DriveBox(form)->currentIndex(), 0);
     QVERIFY(!rilvane::test::logLines(form).contains(QStringLiteral("Es wurden keine CD-Laufwerke gefunden!")));
 
     if (qEnvironmentVariableIsSet("RILVANE_TEST_EXPECT_ASPI")) {
         QCOMPARE(form.transportMode(), rilvane::TransportMode::Aspi);
-        QCOMPARE(form.DriveBox->itemText(0), paddedName("ALPHA CD"));
-        QCOMPARE(form.DriveBox->itemText(1), paddedName("BETA CD"));
+        QCOMPARE(ui::DriveBox(form)->itemText(0), paddedName("ALPHA CD"));
+        QCOMPARE(ui::DriveBox(form)->itemText(1), paddedName("BETA CD"));
     } else {
         QCOMPARE(form.transportMode(), rilvane::TransportMode::Spti);
-        QCOMPARE(form.DriveBox->itemText(0), QStringLiteral("D: ") + paddedName("ALPHA CD"));
-        QCOMPARE(form.DriveBox->itemText(1), QStringLiteral("F: ") + paddedName("BETA CD"));
+        QCOMPARE(ui::DriveBox(form)->itemText(0), QStringLiteral("D: ") + paddedName("ALPHA CD"));
+        QCOMPARE(ui::DriveBox(form)->itemText(1), QStringLiteral("F: ") + paddedName("BETA CD"));
     }
 }
 

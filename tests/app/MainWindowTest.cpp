@@ -4,6 +4,7 @@
 
 #include "MainWindowTest.h"
 
+#include "FormControls.h"
 #include "WindowTestSupport.h"
 #include "app/BevelPanel.h"
 #include "app/FormSessionWindow.h"
@@ -29,6 +30,8 @@
 #include <QToolButton>
 
 #include <limits>
+
+namespace ui = rilvane::test::ui;
 
 using rilvane::test::MessageRecorder;
 
@@ -67,14 +70,14 @@ void MainWindowTest::startsWithDefaultsAndNoDrive()
 
     // A working drive layer that finds nothing says nothing of its own.
     QCOMPARE(rilvane::test::logLines(form), QStringList{QStringLiteral("Es wurden keine CD-Laufwerke gefunden!")});
-    QCOMPARE(form.DriveBox->count(), 0);
-    QCOMPARE(form.DriveBox->currentIndex(), -1);
+    QCOMPARE(ui::DriveBox(form)->count(), 0);
+    QCOMPARE(ui::DriveBox(form)->currentIndex(), -1);
 
     QCOMPARE(form.windowTitle(), QStringLiteral("Tormend Rilvane 1.0"));
-    QCOMPARE(form.StartSec->editText(), QStringLiteral("500"));
-    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
-    QCOMPARE(form.STrackEd->editText(), QStringLiteral("1"));
-    QVERIFY(!form.KaraokeCheck->isChecked());
+    QCOMPARE(ui::StartSec(form)->editText(), QStringLiteral("500"));
+    QCOMPARE(ui::Label3(form)->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
+    QCOMPARE(ui::STrackEd(form)->editText(), QStringLiteral("1"));
+    QVERIFY(!ui::KaraokeCheck(form)->isChecked());
     QCOMPARE(form.currentSector(), 0);
     QVERIFY(!form.stopRequested());
     QCOMPARE(form.trackTable().count, 1);
@@ -82,7 +85,7 @@ void MainWindowTest::startsWithDefaultsAndNoDrive()
     QCOMPARE(form.trackTable().slot(2), 450000);
     QCOMPARE(form.progressPercent(), 0);
     QCOMPARE(form.progressRect().right, 0);
-    QVERIFY(form.Memo1->isReadOnly());
+    QVERIFY(ui::Memo1(form)->isReadOnly());
     QVERIFY(form.sound().isSetUp());
 
     // Every control of the design is there, and nothing is disabled.
@@ -106,80 +109,81 @@ void MainWindowTest::controlsSitWhereTheyAreDocked()
     form.resize(622, 489);
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-    const QRect status = placeIn(form.StatusBar1, &form);
+    const QRect status = placeIn(ui::StatusBar1(form), &form);
     QCOMPARE(status, QRect(0, 489 - 19, 622, 19));
-    QCOMPARE(placeIn(form.Panel7, &form), QRect(0, 489 - 19 - 41, 622, 41));
-    QCOMPARE(placeIn(form.wwwBtn, form.Panel7), QRect(5, 5, 137, 33));
-    QCOMPARE(placeIn(form.Panel8, form.Panel7), QRect(622 - 214, 0, 214, 41));
-    QCOMPARE(placeIn(form.ueberbtn, form.Panel8), QRect(0, 8, 101, 30));
-    QCOMPARE(placeIn(form.endebtn, form.Panel8), QRect(104, 8, 101, 30));
-    QCOMPARE(placeIn(form.OuterPanel, &form), QRect(0, 0, 622, 489 - 60));
+    QCOMPARE(placeIn(ui::Panel7(form), &form), QRect(0, 489 - 19 - 41, 622, 41));
+    QCOMPARE(placeIn(ui::wwwBtn(form), ui::Panel7(form)), QRect(5, 5, 137, 33));
+    QCOMPARE(placeIn(ui::Panel8(form), ui::Panel7(form)), QRect(622 - 214, 0, 214, 41));
+    QCOMPARE(placeIn(ui::ueberbtn(form), ui::Panel8(form)), QRect(0, 8, 101, 30));
+    QCOMPARE(placeIn(ui::endebtn(form), ui::Panel8(form)), QRect(104, 8, 101, 30));
+    QCOMPARE(placeIn(ui::OuterPanel(form), &form), QRect(0, 0, 622, 489 - 60));
 
     // The page: a band on top, a column on the left, the rest for Panel1.
-    const QRect sheet = placeIn(form.TabSheet3, &form);
-    QCOMPARE(placeIn(form.Panel2, &form), QRect(sheet.x(), sheet.y(), sheet.width(), 33));
-    QCOMPARE(placeIn(form.Panel6, &form), QRect(sheet.x(), sheet.y() + 33, 209, sheet.height() - 33));
-    const QRect panel1 = placeIn(form.Panel1, &form);
+    const QRect sheet = placeIn(ui::TabSheet3(form), &form);
+    QCOMPARE(placeIn(ui::Panel2(form), &form), QRect(sheet.x(), sheet.y(), sheet.width(), 33));
+    QCOMPARE(placeIn(ui::Panel6(form), &form), QRect(sheet.x(), sheet.y() + 33, 209, sheet.height() - 33));
+    const QRect panel1 = placeIn(ui::Panel1(form), &form);
     QCOMPARE(panel1, QRect(sheet.x() + 209, sheet.y() + 33, sheet.width() - 209, sheet.height() - 33));
 
     // Inside Panel1, from top to bottom: Panel3, ScrollBox1, Panel4, Memo1.
-    QCOMPARE(placeIn(form.Panel3, form.Panel1), QRect(0, 0, panel1.width(), 129));
-    QCOMPARE(placeIn(form.Memo1, form.Panel1), QRect(0, panel1.height() - 45, panel1.width(), 45));
-    QCOMPARE(placeIn(form.Panel4, form.Panel1), QRect(0, panel1.height() - 45 - 32, panel1.width(), 32));
-    QCOMPARE(placeIn(form.ScrollBox1, form.Panel1), QRect(0, 129, panel1.width(), panel1.height() - 129 - 77));
-    QCOMPARE(form.PaintBox1->size(), form.ScrollBox1->viewport()->size());
+    QCOMPARE(placeIn(ui::Panel3(form), ui::Panel1(form)), QRect(0, 0, panel1.width(), 129));
+    QCOMPARE(placeIn(ui::Memo1(form), ui::Panel1(form)), QRect(0, panel1.height() - 45, panel1.width(), 45));
+    QCOMPARE(placeIn(ui::Panel4(form), ui::Panel1(form)), QRect(0, panel1.height() - 45 - 32, panel1.width(), 32));
+    QCOMPARE(placeIn(ui::ScrollBox1(form), ui::Panel1(form)),
+             QRect(0, 129, panel1.width(), panel1.height() - 129 - 77));
+    QCOMPARE(ui::PaintBox1(form)->size(), ui::ScrollBox1(form)->viewport()->size());
 
-    QCOMPARE(placeIn(form.Panel9, form.Panel6), QRect(7, 7, 195, 284));
-    QCOMPARE(placeIn(form.Image1, form.Panel9), QRect(1, 1, 193, 281));
-    QCOMPARE(placeIn(form.Panel12, form.Panel9), QRect(8, 8, 177, 73));
-    QCOMPARE(placeIn(form.RxLabel5, form.Panel12), QRect(8, 8, 161, 57));
-    QCOMPARE(form.RxLabel2->pos(), QPoint(16, 10));
+    QCOMPARE(placeIn(ui::Panel9(form), ui::Panel6(form)), QRect(7, 7, 195, 284));
+    QCOMPARE(placeIn(ui::Image1(form), ui::Panel9(form)), QRect(1, 1, 193, 281));
+    QCOMPARE(placeIn(ui::Panel12(form), ui::Panel9(form)), QRect(8, 8, 177, 73));
+    QCOMPARE(placeIn(ui::RxLabel5(form), ui::Panel12(form)), QRect(8, 8, 161, 57));
+    QCOMPARE(ui::RxLabel2(form)->pos(), QPoint(16, 10));
 
-    QCOMPARE(placeIn(form.DriveBox, form.Panel3), QRect(96, 8, 145, 21));
-    QCOMPARE(placeIn(form.StartSec, form.Panel3), QRect(96, 32, 121, 21));
-    QCOMPARE(form.Label3->pos(), QPoint(8, 56));
-    QCOMPARE(placeIn(form.KaraokeCheck, form.Panel3), QRect(8, 72, 217, 17));
-    QCOMPARE(placeIn(form.PlayBtn, form.Panel3), QRect(8, 96, 73, 25));
-    QCOMPARE(placeIn(form.StopBtn, form.Panel3), QRect(88, 96, 65, 25));
-    QCOMPARE(placeIn(form.RewBtn, form.Panel3), QRect(160, 96, 81, 25));
-    QCOMPARE(placeIn(form.FwdBtn, form.Panel3), QRect(248, 96, 81, 25));
-    QCOMPARE(placeIn(form.LastBtn, form.Panel3), QRect(248, 32, 112, 25));
-    QCOMPARE(placeIn(form.NextBtn, form.Panel3), QRect(248, 64, 112, 25));
-    QCOMPARE(placeIn(form.STrackEd, form.Panel4), QRect(120, 4, 65, 21));
-    QCOMPARE(placeIn(form.SaveTrack, form.Panel4), QRect(192, 4, 185, 25));
+    QCOMPARE(placeIn(ui::DriveBox(form), ui::Panel3(form)), QRect(96, 8, 145, 21));
+    QCOMPARE(placeIn(ui::StartSec(form), ui::Panel3(form)), QRect(96, 32, 121, 21));
+    QCOMPARE(ui::Label3(form)->pos(), QPoint(8, 56));
+    QCOMPARE(placeIn(ui::KaraokeCheck(form), ui::Panel3(form)), QRect(8, 72, 217, 17));
+    QCOMPARE(placeIn(ui::PlayBtn(form), ui::Panel3(form)), QRect(8, 96, 73, 25));
+    QCOMPARE(placeIn(ui::StopBtn(form), ui::Panel3(form)), QRect(88, 96, 65, 25));
+    QCOMPARE(placeIn(ui::RewBtn(form), ui::Panel3(form)), QRect(160, 96, 81, 25));
+    QCOMPARE(placeIn(ui::FwdBtn(form), ui::Panel3(form)), QRect(248, 96, 81, 25));
+    QCOMPARE(placeIn(ui::LastBtn(form), ui::Panel3(form)), QRect(248, 32, 112, 25));
+    QCOMPARE(placeIn(ui::NextBtn(form), ui::Panel3(form)), QRect(248, 64, 112, 25));
+    QCOMPARE(placeIn(ui::STrackEd(form), ui::Panel4(form)), QRect(120, 4, 65, 21));
+    QCOMPARE(placeIn(ui::SaveTrack(form), ui::Panel4(form)), QRect(192, 4, 185, 25));
 
-    QCOMPARE(form.PageControl2->count(), 1);
-    QCOMPARE(form.PageControl2->tabText(0), QStringLiteral("Audio CD wiedergeben"));
-    QVERIFY(!form.PageControl2->tabIcon(0).isNull());
-    QCOMPARE(form.SaveTrack->text(), QStringLiteral("Track in WAV Datei speichern"));
-    QCOMPARE(form.ueberbtn->toolTip(), QStringLiteral("Informationen über das Programm"));
-    QCOMPARE(form.endebtn->toolTip(), QStringLiteral("Hiermit verlassen Sie das Programm"));
+    QCOMPARE(ui::PageControl2(form)->count(), 1);
+    QCOMPARE(ui::PageControl2(form)->tabText(0), QStringLiteral("Audio CD wiedergeben"));
+    QVERIFY(!ui::PageControl2(form)->tabIcon(0).isNull());
+    QCOMPARE(ui::SaveTrack(form)->text(), QStringLiteral("Track in WAV Datei speichern"));
+    QCOMPARE(ui::ueberbtn(form)->toolTip(), QStringLiteral("Informationen über das Programm"));
+    QCOMPARE(ui::endebtn(form)->toolTip(), QStringLiteral("Hiermit verlassen Sie das Programm"));
 
     // A bigger window: the docked parts follow, the fixed ones stay.
     form.resize(800, 600);
     QCoreApplication::processEvents();
-    QCOMPARE(placeIn(form.StatusBar1, &form), QRect(0, 600 - 19, 800, 19));
-    QCOMPARE(placeIn(form.Panel8, form.Panel7), QRect(800 - 214, 0, 214, 41));
-    QCOMPARE(form.Memo1->height(), 45);
-    QCOMPARE(form.Panel3->height(), 129);
-    QCOMPARE(placeIn(form.PlayBtn, form.Panel3), QRect(8, 96, 73, 25));
+    QCOMPARE(placeIn(ui::StatusBar1(form), &form), QRect(0, 600 - 19, 800, 19));
+    QCOMPARE(placeIn(ui::Panel8(form), ui::Panel7(form)), QRect(800 - 214, 0, 214, 41));
+    QCOMPARE(ui::Memo1(form)->height(), 45);
+    QCOMPARE(ui::Panel3(form)->height(), 129);
+    QCOMPARE(placeIn(ui::PlayBtn(form), ui::Panel3(form)), QRect(8, 96, 73, 25));
 }
 
 void MainWindowTest::positionFieldHasNoBoundsAndReadsTextAsNumber()
 {
     TMainForm form(rilvane::test::soundLibrary());
-    rilvane::SpinEdit& field = *form.StartSec;
+    rilvane::SpinEdit& field = *ui::StartSec(form);
 
     field.setEditText(QStringLiteral("abc"));
     QCOMPARE(field.value(), 0);
-    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
+    QCOMPARE(ui::Label3(form)->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
 
     field.setEditText(QStringLiteral("99999999999"));  // not a 32-bit number
     QCOMPARE(field.value(), 0);
 
     field.setEditText(QStringLiteral("-2000000000"));
     QCOMPARE(field.value(), -2000000000);
-    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
+    QCOMPARE(ui::Label3(form)->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
 
     field.setEditText(QStringLiteral("2147483647"));
     field.stepBy(1);
@@ -203,16 +207,16 @@ void MainWindowTest::positionFieldHasNoBoundsAndReadsTextAsNumber()
     table.slot(2) = 20000;
     table.slot(3) = 90000;
     field.setValue(24500);
-    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 2 Time 00:01:00 s"));
+    QCOMPARE(ui::Label3(form)->text(), QStringLiteral("Track no. 2 Time 00:01:00 s"));
     table.slot(2) = 24500;
     field.setValue(24500);  // same text: the label is still brought up to date
-    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 2 Time 00:00:00 s"));
+    QCOMPARE(ui::Label3(form)->text(), QStringLiteral("Track no. 2 Time 00:00:00 s"));
 }
 
 void MainWindowTest::trackFieldStaysWithinItsBounds()
 {
     TMainForm form(rilvane::test::soundLibrary());
-    rilvane::SpinEdit& field = *form.STrackEd;
+    rilvane::SpinEdit& field = *ui::STrackEd(form);
     QCOMPARE(field.value(), 1);
     field.setEditText(QStringLiteral("300"));
     QCOMPARE(field.value(), 256);
@@ -246,7 +250,7 @@ void MainWindowTest::cancelledCloseChangesNothing()
 
     // The exit button asks the same question.
     messages.answer(QMessageBox::Cancel);
-    QTest::mouseClick(form.endebtn, Qt::LeftButton);
+    QTest::mouseClick(ui::endebtn(form), Qt::LeftButton);
     QCOMPARE(messages.requests.size(), 2);
     QCOMPARE(messages.requests.last().text, QStringLiteral("Hiermit beenden Sie das Programm!"));
     QVERIFY(form.isVisible());
@@ -271,7 +275,7 @@ void MainWindowTest::closeDuringReadLoopStopsItAndEndsTheProgram()
 
     // A read loop as the playback session runs it: inside the click handler,
     // letting the window's events through once per block.
-    QObject::connect(form->PlayBtn, &QAbstractButton::clicked, form, [&] {
+    QObject::connect(ui::PlayBtn(*form), &QAbstractButton::clicked, form, [&] {
         rilvane::ReadingState& reading = form->reading();
         reading.stopRequest = false;
         QTimer::singleShot(0, form, [form] { form->close(); });
@@ -286,7 +290,7 @@ void MainWindowTest::closeDuringReadLoopStopsItAndEndsTheProgram()
         hiddenAfterLoop = !form->isVisible();
     });
 
-    QTimer::singleShot(0, form->PlayBtn, &QAbstractButton::click);
+    QTimer::singleShot(0, ui::PlayBtn(*form), &QAbstractButton::click);
     const int result = QApplication::exec();
 
     QCOMPARE(result, 0);
@@ -305,19 +309,19 @@ void MainWindowTest::webButtonOpensTheSite()
     rilvane::test::FakeUrlOpener opener;
     QVERIFY(opener.isValid());
     TMainForm form(rilvane::test::soundLibrary());
-    QCOMPARE(form.wwwBtn->text(), QStringLiteral("www.tormend.de"));
-    QCOMPARE(form.wwwBtn->toolTip(), QStringLiteral("Auf zur Tormend Homepage..."));
-    QCOMPARE(form.wwwBtn->iconSize(), QSize(24, 25));
-    QVERIFY(form.wwwBtn->autoRaise());
+    QCOMPARE(ui::wwwBtn(form)->text(), QStringLiteral("www.tormend.de"));
+    QCOMPARE(ui::wwwBtn(form)->toolTip(), QStringLiteral("Auf zur Tormend Homepage..."));
+    QCOMPARE(ui::wwwBtn(form)->iconSize(), QSize(24, 25));
+    QVERIFY(ui::wwwBtn(form)->autoRaise());
 
-    form.wwwBtn->click();
+    ui::wwwBtn(form)->click();
     QTRY_COMPARE_WITH_TIMEOUT(opener.openedAddresses(), QStringList{QStringLiteral("http://www.tormend.de/")}, 30000);
 }
 
 void MainWindowTest::saveDialogIsSetUpForWavFiles()
 {
     TMainForm form(rilvane::test::soundLibrary());
-    QFileDialog& dialog = *form.SaveDialog1;
+    QFileDialog& dialog = *ui::SaveDialog1(form);
     QCOMPARE(dialog.defaultSuffix(), QStringLiteral("wav"));
     QCOMPARE(dialog.nameFilters(), QStringList{QStringLiteral("WAV-Dateien (*.wav)")});
     QCOMPARE(dialog.acceptMode(), QFileDialog::AcceptSave);
@@ -335,7 +339,7 @@ void MainWindowTest::waveformViewIsWhiteAfterRepaint()
     TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    rilvane::PaintBox& view = *form.PaintBox1;
+    rilvane::PaintBox& view = *ui::PaintBox1(form);
     QVERIFY(view.width() > 10 && view.height() > 10);
 
     QImage image = view.grab().toImage();
@@ -380,21 +384,21 @@ void MainWindowTest::sessionsSeeTheWindowsState()
     form.reading().stopRequest = true;
     QVERIFY(form.stopRequested());
 
-    form.StartSec->setEditText(QStringLiteral("777"));
+    ui::StartSec(form)->setEditText(QStringLiteral("777"));
     QCOMPARE(window.positionValue(), 777);
     window.showPosition(20500);
-    QCOMPARE(form.StartSec->editText(), QStringLiteral("20500"));
-    QCOMPARE(form.Label3->text(), QStringLiteral("Track no. 1 Time 00:04:26 s"));
+    QCOMPARE(ui::StartSec(form)->editText(), QStringLiteral("20500"));
+    QCOMPARE(ui::Label3(form)->text(), QStringLiteral("Track no. 1 Time 00:04:26 s"));
 
     // A session follows the karaoke box for as long as it runs, and no longer.
     bool karaoke = true;
     {
-        const rilvane::KaraokeLink link(*form.KaraokeCheck, [&karaoke](bool on) { karaoke = on; });
+        const rilvane::KaraokeLink link(*ui::KaraokeCheck(form), [&karaoke](bool on) { karaoke = on; });
         QVERIFY(!karaoke);
-        form.KaraokeCheck->setChecked(true);
+        ui::KaraokeCheck(form)->setChecked(true);
         QVERIFY(karaoke);
     }
-    form.KaraokeCheck->setChecked(false);
+    ui::KaraokeCheck(form)->setChecked(false);
     QVERIFY(karaoke);
     window.log().logLine("Wiedergabe gestoppt...");
     QCOMPARE(rilvane::test::logLines(form).last(), QStringLiteral("Wiedergabe gestoppt..."));
@@ -405,10 +409,10 @@ void MainWindowTest::sessionsSeeTheWindowsState()
     for (size_t frame = 0; frame < 29400; ++frame)
         staging[frame * 4 + 1] = 0x80;  // left sample -32768
     window.drawWaveform(staging.data());
-    const QImage image = form.PaintBox1->grab().toImage();
-    const int middle = form.PaintBox1->width() / 2;
+    const QImage image = ui::PaintBox1(form)->grab().toImage();
+    const int middle = ui::PaintBox1(form)->width() / 2;
     QVERIFY(rilvane::test::hasColour(image, middle, 0, Qt::black));
-    QVERIFY(rilvane::test::hasColour(image, middle, form.PaintBox1->height() / 2, Qt::white));
+    QVERIFY(rilvane::test::hasColour(image, middle, ui::PaintBox1(form)->height() / 2, Qt::white));
 }
 
 int runMainWindowTest(int argc, char** argv)

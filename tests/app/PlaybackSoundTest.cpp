@@ -6,6 +6,7 @@
 // hold the good blocks in the order they were read, the ones from the tick
 // on with the centre removed.
 
+#include "FormControls.h"
 #include "SessionTestSupport.h"
 #include "WindowTestSupport.h"
 #include "app/MainUnit.h"
@@ -19,6 +20,8 @@
 
 #include <algorithm>
 #include <cstring>
+
+namespace ui = rilvane::test::ui;
 
 using rilvane::test::clickButton;
 using rilvane::test::kBlockBytes;
@@ -78,27 +81,27 @@ void PlaybackSoundTest::soundReachingTheDeviceIsTheDiscInReadOrder()
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY2(!form.terminationRequested(), "no sound device");
-        QCOMPARE(form.DriveBox->count(), 1);
-        QCOMPARE(form.StartSec->value(), 500);
+        QCOMPARE(ui::DriveBox(form)->count(), 1);
+        QCOMPARE(ui::StartSec(form)->value(), 500);
 
         PumpHook hook(form, [&](PumpHook& self) {
             const int32_t at = form.currentSector();
             if (karaokeFrom < 0) {
                 if (at < 700) return;
                 karaokeFrom = at;
-                clickButton(form.KaraokeCheck);
-                ticked = form.KaraokeCheck->isChecked();
+                clickButton(ui::KaraokeCheck(form));
+                ticked = ui::KaraokeCheck(form)->isChecked();
             } else if (jumpedFrom < 0) {
                 if (at < 800) return;
                 jumpedFrom = at;
-                clickButton(form.FwdBtn);
+                clickButton(ui::FwdBtn(form));
             } else if (at >= jumpedFrom + 1500 + 200) {
                 stoppedAt = at;
-                clickButton(form.StopBtn);
+                clickButton(ui::StopBtn(form));
                 self.finish();
             }
         });
-        clickButton(form.PlayBtn);
+        clickButton(ui::PlayBtn(form));
         QVERIFY(!hook.timedOut());
         QVERIFY(ticked);
         QCOMPARE(form.currentSector(), stoppedAt + 10);

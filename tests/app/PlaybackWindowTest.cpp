@@ -7,6 +7,7 @@
 // tests do meanwhile they do from a PumpHook, as a user's clicks would arrive
 // between two reads.
 
+#include "FormControls.h"
 #include "SessionTestSupport.h"
 #include "WindowTestSupport.h"
 #include "app/MainUnit.h"
@@ -20,6 +21,8 @@
 
 #include <cstring>
 #include <memory>
+
+namespace ui = rilvane::test::ui;
 
 using rilvane::test::clickButton;
 using rilvane::test::logMark;
@@ -41,9 +44,9 @@ const QString kReadError = QStringLiteral("Fehler: SCSI Status 2; Code:3;11;5 \"
 bool selectDrive(TMainForm& form, char letter)
 {
     const QString prefix = QStringLiteral("%1: ").arg(QChar::fromLatin1(letter));
-    for (int i = 0; i < form.DriveBox->count(); ++i) {
-        if (form.DriveBox->itemText(i).startsWith(prefix)) {
-            form.DriveBox->setCurrentIndex(i);
+    for (int i = 0; i < ui::DriveBox(form)->count(); ++i) {
+        if (ui::DriveBox(form)->itemText(i).startsWith(prefix)) {
+            ui::DriveBox(form)->setCurrentIndex(i);
             return true;
         }
     }
@@ -138,22 +141,22 @@ void PlaybackWindowTest::playWithoutASelectedDriveTouchesNothing()
 {
     auto form = makeForm('D');
     QVERIFY(form);
-    QCOMPARE(form->DriveBox->count(), 2);
+    QCOMPARE(ui::DriveBox(*form)->count(), 2);
     fillSoundBuffer(*form, 0x5A);
 
     // Drives in the list, none selected.
-    form->DriveBox->setCurrentIndex(-1);
+    ui::DriveBox(*form)->setCurrentIndex(-1);
     int mark = logMark(*form);
-    clickButton(form->PlayBtn);
+    clickButton(ui::PlayBtn(*form));
     QCOMPARE(logSince(*form, mark), QStringList{kNoDrive});
     QVERIFY(soundBufferHolds(*form, 0x5A));
     QVERIFY(!soundPlaying(*form));
     QCOMPARE(form->currentSector(), 0);
 
     // An empty list.
-    form->DriveBox->clear();
+    ui::DriveBox(*form)->clear();
     mark = logMark(*form);
-    clickButton(form->PlayBtn);
+    clickButton(ui::PlayBtn(*form));
     QCOMPARE(logSince(*form, mark), QStringList{kNoDrive});
     QVERIFY(soundBufferHolds(*form, 0x5A));
     QVERIFY(!soundPlaying(*form));
@@ -164,11 +167,11 @@ void PlaybackWindowTest::elevenFailedReadsInARowEndPlayback()
 {
     auto form = makeForm('E');
     QVERIFY(form);
-    form->StartSec->setEditText(QStringLiteral("1500"));
+    ui::StartSec(*form)->setEditText(QStringLiteral("1500"));
     PumpHook guard(*form, [](PumpHook&) {});
 
     const int mark = logMark(*form);
-    clickButton(form->PlayBtn);
+    clickButton(ui::PlayBtn(*form));
     QVERIFY(!guard.timedOut());
 
     QStringList expected{kTocRead, QStringLiteral("1 Tracks gefunden...")};
@@ -176,7 +179,7 @@ void PlaybackWindowTest::elevenFailedReadsInARowEndPlayback()
     expected << kStopped;
     QCOMPARE(logSince(*form, mark), expected);
     QCOMPARE(form->currentSector(), 1610);
-    QCOMPARE(form->StartSec->value(), 1610);
+    QCOMPARE(ui::StartSec(*form)->value(), 1610);
     QVERIFY(form->stopRequested());
     QVERIFY(!soundPlaying(*form));
 }
@@ -185,18 +188,18 @@ void PlaybackWindowTest::aGoodReadBetweenFailuresKeepsItPlaying()
 {
     auto form = makeForm('E');
     QVERIFY(form);
-    form->StartSec->setEditText(QStringLiteral("200"));
+    ui::StartSec(*form)->setEditText(QStringLiteral("200"));
     int32_t stoppedAt = -1;
     PumpHook hook(*form, [&](PumpHook& self) {
         if (form->currentSector() >= 500) {
             stoppedAt = form->currentSector();
-            clickButton(form->StopBtn);
+            clickButton(ui::StopBtn(*form));
             self.finish();
         }
     });
 
     const int mark = logMark(*form);
-    clickButton(form->PlayBtn);
+    clickButton(ui::PlayBtn(*form));
     QVERIFY(!hook.timedOut());
     QVERIFY(stoppedAt >= 500);
 
@@ -206,27 +209,27 @@ void PlaybackWindowTest::aGoodReadBetweenFailuresKeepsItPlaying()
     QCOMPARE(logSince(*form, mark), expected);
     // Stop ends the loop after the read it was pressed before.
     QCOMPARE(form->currentSector(), stoppedAt + 10);
-    QCOMPARE(form->StartSec->value(), stoppedAt + 10);
+    QCOMPARE(ui::StartSec(*form)->value(), stoppedAt + 10);
 }
 
 void PlaybackWindowTest::positionLabelShowsTrackAndTimeOfTheDisc()
 {
     auto form = makeForm('D');
     QVERIFY(form);
-    QCOMPARE(form->Label3->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
+    QCOMPARE(ui::Label3(*form)->text(), QStringLiteral("Track no. 1 Time 00:00:00 s"));
 
     // A short play reads the disc's table of contents.
     QString labelWhilePlaying;
     int32_t fieldWhilePlaying = 0;
     PumpHook hook(*form, [&](PumpHook& self) {
         if (form->currentSector() >= 500 + 750) {
-            labelWhilePlaying = form->Label3->text();
-            fieldWhilePlaying = form->StartSec->value();
-            clickButton(form->StopBtn);
+            labelWhilePlaying = ui::Label3(*form)->text();
+            fieldWhilePlaying = ui::StartSec(*form)->value();
+            clickButton(ui::StopBtn(*form));
             self.finish();
         }
     });
-    clickButton(form->PlayBtn);
+    clickButton(ui::PlayBtn(*form));
     QVERIFY(!hook.timedOut());
     // Seconds from the start of track 1 at sector 0; the session has not got
     // as far as a minute.
@@ -238,12 +241,12 @@ void PlaybackWindowTest::positionLabelShowsTrackAndTimeOfTheDisc()
     QCOMPARE(form->trackTable().slot(2), 20000);
     QCOMPARE(form->trackTable().slot(3), 25000);
 
-    form->StartSec->setEditText(QStringLiteral("24500"));
-    QCOMPARE(form->Label3->text(), QStringLiteral("Track no. 2 Time 00:01:00 s"));
-    form->StartSec->setEditText(QStringLiteral("19999"));
-    QCOMPARE(form->Label3->text(), QStringLiteral("Track no. 1 Time 00:04:26 s"));
-    form->StartSec->setEditText(QStringLiteral("25000"));  // the lead-out: counted from sector 0
-    QCOMPARE(form->Label3->text(), QStringLiteral("Track no. 1 Time 00:05:33 s"));
+    ui::StartSec(*form)->setEditText(QStringLiteral("24500"));
+    QCOMPARE(ui::Label3(*form)->text(), QStringLiteral("Track no. 2 Time 00:01:00 s"));
+    ui::StartSec(*form)->setEditText(QStringLiteral("19999"));
+    QCOMPARE(ui::Label3(*form)->text(), QStringLiteral("Track no. 1 Time 00:04:26 s"));
+    ui::StartSec(*form)->setEditText(QStringLiteral("25000"));  // the lead-out: counted from sector 0
+    QCOMPARE(ui::Label3(*form)->text(), QStringLiteral("Track no. 1 Time 00:05:33 s"));
 }
 
 void PlaybackWindowTest::navigationMovesTheReadPosition()
@@ -253,23 +256,23 @@ void PlaybackWindowTest::navigationMovesTheReadPosition()
 
     // Before any session: the current sector is 0 while the field shows 500.
     QCOMPARE(form->currentSector(), 0);
-    clickButton(form->FwdBtn);
+    clickButton(ui::FwdBtn(*form));
     QCOMPARE(form->currentSector(), 1500);
-    QCOMPARE(form->StartSec->value(), 1500);
-    clickButton(form->RewBtn);
+    QCOMPARE(ui::StartSec(*form)->value(), 1500);
+    clickButton(ui::RewBtn(*form));
     QCOMPARE(form->currentSector(), 500);  // not below the start of track 1 (500 before any TOC)
-    QCOMPARE(form->StartSec->value(), 500);
-    form->StartSec->setEditText(QStringLiteral("5000"));
-    clickButton(form->FwdBtn);  // from the current sector, not from the field
+    QCOMPARE(ui::StartSec(*form)->value(), 500);
+    ui::StartSec(*form)->setEditText(QStringLiteral("5000"));
+    clickButton(ui::FwdBtn(*form));  // from the current sector, not from the field
     QCOMPARE(form->currentSector(), 2000);
-    form->StartSec->setEditText(QStringLiteral("5000"));
-    clickButton(form->NextBtn);  // in the last track: unchanged, and the field shows it
+    ui::StartSec(*form)->setEditText(QStringLiteral("5000"));
+    clickButton(ui::NextBtn(*form));  // in the last track: unchanged, and the field shows it
     QCOMPARE(form->currentSector(), 2000);
-    QCOMPARE(form->StartSec->value(), 2000);
+    QCOMPARE(ui::StartSec(*form)->value(), 2000);
 
     // During playback, on the disc's own table of contents (tracks at 0 and
     // 20000, lead-out 25000). Each step waits for a read after the last move.
-    form->StartSec->setEditText(QStringLiteral("500"));
+    ui::StartSec(*form)->setEditText(QStringLiteral("500"));
     int phase = 0;
     int32_t moved = 0;
     QStringList failures;
@@ -277,54 +280,54 @@ void PlaybackWindowTest::navigationMovesTheReadPosition()
         if (!ok) failures << QStringLiteral("%1 (current sector %2, field %3)")
                                  .arg(what)
                                  .arg(form->currentSector())
-                                 .arg(form->StartSec->value());
+                                 .arg(ui::StartSec(*form)->value());
     };
     PumpHook hook(*form, [&](PumpHook& self) {
         const int32_t at = form->currentSector();
         switch (phase) {
         case 0:
             if (at < 500 + 50) return;
-            expect(form->StartSec->value() == at, QStringLiteral("the field follows the reads"));
-            clickButton(form->NextBtn);  // from the field: the start of track 2
-            expect(form->currentSector() == 20000 && form->StartSec->value() == 20000, QStringLiteral("Next"));
-            expect(form->Label3->text() == QStringLiteral("Track no. 2 Time 00:00:00 s"), QStringLiteral("label"));
+            expect(ui::StartSec(*form)->value() == at, QStringLiteral("the field follows the reads"));
+            clickButton(ui::NextBtn(*form));  // from the field: the start of track 2
+            expect(form->currentSector() == 20000 && ui::StartSec(*form)->value() == 20000, QStringLiteral("Next"));
+            expect(ui::Label3(*form)->text() == QStringLiteral("Track no. 2 Time 00:00:00 s"), QStringLiteral("label"));
             moved = 20000;
             break;
         case 1:
             if (at < moved + 50) return;
             expect((at - moved) % 10 == 0 && at < moved + 1000, QStringLiteral("reads go on from track 2"));
-            clickButton(form->RewBtn);
+            clickButton(ui::RewBtn(*form));
             moved = at - 1500;
-            expect(form->currentSector() == moved && form->StartSec->value() == moved, QStringLiteral("Rew"));
+            expect(form->currentSector() == moved && ui::StartSec(*form)->value() == moved, QStringLiteral("Rew"));
             break;
         case 2:
             if (at == moved) return;
             expect(at > moved && at < 20000 && (at - moved) % 10 == 0, QStringLiteral("reads go on after Rew"));
-            form->StartSec->setEditText(QStringLiteral("7000"));  // typed: Fwd ignores it
-            clickButton(form->FwdBtn);
+            ui::StartSec(*form)->setEditText(QStringLiteral("7000"));  // typed: Fwd ignores it
+            clickButton(ui::FwdBtn(*form));
             moved = at + 1500;
-            expect(form->currentSector() == moved && form->StartSec->value() == moved, QStringLiteral("Fwd"));
+            expect(form->currentSector() == moved && ui::StartSec(*form)->value() == moved, QStringLiteral("Fwd"));
             break;
         case 3:
             if (at == moved) return;
             expect(at > moved && (at - moved) % 10 == 0, QStringLiteral("reads go on after Fwd"));
-            form->StartSec->setEditText(QStringLiteral("1000"));  // typed: Next starts from it
-            clickButton(form->NextBtn);
+            ui::StartSec(*form)->setEditText(QStringLiteral("1000"));  // typed: Next starts from it
+            clickButton(ui::NextBtn(*form));
             moved = 20000;
-            expect(form->currentSector() == moved && form->StartSec->value() == moved,
+            expect(form->currentSector() == moved && ui::StartSec(*form)->value() == moved,
                    QStringLiteral("Next from field"));
             break;
         case 4:
             if (at == moved) return;
             expect(at > moved && at < moved + 225, QStringLiteral("reads go on after Next"));
-            clickButton(form->LastBtn);  // near the start of track 2: back to track 1
+            clickButton(ui::LastBtn(*form));  // near the start of track 2: back to track 1
             moved = 0;
-            expect(form->currentSector() == 0 && form->StartSec->value() == 0, QStringLiteral("Last"));
+            expect(form->currentSector() == 0 && ui::StartSec(*form)->value() == 0, QStringLiteral("Last"));
             break;
         case 5:
             if (at == moved) return;
             expect(at > 0 && at < 20000 && at % 10 == 0, QStringLiteral("reads go on after Last"));
-            clickButton(form->StopBtn);
+            clickButton(ui::StopBtn(*form));
             self.finish();
             break;
         }
@@ -332,7 +335,7 @@ void PlaybackWindowTest::navigationMovesTheReadPosition()
     });
 
     const int mark = logMark(*form);
-    clickButton(form->PlayBtn);
+    clickButton(ui::PlayBtn(*form));
     QVERIFY(!hook.timedOut());
     QCOMPARE(phase, 6);
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
@@ -344,7 +347,7 @@ void PlaybackWindowTest::waveformIsDrawnAtEveryHandoff()
 {
     auto form = makeForm('D');
     QVERIFY(form);
-    rilvane::PaintBox& view = *form->PaintBox1;
+    rilvane::PaintBox& view = *ui::PaintBox1(*form);
     QVERIFY(view.width() > 10 && view.height() > 10);
     QCOMPARE(nonWhitePixels(view.grab().toImage()), 0);
 
@@ -362,11 +365,11 @@ void PlaybackWindowTest::waveformIsDrawnAtEveryHandoff()
             repaintedAt = at;
         } else if (at >= repaintedAt + 2 * 50) {
             drawnAgain = nonWhitePixels(view.grab().toImage());
-            clickButton(form->StopBtn);
+            clickButton(ui::StopBtn(*form));
             self.finish();
         }
     });
-    clickButton(form->PlayBtn);
+    clickButton(ui::PlayBtn(*form));
     QVERIFY(!hook.timedOut());
 
     // A line through every column of the view.
@@ -388,17 +391,17 @@ void PlaybackWindowTest::secondPlayPressDuringPlaybackIsIgnored()
     PumpHook hook(*form, [&](PumpHook& self) {
         if (pressedAt < 0) {
             pressedAt = form->currentSector();
-            clickButton(form->PlayBtn);  // returns at once
+            clickButton(ui::PlayBtn(*form));  // returns at once
             return;
         }
         if (form->currentSector() >= pressedAt + 100) {
             stoppedAt = form->currentSector();
-            clickButton(form->StopBtn);
+            clickButton(ui::StopBtn(*form));
             self.finish();
         }
     });
     const int mark = logMark(*form);
-    clickButton(form->PlayBtn);
+    clickButton(ui::PlayBtn(*form));
     QVERIFY(!hook.timedOut());
     QVERIFY(pressedAt >= 500);
     QCOMPARE(form->currentSector(), stoppedAt + 10);
@@ -407,10 +410,10 @@ void PlaybackWindowTest::secondPlayPressDuringPlaybackIsIgnored()
 
     // The button works again once the session has ended.
     PumpHook again(*form, [&](PumpHook& self) {
-        clickButton(form->StopBtn);
+        clickButton(ui::StopBtn(*form));
         self.finish();
     });
-    clickButton(form->PlayBtn);
+    clickButton(ui::PlayBtn(*form));
     QVERIFY(!again.timedOut());
     QCOMPARE(countOf(logSince(*form, mark), kStopped), 2);
 }
@@ -433,7 +436,7 @@ void PlaybackWindowTest::closingTheWindowDuringPlaybackEndsItAndTheProgram()
         self.finish();
     });
     const int mark = logMark(*form);
-    QTimer::singleShot(0, form, [form] { clickButton(form->PlayBtn); });
+    QTimer::singleShot(0, form, [form] { clickButton(ui::PlayBtn(*form)); });
     const int result = QApplication::exec();
 
     QCOMPARE(result, 0);

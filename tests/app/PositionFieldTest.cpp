@@ -2,6 +2,7 @@
 // what the field holds follows at once, what the window shows catches up
 // within a frame, and the user's input always works on the latest number.
 
+#include "FormControls.h"
 #include "MainWindowTest.h"
 
 #include "WindowTestSupport.h"
@@ -12,6 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPaintEvent>
+
+namespace ui = rilvane::test::ui;
 
 namespace {
 
@@ -56,7 +59,7 @@ void PositionFieldTest::followsEveryBlockOfALoop()
     TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    rilvane::SpinEdit& field = *form.StartSec;
+    rilvane::SpinEdit& field = *ui::StartSec(form);
     auto* box = field.findChild<QLineEdit*>();
     QVERIFY(box);
     PaintedText painted(box);
@@ -72,7 +75,7 @@ void PositionFieldTest::followsEveryBlockOfALoop()
         field.setValue(position);
         QCOMPARE(field.value(), position);
         QCOMPARE(field.editText(), QString::number(position));
-        QCOMPARE(form.Label3->text(), labelFor(position, form.trackTable()));
+        QCOMPARE(ui::Label3(form)->text(), labelFor(position, form.trackTable()));
         QCoreApplication::processEvents();
     }
     QCOMPARE(changes, kBlocks);
@@ -87,7 +90,7 @@ void PositionFieldTest::userInputWorksOnTheLatestNumber()
     TMainForm form(rilvane::test::soundLibrary());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    rilvane::SpinEdit& field = *form.StartSec;
+    rilvane::SpinEdit& field = *ui::StartSec(form);
     auto* box = field.findChild<QLineEdit*>();
     field.setFocus();
 
@@ -115,7 +118,7 @@ void PositionFieldTest::userInputWorksOnTheLatestNumber()
     last = burst(4000);
     field.setEditText(shown);
     QCOMPARE(field.editText(), shown);
-    QCOMPARE(form.Label3->text(), labelFor(field.value(), form.trackTable()));
+    QCOMPARE(ui::Label3(form)->text(), labelFor(field.value(), form.trackTable()));
     last = burst(5000);
     field.setEditText(QStringLiteral("77"));
     QTest::qWait(100);
@@ -124,7 +127,7 @@ void PositionFieldTest::userInputWorksOnTheLatestNumber()
 
     // Leaving the field shows what it holds.
     last = burst(6000);
-    form.STrackEd->setFocus();
+    ui::STrackEd(form)->setFocus();
     QCOMPARE(box->text(), QString::number(last));
 }
 

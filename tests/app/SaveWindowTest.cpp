@@ -2,6 +2,7 @@
 // three stamped tracks of 1003, 1205 and 600 sectors (starts 0, 1003, 2208;
 // lead-out 2808). The save dialog is answered through saveDialogOverride.
 
+#include "FormControls.h"
 #include "SessionTestSupport.h"
 #include "WindowTestSupport.h"
 #include "app/MainUnit.h"
@@ -13,6 +14,8 @@
 #include <QFile>
 
 #include <memory>
+
+namespace ui = rilvane::test::ui;
 
 using rilvane::test::clickButton;
 using rilvane::test::logMark;
@@ -101,7 +104,7 @@ std::unique_ptr<TMainForm> SaveWindowTest::makeForm()
 {
     auto form = std::make_unique<TMainForm>(rilvane::test::soundLibrary());
     form->show();
-    if (!QTest::qWaitForWindowExposed(form.get()) || form->terminationRequested() || form->DriveBox->count() != 1)
+    if (!QTest::qWaitForWindowExposed(form.get()) || form->terminationRequested() || ui::DriveBox(*form)->count() != 1)
         return nullptr;
     form->saveDialogOverride = [this] {
         ++m_dialogs;
@@ -115,14 +118,14 @@ void SaveWindowTest::saveWithoutASelectedDriveAsksNothing()
     auto form = makeForm();
     QVERIFY(form);
 
-    form->DriveBox->setCurrentIndex(-1);
+    ui::DriveBox(*form)->setCurrentIndex(-1);
     int mark = logMark(*form);
-    clickButton(form->SaveTrack);
+    clickButton(ui::SaveTrack(*form));
     QCOMPARE(logSince(*form, mark), QStringList{kNoDrive});
 
-    form->DriveBox->clear();
+    ui::DriveBox(*form)->clear();
     mark = logMark(*form);
-    clickButton(form->SaveTrack);
+    clickButton(ui::SaveTrack(*form));
     QCOMPARE(logSince(*form, mark), QStringList{kNoDrive});
 
     QCOMPARE(m_dialogs, 0);
@@ -135,7 +138,7 @@ void SaveWindowTest::cancelledDialogDoesNothing()
     QVERIFY(form);
     m_answer.clear();
     const int mark = logMark(*form);
-    clickButton(form->SaveTrack);
+    clickButton(ui::SaveTrack(*form));
     QCOMPARE(m_dialogs, 1);
     QCOMPARE(logSince(*form, mark), QStringList());
     QVERIFY(QDir(m_folder).isEmpty());
@@ -147,21 +150,21 @@ void SaveWindowTest::savesTheTrackChosenInTheTrackField()
 {
     auto form = makeForm();
     QVERIFY(form);
-    form->STrackEd->setFocus();
-    QTest::keyClick(form->STrackEd, Qt::Key_Up);
-    QCOMPARE(form->STrackEd->value(), 2);
+    ui::STrackEd(*form)->setFocus();
+    QTest::keyClick(ui::STrackEd(*form), Qt::Key_Up);
+    QCOMPARE(ui::STrackEd(*form)->value(), 2);
 
     // Save, Play and Save again while the rip runs: both presses are
     // ignored, the rip goes on undisturbed.
     int pressedAt = -1;
     PumpHook hook(*form, [&](PumpHook& self) {
         pressedAt = form->currentSector();
-        clickButton(form->SaveTrack);
-        clickButton(form->PlayBtn);
+        clickButton(ui::SaveTrack(*form));
+        clickButton(ui::PlayBtn(*form));
         self.finish();
     });
     const int mark = logMark(*form);
-    clickButton(form->SaveTrack);
+    clickButton(ui::SaveTrack(*form));
     QVERIFY(!hook.timedOut());
     QCOMPARE(pressedAt, kTrack2);
     QCOMPARE(m_dialogs, 1);
@@ -170,7 +173,7 @@ void SaveWindowTest::savesTheTrackChosenInTheTrackField()
     const QString problem = checkWavFile(m_answer, kTrack2, kTrack2Blocks * 10);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(form->currentSector(), kTrack2 + kTrack2Blocks * 10);
-    QCOMPARE(form->StartSec->value(), kTrack2 + kTrack2Blocks * 10);
+    QCOMPARE(ui::StartSec(*form)->value(), kTrack2 + kTrack2Blocks * 10);
     QVERIFY(!form->ripRunning());
     QVERIFY(!form->playbackRunning());
 }
@@ -179,16 +182,16 @@ void SaveWindowTest::stopDuringARipFinishesTheFile()
 {
     auto form = makeForm();
     QVERIFY(form);
-    form->STrackEd->setEditText(QStringLiteral("2"));
+    ui::STrackEd(*form)->setEditText(QStringLiteral("2"));
     int32_t stoppedAt = -1;
     PumpHook hook(*form, [&](PumpHook& self) {
         if (form->currentSector() < kTrack2 + 300) return;
         stoppedAt = form->currentSector();
-        clickButton(form->StopBtn);
+        clickButton(ui::StopBtn(*form));
         self.finish();
     });
     const int mark = logMark(*form);
-    clickButton(form->SaveTrack);
+    clickButton(ui::SaveTrack(*form));
     QVERIFY(!hook.timedOut());
     QVERIFY(stoppedAt >= kTrack2 + 300);
     QCOMPARE(logSince(*form, mark), (QStringList{kTocRead, kTracks, kStarting, kFinished}));
@@ -196,7 +199,7 @@ void SaveWindowTest::stopDuringARipFinishesTheFile()
     // The block in front of which Stop was pressed is the last one read.
     const int32_t end = stoppedAt + 10;
     QCOMPARE(form->currentSector(), end);
-    QCOMPARE(form->StartSec->value(), end);
+    QCOMPARE(ui::StartSec(*form)->value(), end);
     QVERIFY(form->stopRequested());
     const QString problem = checkWavFile(m_answer, kTrack2, end - kTrack2);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -206,7 +209,7 @@ void SaveWindowTest::ripStartedDuringPlaybackHoldsIt()
 {
     auto form = makeForm();
     QVERIFY(form);
-    form->STrackEd->setEditText(QStringLiteral("2"));
+    ui::STrackEd(*form)->setEditText(QStringLiteral("2"));
 
     // Playback from 500; at 600 Save is pressed and the rip runs to its end
     // inside the playback's loop; the playback then reads on from where the
@@ -222,7 +225,7 @@ void SaveWindowTest::ripStartedDuringPlaybackHoldsIt()
         if (savedAt < 0) {
             if (at < 600 || form->ripRunning()) return;
             savedAt = at;
-            clickButton(form->SaveTrack);  // the whole rip runs here
+            clickButton(ui::SaveTrack(*form));  // the whole rip runs here
             afterRip = form->currentSector();
             playbackHeld = form->playbackRunning();
             return;
@@ -231,12 +234,12 @@ void SaveWindowTest::ripStartedDuringPlaybackHoldsIt()
         if (at < ripEnd || (at - ripEnd) % 10 != 0)
             failures << QStringLiteral("playback read on at %1").arg(at);
         if (at >= ripEnd + 100) {
-            clickButton(form->StopBtn);
+            clickButton(ui::StopBtn(*form));
             self.finish();
         }
     });
     const int mark = logMark(*form);
-    clickButton(form->PlayBtn);
+    clickButton(ui::PlayBtn(*form));
     QVERIFY(!hook.timedOut());
     QVERIFY(savedAt >= 600);
     QVERIFY(playbackHeld);

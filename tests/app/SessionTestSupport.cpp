@@ -1,6 +1,7 @@
 #include "SessionTestSupport.h"
 
 #include "DiscGenerator.h"
+#include "FormControls.h"
 #include "WindowTestSupport.h"
 #include "app/MainUnit.h"
 #include "controls/ButtonsXP.h"
@@ -13,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+
+namespace ui = rilvane::test::ui;
 
 namespace rilvane::test {
 
@@ -125,7 +128,7 @@ void PumpHook::turn()
     if (m_timedOut) {
         // Ends whatever loops still run (a rip inside a playback needs two).
         if (m_form.playbackRunning() || m_form.ripRunning())
-            m_form.StopBtn->click();
+            ui::StopBtn(m_form)->click();
         return;
     }
     // Steps act from inside a running loop only, as the clicks they stand for.

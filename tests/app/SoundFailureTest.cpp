@@ -1,10 +1,13 @@
 // Start-up when the sound output cannot be set up: the sound library is not
 // found (RILVANE_LIBRARY_DIR names an empty folder).
 
+#include "FormControls.h"
 #include "WindowTestSupport.h"
 #include "app/MainUnit.h"
 
 #include <QComboBox>
+
+namespace ui = rilvane::test::ui;
 
 class SoundFailureTest : public QObject {
     Q_OBJECT
@@ -33,7 +36,7 @@ void SoundFailureTest::showsTheMessageOnceAndEndsWithoutTheClosingQuestion()
     QCOMPARE(log.last(), QStringLiteral("Es wurden keine CD-Laufwerke gefunden!"));
     for (const QString& line : log)
         QVERIFY2(!line.contains(QStringLiteral("DirectSound")), qPrintable(line));
-    QCOMPARE(form.DriveBox->count(), 0);
+    QCOMPARE(ui::DriveBox(form)->count(), 0);
 
     // The message loop ends as soon as it runs, without asking to close.
     form.show();

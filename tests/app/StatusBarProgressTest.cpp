@@ -1,11 +1,14 @@
 // The progress bar in the status bar's second panel, driven by WM_USER.
 
+#include "FormControls.h"
 #include "MainWindowTest.h"
 #include "WindowTestSupport.h"
 #include "app/MainUnit.h"
 #include "app/ProgressBar.h"
 #include "app/StatusBar.h"
 #include "app/WindowMessage.h"
+
+namespace ui = rilvane::test::ui;
 
 using rilvane::kProgressColour;
 using rilvane::kWmUser;
@@ -15,7 +18,7 @@ namespace {
 
 QImage barImage(TMainForm& form)
 {
-    return form.StatusBar1->grab().toImage();
+    return ui::StatusBar1(form)->grab().toImage();
 }
 
 void setProgress(TMainForm& form, int32_t percent)
@@ -65,7 +68,7 @@ void StatusBarProgressTest::raiseBeforeFirstPaintShowsAtNextRepaint()
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QImage image = barImage(form);
-    const QRect panel = form.StatusBar1->panelRect(1);
+    const QRect panel = ui::StatusBar1(form)->panelRect(1);
     QVERIFY(samePanel(form.progressRect(), panel));
     QVERIFY(barEndsAt(image, form.progressRect(), panel.left() + panel.width() * 40 / 100));
     // Panel 0 stays empty.
@@ -83,10 +86,10 @@ void StatusBarProgressTest::raiseDrawsOverWithoutRepaint()
     QVERIFY(width > 100);
 
     setProgress(form, 30);
-    const int repaints = form.StatusBar1->fullPaintCount();
+    const int repaints = ui::StatusBar1(form)->fullPaintCount();
     setProgress(form, 60);
     const QImage image = barImage(form);
-    QCOMPARE(form.StatusBar1->fullPaintCount(), repaints);
+    QCOMPARE(ui::StatusBar1(form)->fullPaintCount(), repaints);
     QVERIFY(barEndsAt(image, panel, panel.left + width * 60 / 100));
 }
 
@@ -100,10 +103,10 @@ void StatusBarProgressTest::lowerRepaintsTheWholeBar()
     const rilvane::PanelRect panel = form.progressRect();
     const int width = panel.right - panel.left;
 
-    const int repaints = form.StatusBar1->fullPaintCount();
+    const int repaints = ui::StatusBar1(form)->fullPaintCount();
     setProgress(form, 30);
     const QImage image = barImage(form);
-    QCOMPARE(form.StatusBar1->fullPaintCount(), repaints + 1);
+    QCOMPARE(ui::StatusBar1(form)->fullPaintCount(), repaints + 1);
     QVERIFY(barEndsAt(image, panel, panel.left + width * 30 / 100));
     QVERIFY(!hasColour(image, panel.left + width * 45 / 100, panel.top + 2, kProgressColour));
 }
@@ -139,12 +142,12 @@ void StatusBarProgressTest::fullAndBeyondFullAndNegative()
 
     // Going up from there paints over without clearing: the bar left of the
     // panel stays until the status bar is repainted.
-    const int repaints = form.StatusBar1->fullPaintCount();
+    const int repaints = ui::StatusBar1(form)->fullPaintCount();
     setProgress(form, 0);
     image = barImage(form);
-    QCOMPARE(form.StatusBar1->fullPaintCount(), repaints);
+    QCOMPARE(ui::StatusBar1(form)->fullPaintCount(), repaints);
     QVERIFY(hasColour(image, panel.left - 1, y, kProgressColour));
-    form.StatusBar1->invalidate();
+    ui::StatusBar1(form)->invalidate();
     image = barImage(form);
     QVERIFY(!hasColour(image, panel.left - 1, y, kProgressColour));
     QVERIFY(!hasColour(image, panel.left, y, kProgressColour));

@@ -4,6 +4,7 @@
 // behind it: a socket, which refuses open() with ENXIO like the node of a
 // drive that has gone.
 
+#include "FormControls.h"
 #include "WindowTestSupport.h"
 #include "app/MainUnit.h"
 
@@ -17,6 +18,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+namespace ui = rilvane::test::ui;
 
 namespace {
 
@@ -35,7 +38,7 @@ void UnusableDriveTest::theLogNamesTheNodeAndTheReason()
 {
     rilvane::test::MessageRecorder messages;
     TMainForm form(rilvane::test::soundLibrary());
-    QCOMPARE(form.DriveBox->count(), 0);
+    QCOMPARE(ui::DriveBox(form)->count(), 0);
     const QStringList log = rilvane::test::logLines(form);
     const QString expected = QStringLiteral("Laufwerk %1/sr0 nicht nutzbar: Gerät nicht vorhanden (%2).")
                                  .arg(deviceFolder, QString::fromLocal8Bit(std::strerror(ENXIO)));

@@ -31,15 +31,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The read loop's progress on the console, with the failed blocks of the
-// track being read.
+// The read loop's progress on the console.
 class RescueProgress : public ReadObserver {
 public:
     explicit RescueProgress(RescueConsole& console) : console_(console) {}
 
     void showPosition(int32_t sector) override { console_.progress(sector, failed); }
 
-    int64_t failed = 0;
+    int64_t failed = 0;  // failed blocks of the track being read
 
 private:
     RescueConsole& console_;
