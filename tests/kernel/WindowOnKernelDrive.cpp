@@ -4,8 +4,9 @@
 //   RILVANE_WINDOW_DATA_DRIVE   part of the entry of a drive with a data disc
 // The audio disc plays without a failed read; on the data disc every block
 // is a failed one with its own line, and nothing of it reaches the sound.
-#include "WindowTestSupport.h"
+#include "FormControls.h"
 #include "SessionTestSupport.h"
+#include "WindowTestSupport.h"
 #include "app/MainUnit.h"
 #include "app/SpinEdit.h"
 #include "controls/ButtonsXP.h"
@@ -20,6 +21,7 @@ using rilvane::test::clickButton;
 using rilvane::test::logMark;
 using rilvane::test::logSince;
 using rilvane::test::PumpHook;
+namespace ui = rilvane::test::ui;
 
 namespace {
 
@@ -32,9 +34,9 @@ std::unique_ptr<TMainForm> formOn(const char* variable)
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get()) || form->terminationRequested())
         return nullptr;
-    for (int i = 0; i < form->DriveBox->count(); ++i) {
-        if (form->DriveBox->itemText(i).contains(QString::fromUtf8(part))) {
-            form->DriveBox->setCurrentIndex(i);
+    for (int i = 0; i < ui::DriveBox(*form)->count(); ++i) {
+        if (ui::DriveBox(*form)->itemText(i).contains(QString::fromUtf8(part))) {
+            ui::DriveBox(*form)->setCurrentIndex(i);
             return form;
         }
     }
@@ -51,15 +53,15 @@ private slots:
     {
         auto form = formOn("RILVANE_WINDOW_AUDIO_DRIVE");
         QVERIFY(form);
-        form->StartSec->setEditText(QStringLiteral("0"));
+        ui::StartSec(*form)->setEditText(QStringLiteral("0"));
         PumpHook hook(*form, [&](PumpHook& self) {
             if (form->currentSector() >= 200) {
-                clickButton(form->StopBtn);
+                clickButton(ui::StopBtn(*form));
                 self.finish();
             }
         });
         const int mark = logMark(*form);
-        clickButton(form->PlayBtn);
+        clickButton(ui::PlayBtn(*form));
         QVERIFY(!hook.timedOut());
         const QStringList lines = logSince(*form, mark);
         QVERIFY2(lines.size() >= 3, qPrintable(lines.join('\n')));
@@ -72,10 +74,10 @@ private slots:
     {
         auto form = formOn("RILVANE_WINDOW_DATA_DRIVE");
         QVERIFY(form);
-        form->StartSec->setEditText(QStringLiteral("0"));
+        ui::StartSec(*form)->setEditText(QStringLiteral("0"));
         PumpHook hook(*form, [](PumpHook&) {});
         const int mark = logMark(*form);
-        clickButton(form->PlayBtn);
+        clickButton(ui::PlayBtn(*form));
         QVERIFY(!hook.timedOut());
         const QStringList lines = logSince(*form, mark);
         QVERIFY2(lines.size() >= 3, qPrintable(lines.join('\n')));
