@@ -25,12 +25,14 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdio>
 
 Q_LOGGING_CATEGORY(lcRilvaneLog, "rilvane.log", QtWarningMsg)
 
 namespace {
 constexpr int kOuterWidth = 622;
 constexpr int kOuterHeight = 489;
+constexpr int kSoundFailureStatus = 1;
 }  // namespace
 
 TMainForm::TMainForm(const rilvane::DSound& soundLibrary, QWidget* parent)
@@ -56,10 +58,17 @@ void TMainForm::FormCreate()
     if (!setupSound()) {
         rilvane::MessageRequest request;
         request.parent = this;
-        request.text = QStringLiteral("Konnte DirectSound (DirectX) nicht initialisieren...");
+        // What ALSA said and what to do follow as a second paragraph, also
+        // on standard error for a start from a terminal or a script; the
+        // program then ends as a failure, not with status 0.
+        const QString details = soundFailureDetails();
+        request.text = QStringLiteral("Konnte DirectSound (DirectX) nicht initialisieren...\n\n") + details;
         request.buttons = QMessageBox::Ok;
+        std::fprintf(stderr, "rilvane: Konnte DirectSound (DirectX) nicht initialisieren...\n%s\n",
+                     details.toUtf8().constData());
+        std::fflush(stderr);
         rilvane::showMessage(request);
-        requestTermination();
+        requestTermination(kSoundFailureStatus);
     }
 
     FindAllCDDrives();
@@ -155,7 +164,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
     requestTermination();
 }
 
-void TMainForm::requestTermination()
+void TMainForm::requestTermination(int status)
 {
     // The window is never deleted here: a playback or ripping loop may be
     // running further up this very call stack, inside its click handler. The
@@ -164,7 +173,7 @@ void TMainForm::requestTermination()
     // by its owner after the loop.
     m_terminationRequested = true;
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QCoreApplication::instance(), [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
 }
 
 void TMainForm::EndeBtnClick()

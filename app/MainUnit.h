@@ -166,10 +166,14 @@ private:
     void createTransportArea();
     void createSaveArea();
     void arrangeTabOrder();
-    void requestTermination();
+    // Ends the message loop with the given exit status.
+    void requestTermination(int status = 0);
     void fitOuterSize();
 
     bool setupSound();
+    // The second paragraph of the sound failure's message: what went wrong
+    // and what to do.
+    QString soundFailureDetails() const;
     void releaseSound();
 
     const rilvane::DSound& m_soundLibrary;

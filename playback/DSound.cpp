@@ -1,5 +1,7 @@
 #include "playback/DSound.h"
 
+#include <vector>
+
 namespace rilvane {
 
 namespace {
@@ -21,6 +23,15 @@ DSound::DSound() : library_(LoadLibraryA("DSound.dll"))
     DirectSoundCaptureCreate = resolve<DirectSoundCaptureCreateFunc>(library_, "DirectSoundCaptureCreate");
     DirectSoundCaptureEnumerateW = resolve<DirectSoundCaptureEnumerateFunc>(library_, "DirectSoundCaptureEnumerateW");
     DirectSoundCaptureEnumerateA = resolve<DirectSoundCaptureEnumerateFunc>(library_, "DirectSoundCaptureEnumerateA");
+    SoundDeviceErrorA = resolve<SoundDeviceErrorFunc>(library_, "RilvaneSoundDeviceErrorA");
+}
+
+std::string DSound::soundDeviceError() const
+{
+    if (!SoundDeviceErrorA) return std::string();
+    std::vector<char> text(static_cast<size_t>(SoundDeviceErrorA(nullptr, 0)) + 1, '\0');
+    SoundDeviceErrorA(text.data(), static_cast<DWORD>(text.size()));
+    return std::string(text.data());
 }
 
 DSound::~DSound()

@@ -8,6 +8,8 @@
 
 #include "platform/DirectSound.h"
 
+#include <string>
+
 namespace rilvane {
 
 class DSound {
@@ -25,6 +27,12 @@ public:
     DirectSoundCaptureCreateFunc DirectSoundCaptureCreate = nullptr;
     DirectSoundCaptureEnumerateFunc DirectSoundCaptureEnumerateW = nullptr;
     DirectSoundCaptureEnumerateFunc DirectSoundCaptureEnumerateA = nullptr;
+    // Not a DirectSound entry point: the library's account of why it found
+    // no usable sound device (null when the library lacks it).
+    SoundDeviceErrorFunc SoundDeviceErrorA = nullptr;
+
+    // That account, or an empty string.
+    std::string soundDeviceError() const;
 
 private:
     HMODULE library_ = nullptr;

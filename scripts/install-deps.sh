@@ -14,5 +14,20 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb xdotool x11-utils imagemagick sox python3 python3-pil \
   fonts-dejavu-core fonts-liberation \
   desktop-file-utils appstream lintian dpkg-dev file man-db gzip \
+  pipewire pipewire-bin wireplumber dbus-daemon \
   qemu-system-x86 busybox-static cdparanoia kmod xz-utils \
   >/dev/null
+
+# PipeWire's ALSA plugin, for the PipeWire sound test: unpacked into a folder
+# of the tests' own rather than installed. The package pipewire-alsa conflicts
+# with pulseaudio (which the PulseAudio test needs) and would make PipeWire
+# the default ALSA device of the whole machine.
+PLUGIN_DIR=/usr/local/lib/rilvane-test/alsa-lib
+if [ ! -e "$PLUGIN_DIR/libasound_module_pcm_pipewire.so" ]; then
+  unpack=$(mktemp -d)
+  chmod 755 "$unpack"
+  (cd "$unpack" && apt-get download -qq pipewire-alsa >/dev/null 2>&1 && dpkg-deb -x pipewire-alsa_*.deb tree)
+  $SUDO install -D -m 644 "$(find "$unpack/tree" -name libasound_module_pcm_pipewire.so | head -n 1)" \
+    "$PLUGIN_DIR/libasound_module_pcm_pipewire.so"
+  rm -rf "$unpack"
+fi

@@ -1,7 +1,12 @@
 #include "AlsaSink.h"
 
 #include <alsa/asoundlib.h>
+#include <cctype>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -21,64 +26,171 @@ constexpr snd_pcm_uframes_t WantedPeriodFrames = 2940;
 constexpr unsigned WantedPeriods = 2;
 constexpr int PollMilliseconds = 1000;  // only a back-stop: a healthy device answers each period
 
-bool configure(snd_pcm_t* pcm, snd_pcm_uframes_t& period)
+// The first failing step of a set-up: the ALSA call and its error code.
+struct Failure {
+    const char* call = nullptr;
+    int error = 0;
+};
+
+bool failed(int result, const char* call, Failure& failure)
+{
+    if (result >= 0) return false;
+    failure = {call, result};
+    return true;
+}
+
+bool configure(snd_pcm_t* pcm, snd_pcm_uframes_t& period, Failure& failure)
 {
     snd_pcm_hw_params_t* hw = nullptr;
     snd_pcm_hw_params_alloca(&hw);
-    if (snd_pcm_hw_params_any(pcm, hw) < 0) return false;
-    if (snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0) return false;
-    if (snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16_LE) < 0) return false;
-    if (snd_pcm_hw_params_set_channels(pcm, hw, SinkChannels) < 0) return false;
-    if (snd_pcm_hw_params_set_rate_resample(pcm, hw, 1) < 0) return false;
-    if (snd_pcm_hw_params_set_rate(pcm, hw, SinkRate, 0) < 0) return false;
+    if (failed(snd_pcm_hw_params_any(pcm, hw), "snd_pcm_hw_params_any", failure)) return false;
+    if (failed(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED), "snd_pcm_hw_params_set_access",
+               failure))
+        return false;
+    if (failed(snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16_LE), "snd_pcm_hw_params_set_format", failure))
+        return false;
+    if (failed(snd_pcm_hw_params_set_channels(pcm, hw, SinkChannels), "snd_pcm_hw_params_set_channels", failure))
+        return false;
+    if (failed(snd_pcm_hw_params_set_rate_resample(pcm, hw, 1), "snd_pcm_hw_params_set_rate_resample", failure))
+        return false;
+    if (failed(snd_pcm_hw_params_set_rate(pcm, hw, SinkRate, 0), "snd_pcm_hw_params_set_rate", failure)) return false;
     period = WantedPeriodFrames;
     int dir = 0;
-    if (snd_pcm_hw_params_set_period_size_near(pcm, hw, &period, &dir) < 0) return false;
+    if (failed(snd_pcm_hw_params_set_period_size_near(pcm, hw, &period, &dir), "snd_pcm_hw_params_set_period_size_near",
+               failure))
+        return false;
     snd_pcm_uframes_t bufferFrames = period * WantedPeriods;
-    if (snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &bufferFrames) < 0) return false;
-    if (snd_pcm_hw_params(pcm, hw) < 0) return false;
-    if (snd_pcm_hw_params_get_period_size(hw, &period, &dir) < 0 || period == 0) return false;
-    if (snd_pcm_hw_params_get_buffer_size(hw, &bufferFrames) < 0) return false;
+    if (failed(snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &bufferFrames), "snd_pcm_hw_params_set_buffer_size_near",
+               failure))
+        return false;
+    if (failed(snd_pcm_hw_params(pcm, hw), "snd_pcm_hw_params", failure)) return false;
+    if (failed(snd_pcm_hw_params_get_period_size(hw, &period, &dir), "snd_pcm_hw_params_get_period_size", failure))
+        return false;
+    if (period == 0) return !failed(-EINVAL, "snd_pcm_hw_params_get_period_size", failure);
+    if (failed(snd_pcm_hw_params_get_buffer_size(hw, &bufferFrames), "snd_pcm_hw_params_get_buffer_size", failure))
+        return false;
 
     snd_pcm_sw_params_t* sw = nullptr;
     snd_pcm_sw_params_alloca(&sw);
-    if (snd_pcm_sw_params_current(pcm, sw) < 0) return false;
+    if (failed(snd_pcm_sw_params_current(pcm, sw), "snd_pcm_sw_params_current", failure)) return false;
     // Start once the device's buffer is full, wake once a period is free.
-    if (snd_pcm_sw_params_set_start_threshold(pcm, sw, bufferFrames) < 0) return false;
-    if (snd_pcm_sw_params_set_avail_min(pcm, sw, period) < 0) return false;
-    return snd_pcm_sw_params(pcm, sw) >= 0;
+    if (failed(snd_pcm_sw_params_set_start_threshold(pcm, sw, bufferFrames), "snd_pcm_sw_params_set_start_threshold",
+               failure))
+        return false;
+    if (failed(snd_pcm_sw_params_set_avail_min(pcm, sw, period), "snd_pcm_sw_params_set_avail_min", failure))
+        return false;
+    return !failed(snd_pcm_sw_params(pcm, sw), "snd_pcm_sw_params", failure);
 }
 
-// The default device, configured and idle (dropped, not prepared: a
-// prepared stream already counts as playing for some sound servers).
-snd_pcm_t* openIdle(snd_pcm_uframes_t& period)
+// ALSA's library reports the cause of a failed open (a missing card, a
+// plugin that is not installed) through its error handler, which prints to
+// standard error. While a check runs, the messages of the checking thread
+// are collected instead, so that they can be shown where the user looks.
+thread_local std::vector<std::string>* tCollected = nullptr;
+
+void collectMessage(const char* file, int line, const char* function, int error, const char* format, ...)
 {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    std::string message = text;
+    while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) message.pop_back();
+    if (error != 0) message += std::string(": ") + snd_strerror(error);
+    if (tCollected) {
+        tCollected->push_back(message);
+    } else {
+        std::fprintf(stderr, "ALSA lib %s:%i:(%s) %s\n", file, line, function, message.c_str());
+    }
+}
+
+class CollectedMessages {
+public:
+    CollectedMessages()
+    {
+        tCollected = &messages_;
+        snd_lib_error_set_handler(&collectMessage);
+    }
+    ~CollectedMessages()
+    {
+        snd_lib_error_set_handler(nullptr);
+        tCollected = nullptr;
+    }
+    CollectedMessages(const CollectedMessages&) = delete;
+    CollectedMessages& operator=(const CollectedMessages&) = delete;
+
+    // The first messages, which name the cause; later ones repeat it from
+    // further up the configuration's evaluation.
+    std::string summary() const
+    {
+        std::string text;
+        for (size_t i = 0; i < messages_.size() && i < 2; ++i) text += (i ? "; " : "") + messages_[i];
+        return text;
+    }
+
+private:
+    std::vector<std::string> messages_;
+};
+
+// The default device, configured and idle (dropped, not prepared: a
+// prepared stream already counts as playing for some sound servers); null
+// when it fails, with what went wrong in problem when it is asked for.
+snd_pcm_t* openIdle(snd_pcm_uframes_t& period, std::string* problem)
+{
+    std::optional<CollectedMessages> messages;
+    if (problem) messages.emplace();
     snd_pcm_t* pcm = nullptr;
-    if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return nullptr;
-    if (!configure(pcm, period) || snd_pcm_drop(pcm) < 0) {
+    const int opened = snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    if (opened < 0) {
+        if (problem) {
+            *problem = std::string("cannot open the playback device \"default\": ") + snd_strerror(opened);
+            const std::string said = messages->summary();
+            if (!said.empty()) *problem += " (" + said + ")";
+        }
+        return nullptr;
+    }
+    Failure failure;
+    if (!configure(pcm, period, failure) || failed(snd_pcm_drop(pcm), "snd_pcm_drop", failure)) {
+        if (problem) {
+            *problem = std::string("the playback device \"default\" does not take 16-bit stereo at 44100 Hz (") +
+                       failure.call + ": " + snd_strerror(failure.error) + ")";
+        }
         snd_pcm_close(pcm);
         return nullptr;
     }
     return pcm;
 }
 
+// A device that writes into a file or a command is held open while idle.
+bool isFileDevice(snd_pcm_t* pcm)
+{
+    return snd_pcm_type(pcm) == SND_PCM_TYPE_FILE;
+}
+
 }  // namespace
 
-std::shared_ptr<AlsaSink> AlsaSink::openDefault()
+std::shared_ptr<AlsaSink> AlsaSink::openDefault(std::string& problem)
 {
+    problem.clear();
     snd_pcm_uframes_t period = 0;
-    snd_pcm_t* pcm = openIdle(period);
+    snd_pcm_t* pcm = openIdle(period, &problem);
     if (!pcm) return nullptr;
+    if (!isFileDevice(pcm)) {
+        snd_pcm_close(pcm);
+        pcm = nullptr;
+    }
     const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd < 0) {
-        snd_pcm_close(pcm);
+        problem = std::string("no event descriptor: ") + std::strerror(errno);
+        if (pcm) snd_pcm_close(pcm);
         return nullptr;
     }
     return std::shared_ptr<AlsaSink>(new AlsaSink(pcm, wakeFd, period));
 }
 
-AlsaSink::AlsaSink(_snd_pcm* pcm, int wakeFd, size_t periodFrames)
-    : pcm_(pcm), wakeFd_(wakeFd), periodFrames_(periodFrames)
+AlsaSink::AlsaSink(_snd_pcm* heldPcm, int wakeFd, size_t periodFrames)
+    : pcm_(heldPcm), held_(heldPcm != nullptr), wakeFd_(wakeFd), periodFrames_(periodFrames)
 {
 }
 
@@ -99,10 +211,15 @@ void AlsaSink::release()
 bool AlsaSink::reopen()
 {
     release();
+    // The same check as at the start: a held device stays open, any other
+    // is opened again by the next write.
     snd_pcm_uframes_t period = 0;
-    pcm_ = openIdle(period);
-    // The feeder keeps handing over the period it started with; the device
-    // takes any count.
+    pcm_ = openIdle(period, nullptr);
+    if (pcm_ && !held_) {
+        snd_pcm_close(pcm_);
+        pcm_ = nullptr;
+        return true;
+    }
     return pcm_ != nullptr;
 }
 
@@ -113,7 +230,13 @@ size_t AlsaSink::periodFrames() const
 
 long AlsaSink::write(const int16_t* frames, size_t count)
 {
-    if (!pcm_) return Lost;
+    if (!pcm_) {
+        // The feeder keeps handing over the period it started with; the
+        // device takes any count.
+        snd_pcm_uframes_t period = 0;
+        pcm_ = openIdle(period, nullptr);
+        if (!pcm_) return Lost;
+    }
     // After an idle spell the stream is set up but not prepared.
     if (snd_pcm_state(pcm_) == SND_PCM_STATE_SETUP && snd_pcm_prepare(pcm_) < 0) return Lost;
     for (;;) {
@@ -173,8 +296,14 @@ AlsaSink::Wait AlsaSink::waitWritable()
 
 void AlsaSink::discard()
 {
-    // Dropped and left so; the next write prepares it again.
-    if (pcm_) snd_pcm_drop(pcm_);
+    // Closed, or (a held device) dropped and left so; the next write opens
+    // or prepares it again.
+    if (!pcm_) return;
+    if (held_) {
+        snd_pcm_drop(pcm_);
+        return;
+    }
+    release();
 }
 
 void AlsaSink::interrupt()

@@ -2,15 +2,19 @@
 // stereo at 44100 Hz, interleaved read/write access, opened non-blocking so
 // that a write can wait on the device and on an interrupt at once.
 //
-// The stream runs only while audio is written: it is prepared by the first
-// write after an idle spell and dropped (without being prepared again) when
-// the feeder discards it, so a sound server in front of the device sees no
-// playing stream while nothing plays.
+// The device is held only while audio is written: the first write after an
+// idle spell opens and sets it up, and discarding the stream closes it. A
+// sound server in front of the device therefore sees no stream at all while
+// nothing plays (PipeWire counts any opened and configured PCM as a running
+// stream). The exception is a device that writes into a file or a command
+// (ALSA's file plugin): every open would start a new file or a new command,
+// so it is opened once and held, idle, for the life of the sink.
 #pragma once
 
 #include "PcmSink.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 struct _snd_pcm;
@@ -20,9 +24,10 @@ namespace rilvane::dsound {
 
 class AlsaSink final : public PcmSink {
 public:
-    // The default playback device, set up and left idle; null when it cannot
-    // be opened or does not take the format.
-    static std::shared_ptr<AlsaSink> openDefault();
+    // Checks that the default playback device opens and takes the format
+    // (opening and closing it again, unless it is held); null when it does
+    // not, with what ALSA said in `problem` (English, one line).
+    static std::shared_ptr<AlsaSink> openDefault(std::string& problem);
 
     ~AlsaSink() override;
     AlsaSink(const AlsaSink&) = delete;
@@ -35,13 +40,17 @@ public:
     void release() override;
     bool reopen() override;
 
+    // Whether the device is open now (for the tests of the idle state).
+    bool isOpen() const { return pcm_ != nullptr; }
+
 private:
     enum class Wait { Ready, Interrupted, Failed };
 
-    AlsaSink(_snd_pcm* pcm, int wakeFd, size_t periodFrames);
+    AlsaSink(_snd_pcm* heldPcm, int wakeFd, size_t periodFrames);
     Wait waitWritable();
 
-    _snd_pcm* pcm_;  // null once released
+    _snd_pcm* pcm_;  // null while closed
+    bool held_;      // a file device: kept open while idle
     int wakeFd_;
     size_t periodFrames_;
     std::vector<pollfd> fds_;

@@ -4,7 +4,21 @@
 #include "AlsaSink.h"
 #include "DirectSoundCore.h"
 
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <string>
+
 namespace {
+
+std::mutex gProblemMutex;
+std::string gProblem;  // why the last DirectSoundCreate found no device
+
+void setProblem(std::string problem)
+{
+    std::lock_guard<std::mutex> lock(gProblemMutex);
+    gProblem = std::move(problem);
+}
 
 constexpr char DescriptionA[] = "Primary Sound Driver";
 constexpr char16_t DescriptionW[] = u"Primary Sound Driver";
@@ -24,7 +38,9 @@ RILVANE_DSOUND_API HRESULT DirectSoundCreate(LPCGUID device, LPDIRECTSOUND* dire
     if (outer) return DSERR_INVALIDPARAM;
     if (!isDefaultDevice(device)) return DSERR_NODRIVER;
     try {
-        auto sink = rilvane::dsound::AlsaSink::openDefault();
+        std::string problem;
+        auto sink = rilvane::dsound::AlsaSink::openDefault(problem);
+        setProblem(problem);
         if (!sink) return DSERR_NODRIVER;
         return rilvane::dsound::createDirectSound(std::move(sink), directSound);
     } catch (...) {
@@ -61,4 +77,15 @@ RILVANE_DSOUND_API HRESULT DirectSoundCaptureEnumerateA(LPDSENUMCALLBACKA callba
 RILVANE_DSOUND_API HRESULT DirectSoundCaptureEnumerateW(LPDSENUMCALLBACKW callback, LPVOID /*context*/)
 {
     return callback ? DS_OK : DSERR_INVALIDPARAM;
+}
+
+RILVANE_DSOUND_API DWORD RilvaneSoundDeviceErrorA(LPSTR text, DWORD size)
+{
+    std::lock_guard<std::mutex> lock(gProblemMutex);
+    if (text && size > 0) {
+        const size_t n = std::min<size_t>(gProblem.size(), size - 1);
+        std::memcpy(text, gProblem.data(), n);
+        text[n] = '\0';
+    }
+    return static_cast<DWORD>(gProblem.size());
 }

@@ -1,4 +1,5 @@
-// The six entry points libdsound.so exports, with the callback types of the
+// The six entry points libdsound.so exports (and one of its own, for the
+// reason of a failed DirectSoundCreate), with the callback types of the
 // enumeration functions. Wide strings are UTF-16 (char16_t), as on Windows.
 #pragma once
 
@@ -31,3 +32,9 @@ RILVANE_DSOUND_API HRESULT DirectSoundEnumerateW(LPDSENUMCALLBACKW callback, LPV
 RILVANE_DSOUND_API HRESULT DirectSoundCaptureCreate(LPCGUID device, void** capture, IUnknown* outer);
 RILVANE_DSOUND_API HRESULT DirectSoundCaptureEnumerateA(LPDSENUMCALLBACKA callback, LPVOID context);
 RILVANE_DSOUND_API HRESULT DirectSoundCaptureEnumerateW(LPDSENUMCALLBACKW callback, LPVOID context);
+
+// Why the last DirectSoundCreate failed to open the default device, as ALSA
+// put it (English, one line); empty when it worked or failed for another
+// reason. Copies at most size - 1 bytes and a terminating zero into text
+// (nothing when text is null or size 0) and returns the whole length.
+RILVANE_DSOUND_API DWORD RilvaneSoundDeviceErrorA(LPSTR text, DWORD size);

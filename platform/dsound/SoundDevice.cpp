@@ -438,7 +438,7 @@ void SoundDevice::feed()
     };
     std::vector<Fed> fed;
     std::vector<HANDLE> firing;
-    bool streaming = false;  // the sink holds audio written since the last discard
+    bool streaming = false;  // the sink was written to since the last discard
 
     std::unique_lock<std::mutex> lock(mutex_);
     while (!shutdown_) {
@@ -484,7 +484,9 @@ void SoundDevice::feed()
         if (taken == PcmSink::Lost) {
             loseDevice();
             takePendingSigpipe();
-        } else if (taken > 0) {
+        } else {
+            // The sink may hold the device even when nothing was taken (a
+            // write interrupted at once): it is discarded once idle.
             streaming = true;
         }
     }

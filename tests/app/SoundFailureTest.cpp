@@ -1,5 +1,8 @@
-// Start-up when the sound output cannot be set up: the sound library is not
-// found (RILVANE_LIBRARY_DIR names an empty folder).
+// Start-up when the sound output cannot be set up. The same program runs with
+// the sound library missing (RILVANE_LIBRARY_DIR names an empty folder), with
+// ALSA's default device on a card that does not exist, and with a device that
+// refuses the format; SOUND_FAILURE_EXPECT holds the start of what the second
+// paragraph must say in each case.
 
 #include "FormControls.h"
 #include "WindowTestSupport.h"
@@ -13,17 +16,25 @@ class SoundFailureTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void showsTheMessageOnceAndEndsWithoutTheClosingQuestion();
+    void showsTheMessageOnceAndEndsAsAFailureWithoutTheClosingQuestion();
 };
 
-void SoundFailureTest::showsTheMessageOnceAndEndsWithoutTheClosingQuestion()
+void SoundFailureTest::showsTheMessageOnceAndEndsAsAFailureWithoutTheClosingQuestion()
 {
+    const QString expected = qEnvironmentVariable("SOUND_FAILURE_EXPECT");
+    QVERIFY(!expected.isEmpty());
     rilvane::test::MessageRecorder messages;
     TMainForm form(rilvane::test::soundLibrary());
 
     QCOMPARE(messages.requests.size(), 1);
     const rilvane::MessageRequest& request = messages.requests.first();
-    QCOMPARE(request.text, QStringLiteral("Konnte DirectSound (DirectX) nicht initialisieren..."));
+    // The box's first paragraph as it always was; the second says what went
+    // wrong and what to do.
+    const QStringList paragraphs = request.text.split(QStringLiteral("\n\n"));
+    QCOMPARE(paragraphs.size(), 2);
+    QCOMPARE(paragraphs[0], QStringLiteral("Konnte DirectSound (DirectX) nicht initialisieren..."));
+    QVERIFY2(paragraphs[1].startsWith(expected), qPrintable(paragraphs[1]));
+    QVERIFY2(paragraphs[1].contains(QStringLiteral("\nAbhilfe: ")), qPrintable(paragraphs[1]));
     QVERIFY(request.title.isEmpty());
     QCOMPARE(request.buttons, QMessageBox::Ok);
     QVERIFY(form.terminationRequested());
@@ -38,9 +49,10 @@ void SoundFailureTest::showsTheMessageOnceAndEndsWithoutTheClosingQuestion()
         QVERIFY2(!line.contains(QStringLiteral("DirectSound")), qPrintable(line));
     QCOMPARE(ui::DriveBox(form)->count(), 0);
 
-    // The message loop ends as soon as it runs, without asking to close.
+    // The message loop ends as soon as it runs, without asking to close, and
+    // with a status that says the program failed.
     form.show();
-    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(QApplication::exec(), 1);
     QCOMPARE(messages.requests.size(), 1);
 }
 

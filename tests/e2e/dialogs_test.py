@@ -45,8 +45,11 @@ def sound_failure_box_is_centred(desktop, disc):
     desktop.focus(box)
     desktop.key("Return")
     status = desktop.wait_for_exit(START_TIMEOUT)
-    expect(status == 0, f"rilvane ended with status {status}")
+    expect(status == 1, f"rilvane ended with status {status}, not 1")
     expect(SOUND_FAILED not in desktop.log_lines(), "the sound failure went into the log")
+    output = desktop.program_output()
+    expect("rilvane: " + SOUND_FAILED + "\nALSA meldet: cannot open the playback device" in output
+           and "\nAbhilfe: " in output, "standard error does not say what ALSA said and what to do:\n" + output)
 
 
 def open_save_dialog(desktop, window):

@@ -9,12 +9,23 @@ and again after Stop. While it plays there is one, and the sink's monitor,
 recorded with parec, holds the disc bit for bit after the leading silence.
 Skips (77) only when the daemon cannot be started.
 
+--case pipewire: the same through PipeWire's ALSA plugin, to a PipeWire of
+the test's own (pipewire, wireplumber and a D-Bus session bus, started with a
+private runtime folder and configuration, ended by their PIDs; a null sink,
+the graph's rate held at 44100 so that nothing is resampled). PipeWire counts
+every opened and configured PCM as a stream, so while nothing plays the
+program must hold no stream at all: none at start-up, none after Stop. While
+it plays there is one, running, and the sink's monitor, recorded with
+pw-record, holds the disc bit for bit. Skips (77) only when a part is missing
+or the server cannot be started.
+
 --case pipe: ALSA's default device is the file plugin writing into a pipe
 whose first reader goes away after a little audio. The session ends with a
 log line, the program keeps running, and once the device is back (the next
 reader is a paced capture) Play plays the disc again, bit for bit.
 """
 
+import json
 import os
 import shutil
 import signal
@@ -185,6 +196,186 @@ def server_case(desktop, args):
         server.stop()
 
 
+# --- a PipeWire of the test's own -------------------------------------------------------
+
+# PipeWire's ALSA plugin: where the package pipewire-alsa installs it, or
+# unpacked by scripts/install-deps.sh where it does not take over the
+# machine's default device (and pulseaudio, which the package conflicts
+# with, stays installed).
+PIPEWIRE_PLUGIN_FOLDERS = ["/usr/lib/x86_64-linux-gnu/alsa-lib", "/usr/lib/aarch64-linux-gnu/alsa-lib",
+                           "/usr/local/lib/rilvane-test/alsa-lib"]
+
+
+def pipewire_plugin():
+    for folder in PIPEWIRE_PLUGIN_FOLDERS:
+        plugin = Path(folder) / "libasound_module_pcm_pipewire.so"
+        if plugin.exists():
+            return plugin
+    return None
+
+
+class PipeWire:
+    """pipewire, wireplumber and their session bus, with one null sink."""
+
+    def __init__(self, desktop):
+        self.folder = desktop.work / "pipewire"
+        self.folder.mkdir()
+        settings = desktop.config / "pipewire" / "pipewire.conf.d"
+        settings.mkdir(parents=True)
+        (settings / "rilvane-test.conf").write_text(
+            "context.properties = {\n"
+            "    default.clock.rate = 44100\n"
+            "    default.clock.allowed-rates = [ 44100 ]\n"
+            "}\n"
+            "context.objects = [\n"
+            "    { factory = adapter\n"
+            "      args = { factory.name = support.null-audio-sink node.name = " + SINK + "\n"
+            "               media.class = Audio/Sink audio.position = [ FL FR ] audio.rate = 44100 } }\n"
+            "]\n")
+        bus = desktop.runtime / "bus"
+        self.env = dict(os.environ, HOME=str(desktop.home), XDG_CONFIG_HOME=str(desktop.config),
+                        XDG_RUNTIME_DIR=str(desktop.runtime), DBUS_SESSION_BUS_ADDRESS=f"unix:path={bus}")
+        for name in ("PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR", "PULSE_SERVER", "DISPLAY"):
+            self.env.pop(name, None)
+        self.processes = []
+
+    def _start(self, name, command):
+        log = open(self.folder / f"{name}.log", "wb")
+        process = subprocess.Popen(command, env=self.env, stdout=log, stderr=subprocess.STDOUT,
+                                   stdin=subprocess.DEVNULL, cwd=self.folder)
+        log.close()
+        self.processes.append(process)
+        return process
+
+    def start(self):
+        self._start("dbus", ["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                             "--address=" + self.env["DBUS_SESSION_BUS_ADDRESS"]])
+        daemon = self._start("pipewire", ["pipewire"])
+        if not self._wait(lambda: any(n["name"] == SINK for n in self.nodes()), daemon):
+            return False
+        manager = self._start("wireplumber", ["wireplumber"])
+        return self._wait(lambda: self._default_sink_set(), manager)
+
+    def _wait(self, ready, process):
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            if process.poll() is not None:
+                return False
+            try:
+                if ready():
+                    return True
+            except (subprocess.SubprocessError, ValueError, KeyError):
+                pass
+            time.sleep(0.1)
+        return False
+
+    def _default_sink_set(self):
+        done = subprocess.run(["pw-metadata", "0", "default.audio.sink"], env=self.env, capture_output=True,
+                              text=True, timeout=STEP_TIMEOUT)
+        return SINK in done.stdout
+
+    def nodes(self):
+        """Every node: its name, media class and state."""
+        done = subprocess.run(["pw-dump"], env=self.env, capture_output=True, text=True, timeout=STEP_TIMEOUT)
+        found = []
+        for item in json.loads(done.stdout or "[]"):
+            if item.get("type") != "PipeWire:Interface:Node":
+                continue
+            info = item.get("info") or {}
+            props = info.get("props") or {}
+            found.append({"name": props.get("node.name", ""), "class": props.get("media.class", ""),
+                          "state": info.get("state", "")})
+        return found
+
+    def output_streams(self):
+        return [n for n in self.nodes() if n["class"] == "Stream/Output/Audio"]
+
+    def log(self):
+        return "".join(f"--- {log.name}\n{log.read_text(errors='replace')}" for log in self.folder.glob("*.log"))
+
+    def stop(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.send_signal(signal.SIGTERM)
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+
+
+def wav_audio(data):
+    """The samples of a WAV file that may not have been finished."""
+    at = data.find(b"data")
+    expect(data[:4] == b"RIFF" and at >= 0, "the recording is no WAV file")
+    audio = data[at + 8:]
+    return audio[:len(audio) - len(audio) % 4]
+
+
+def pipewire_case(desktop, args):
+    missing = [name for name in ("pipewire", "wireplumber", "dbus-daemon", "pw-record", "pw-dump", "pw-metadata")
+               if not shutil.which(name)]
+    plugin = pipewire_plugin()
+    if missing or plugin is None:
+        what = ", ".join(missing) or "PipeWire's ALSA plugin"
+        print(f"SKIP: {what} missing (scripts/install-deps.sh installs it)")
+        sys.exit(SKIP)
+    server = PipeWire(desktop)
+    try:
+        if not server.start():
+            print(f"SKIP: PipeWire did not start\n{server.log()}")
+            sys.exit(SKIP)
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = server.env["DBUS_SESSION_BUS_ADDRESS"]
+        for name in ("PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR"):
+            os.environ.pop(name, None)
+        # The plugin by its path: the test does not depend on the machine's
+        # ALSA configuration naming it.
+        desktop._alsa_config(f'pcm_type.pipewire {{ lib "{plugin}" }}\n'
+                             "pcm.!default { type pipewire }\n")
+        disc = Disc(desktop.tools, desktop.work / "discs", "clean", [4000, 3000], label="PIPEWIRE DISC")
+
+        recording = desktop.work / "monitor.wav"
+        recorder = subprocess.Popen(["pw-record", "--target", SINK, "-P", "{ stream.capture.sink = true }",
+                                     "--rate", "44100", "--channels", "2", "--format", "s16", str(recording)],
+                                    env=server.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            window = desktop.start_program([disc.entry("E")])
+            wait_painted(desktop, (window.x, window.y, window.width, window.height), START_TIMEOUT)
+            # The sound is set up (the window is drawn after it): the program
+            # has checked the device and let go of it.
+            time.sleep(0.5)
+            streams = server.output_streams()
+            expect(not streams, f"the idle program holds a stream: {streams}")
+
+            window.type_into("StartSec", str(START))
+            window.click("PlayBtn")
+            desktop.wait_for_log("2 Tracks gefunden...")
+            poll(lambda: [n["state"] for n in server.output_streams()] == ["running"], STEP_TIMEOUT,
+                 "one running stream while playing")
+            wanted = (HEARD_BUFFERS + 3) * STAGING_BYTES
+            poll(lambda: recording.exists() and recording.stat().st_size >= wanted + 5 * 176400, START_TIMEOUT,
+                 "the sound to be played")
+            window.click("StopBtn")
+            desktop.wait_for_log("Wiedergabe gestoppt...")
+            poll(lambda: not server.output_streams(), STEP_TIMEOUT, "the stream to go after Stop")
+            time.sleep(0.5)
+            streams = server.output_streams()
+            expect(not streams, f"a stream is back after Stop: {streams}")
+            status = window.close()
+            expect(status == 0, f"rilvane ended with status {status}")
+        finally:
+            recorder.send_signal(signal.SIGINT)
+            try:
+                recorder.wait(timeout=STEP_TIMEOUT)
+            except subprocess.TimeoutExpired:
+                recorder.kill()
+                recorder.wait()
+        sound = wav_audio(recording.read_bytes())
+        check_played(disc, sound.rstrip(b"\0"), "monitor")
+    finally:
+        server.stop()
+
+
 # --- a pipe whose reader goes away --------------------------------------------------------
 
 
@@ -237,7 +428,7 @@ def pipe_case(desktop, args):
 
 if __name__ == "__main__":
     parser = arguments(__doc__)
-    parser.add_argument("--case", choices=("server", "pipe"), required=True)
-    cases = {"server": server_case, "pipe": pipe_case}
+    parser.add_argument("--case", choices=("server", "pipewire", "pipe"), required=True)
+    cases = {"server": server_case, "pipewire": pipewire_case, "pipe": pipe_case}
     arguments_given = parser.parse_known_args()[0]
     sys.exit(run(f"sound-{arguments_given.case}", cases[arguments_given.case], parser))

@@ -49,11 +49,11 @@ std::optional<ProbeArguments> ProbeArguments::parse(const std::vector<std::strin
 
 const char* ProbeArguments::usage()
 {
-    return "usage: rilvane-probe                          list the CD drives\n"
-           "       rilvane-probe --toc N                  read the table of contents of drive N\n"
-           "       rilvane-probe --read N SECTOR BLOCKS   read BLOCKS blocks of ten sectors from SECTOR\n"
-           "       rilvane-probe --help | --version\n"
-           "N is the drive's position in the list, counted from 0.\n";
+    return "Aufruf: rilvane-probe                          listet die CD-Laufwerke\n"
+           "        rilvane-probe --toc N                  liest das Inhaltsverzeichnis von Laufwerk N\n"
+           "        rilvane-probe --read N SEKTOR BLÖCKE   liest BLÖCKE Blöcke zu zehn Sektoren ab SEKTOR\n"
+           "        rilvane-probe --help | --version\n"
+           "N ist die Stelle des Laufwerks in der Liste, von 0 an gezählt.\n";
 }
 
 }  // namespace rilvane::probe

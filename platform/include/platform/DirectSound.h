@@ -144,5 +144,7 @@ typedef HRESULT (*DirectSoundCreateFunc)(LPCGUID device, LPDIRECTSOUND* ds, IUnk
 typedef HRESULT (*DirectSoundEnumerateFunc)(void* callback, LPVOID context);
 typedef HRESULT (*DirectSoundCaptureCreateFunc)(LPCGUID device, void** capture, IUnknown* outer);
 typedef HRESULT (*DirectSoundCaptureEnumerateFunc)(void* callback, LPVOID context);
+// libdsound.so's own: why the default device could not be opened.
+typedef DWORD (*SoundDeviceErrorFunc)(LPSTR text, DWORD size);
 
 #endif  // _WIN32
