@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -112,6 +113,7 @@ int main(int argc, char** argv)
     const bool ok = runs.run(pairs, image, {copyPath, wavPath});
     if (ok) runs.print("rip", {"cp", ddName});
     else std::printf("a run failed\n");
-    std::system(("rm -rf '" + dir + "'").c_str());
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
     return ok ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -44,7 +45,11 @@ protected:
         dir_ = mkdtemp(tmpl);
         path_ = dir_ + "/track.wav";
     }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+    void TearDown() override
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
     std::string dir_;
     std::string path_;
 };

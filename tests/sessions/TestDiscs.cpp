@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -88,7 +89,8 @@ public:
     void SetUp() override { TestDiscs::get(); }
     void TearDown() override
     {
-        if (discs) std::system(("rm -rf '" + discs->folder + "'").c_str());
+        std::error_code ec;
+        if (discs) std::filesystem::remove_all(discs->folder, ec);
     }
 };
 
