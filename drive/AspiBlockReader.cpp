@@ -2,17 +2,31 @@
 
 #include "drive/CommandCatalogue.h"
 #include "drive/DriveMessages.h"
+#include "drive/TransientRetry.h"
 
 namespace rilvane {
 
 uint8_t* AspiBlockReader::read(int32_t sector, int32_t sectors)
 {
-    return finish(session_.execute(drive_, CommandCatalogue::readCd(sector, sectors)));
+    return finish(execute(CommandCatalogue::readCd(sector, sectors)));
 }
 
 uint8_t* AspiBlockReader::readWithC2(int32_t sector, int32_t sectors)
 {
-    return finish(session_.execute(drive_, CommandCatalogue::readCdWithC2(sector, sectors)));
+    return finish(execute(CommandCatalogue::readCdWithC2(sector, sectors)));
+}
+
+uint8_t AspiBlockReader::execute(const ScsiCommand& command)
+{
+    uint8_t status = session_.execute(drive_, command);
+    // The first read may still meet the drive settling after a disc change.
+    if (firstRead_) {
+        firstRead_ = false;
+        for (TransientRetry retry;
+             status != SS_COMP && retry.again(session_.request().SRB_TargStat, session_.request().SenseArea);)
+            status = session_.execute(drive_, command);
+    }
+    return status;
 }
 
 uint8_t* AspiBlockReader::finish(uint8_t status)
@@ -24,6 +38,9 @@ uint8_t* AspiBlockReader::finish(uint8_t status)
     driveGone_ = status == SS_NO_DEVICE || session_.request().SRB_HaStat == HASTAT_SEL_TO;
     noteSense(session_.request().SRB_TargStat, session_.request().SenseArea);
     log_.logLine(DriveMessages::aspiCommandFailed(status));
+    // The drive's reason, where it sent one (no disc, medium error, ...).
+    if (const std::string why = session_.senseLine(); !why.empty())
+        log_.logLine(why);
     return nullptr;
 }
 

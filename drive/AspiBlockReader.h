@@ -16,7 +16,9 @@ public:
     }
 
     // The data lands in the transfer window. A failure logs
-    // "Fehler <status> beim Ausführen des SCSI Kommandos...".
+    // "Fehler <status> beim Ausführen des SCSI Kommandos...", followed by
+    // the error line of the drive's sense data where it sent any. The first
+    // read is sent again while the drive reports a disc change or spin-up.
     bool query(const ScsiCommand& command, std::vector<uint8_t>& out) override;
 
 protected:
@@ -24,11 +26,13 @@ protected:
     uint8_t* readWithC2(int32_t sector, int32_t sectors) override;
 
 private:
+    uint8_t execute(const ScsiCommand& command);
     uint8_t* finish(uint8_t status);
 
     AspiSession& session_;
     DriveRecord drive_;
     LogSink& log_;
+    bool firstRead_ = true;
 };
 
 }  // namespace rilvane

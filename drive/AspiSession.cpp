@@ -1,5 +1,7 @@
 #include "drive/AspiSession.h"
 
+#include "drive/ErrorLine.h"
+
 #include <cstring>
 
 #include "drive/CommandCatalogue.h"
@@ -116,6 +118,14 @@ uint8_t AspiSession::execute(const DriveRecord& drive, const ScsiCommand& comman
     if (sent == SS_PENDING)
         WaitForSingleObject(event_.get(), INFINITE);
     return request_.SRB_Status;
+}
+
+std::string AspiSession::senseLine() const
+{
+    const uint8_t format = request_.SenseArea[0] & 0x7F;
+    if (request_.SRB_TargStat != 2 || format < 0x70 || format > 0x73)
+        return {};
+    return errorLine(request_.SRB_TargStat, request_.SenseArea);
 }
 
 }  // namespace rilvane

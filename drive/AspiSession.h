@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "drive/AspiTransferBlock.h"
 #include "drive/DriveCaller.h"
@@ -60,6 +61,10 @@ public:
     // commands.
     uint8_t* window() const { return block_ ? block_->window() : nullptr; }
     const SRB_ExecSCSICmd& request() const { return request_; }
+    // After a failed command: the error line of its target status and sense
+    // data ("Fehler: SCSI Status 2; Code:…"), or empty when the drive sent
+    // no sense.
+    std::string senseLine() const;
 
     // The request record of `command` as it is sent: zero-filled, then
     // request code 2, flags data-in + event, the drive's address, the

@@ -29,6 +29,9 @@ ScsiCommand CommandCatalogue::readCd(int32_t sector, int32_t sectors)
 {
     ScsiCommand command;
     command.cdb[0] = 0xBE;
+    // Expected sector type CD-DA: a drive refuses a data sector (05/64/00)
+    // instead of sending its 2048 bytes of user data as if they were sound.
+    command.cdb[1] = 0x04;
     writeReadCdSector(command.cdb.data(), sector);
     command.cdb[8] = static_cast<uint8_t>(sectors);  // transfer length
     command.cdb[9] = 0x10;                                   // user data only

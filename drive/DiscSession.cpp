@@ -1,5 +1,6 @@
 #include "drive/DiscSession.h"
 
+#include "drive/DataTrackGuard.h"
 #include "drive/ReadLoop.h"
 
 namespace rilvane {
@@ -14,7 +15,8 @@ DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& window, Readin
     if (sink.tocDone(result)) {
         end = DiscSessionEnd::NoReader;
         if (std::unique_ptr<BlockReader> reader = transport.blockReader()) {
-            const ReadLoopStats counts = ReadLoop(*reader, state, sink, &window, result.leadOut).run();
+            DataTrackGuard guarded(*reader, result.dataRanges, window.log());
+            const ReadLoopStats counts = ReadLoop(guarded, state, sink, &window, result.leadOut).run();
             if (stats) *stats = counts;
             end = DiscSessionEnd::Read;
         }

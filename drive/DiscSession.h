@@ -32,7 +32,8 @@ enum class DiscSessionEnd {
 //      comes before any failure of the next step.
 //   5. make the block reader; without one end (NoReader).
 //   6. the read loop, which reads no further than the lead-out the table of
-//      contents gave (see ReadLoop).
+//      contents gave (see ReadLoop) and never reads a data track as audio:
+//      such a block fails with its own line (see DataTrackGuard).
 //   `stats`, when given, receives the read loop's counts.
 DiscSessionEnd readDisc(DriveTransport& transport, SessionWindow& window, ReadingState& state, TocExchange& toc,
                         BlockSink& sink, ReadLoopStats* stats = nullptr);

@@ -2,6 +2,7 @@
 
 #include "drive/CommandCatalogue.h"
 #include "drive/DriveMessages.h"
+#include "drive/TransientRetry.h"
 
 #include <algorithm>
 
@@ -14,7 +15,14 @@ SptiBlockReader::SptiBlockReader(SptiSession& session, LogSink& log) : session_(
 
 uint8_t* SptiBlockReader::read(int32_t sector, int32_t sectors)
 {
-    if (!session_.readBlock(sector, sectors)) {
+    bool read = session_.readBlock(sector, sectors);
+    // The first read may still meet the drive settling after a disc change.
+    if (firstRead_) {
+        firstRead_ = false;
+        for (TransientRetry retry; !read && retry.again(session_.lastStatus(), session_.lastSense());)
+            read = session_.readBlock(sector, sectors);
+    }
+    if (!read) {
         driveGone_ = session_.deviceGone();
         noteSense(session_.lastStatus(), session_.lastSense());
         log_.logLine(session_.errorLine());
@@ -34,7 +42,13 @@ uint8_t* SptiBlockReader::read(int32_t sector, int32_t sectors)
 
 uint8_t* SptiBlockReader::readWithC2(int32_t sector, int32_t sectors)
 {
-    if (!session_.readBlockWithC2(sector, sectors)) {
+    bool read = session_.readBlockWithC2(sector, sectors);
+    if (firstRead_) {
+        firstRead_ = false;
+        for (TransientRetry retry; !read && retry.again(session_.lastStatus(), session_.lastSense());)
+            read = session_.readBlockWithC2(sector, sectors);
+    }
+    if (!read) {
         driveGone_ = session_.deviceGone();
         noteSense(session_.lastStatus(), session_.lastSense());
         log_.logLine(session_.errorLine());

@@ -14,6 +14,8 @@ public:
 
     // A failure logs the error line built from the status and sense bytes;
     // a read that succeeds with fewer bytes than asked for is a failure too.
+    // The first read is sent again while the drive reports a disc change or
+    // spin-up.
     void setReadTimeout(uint32_t seconds) override { session_.setReadTimeout(seconds); }
     bool query(const ScsiCommand& command, std::vector<uint8_t>& out) override;
 
@@ -24,6 +26,7 @@ protected:
 private:
     SptiSession& session_;
     LogSink& log_;
+    bool firstRead_ = true;
 };
 
 }  // namespace rilvane

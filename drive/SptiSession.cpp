@@ -132,4 +132,10 @@ std::string SptiSession::errorLine() const
     return rilvane::errorLine(request_->header.ScsiStatus, request_->sense);
 }
 
+bool SptiSession::hasSense() const
+{
+    const uint8_t format = request_->sense[0] & 0x7F;
+    return request_->header.ScsiStatus == 2 && format >= 0x70 && format <= 0x73;
+}
+
 }  // namespace rilvane

@@ -59,6 +59,8 @@ public:
 
     // The error line of the last command, from its status and sense bytes.
     std::string errorLine() const;
+    // True when the last command came back with CHECK CONDITION and sense.
+    bool hasSense() const;
 
     SptiRequest& request() { return *request_; }
     const SptiRequest& request() const { return *request_; }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "drive/DriveCaller.h"
 #include "drive/DriveTable.h"
@@ -34,6 +36,8 @@ struct TocResult {
     // After Read: the descriptors with their track numbers and control
     // fields, the lead-out's last.
     std::vector<TocEntry> entries;
+    // After Read: the [first, end) sectors of each data track.
+    std::vector<std::pair<int32_t, int32_t>> dataRanges;
 };
 
 class TocExchange {

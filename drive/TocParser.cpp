@@ -7,8 +7,9 @@ namespace rilvane {
 // A format-0 READ TOC answer is a 4-byte header (data length, first and last
 // track number) followed by 8-byte descriptors, one per track and one for the
 // lead-out; each descriptor ends with its start address, big-endian. The
-// descriptors are taken by position: track numbers and control bits are not
-// looked at, so the first track listed lands in slot 1 whatever its number.
+// descriptors are taken by position: track numbers are not looked at, so the
+// first track listed lands in slot 1 whatever its number. The control field
+// (low nibble of byte 1) marks data tracks (bit 2) in table.dataTrack.
 //
 // A well-formed answer for a disc with tracks first..last has
 // last - first + 2 descriptors, and the table then holds count =
@@ -65,12 +66,14 @@ int32_t parseToc(const uint8_t* response, size_t received, TrackTable& table)
     constexpr size_t kAddressOffset = 4;  // within a descriptor
 
     table.count = 0;
+    table.dataTrack.fill(false);
     const size_t taken = descriptorsTaken(response, received);
     for (size_t k = 0; k < taken; ++k) {
         const uint8_t* a = response + kHeaderSize + k * kDescriptorSize + kAddressOffset;
         const uint32_t address = (uint32_t{a[0]} << 24) | (uint32_t{a[1]} << 16) |
                                  (uint32_t{a[2]} << 8) | uint32_t{a[3]};
         table.slot(static_cast<int>(k) + 1) = static_cast<int32_t>(address);
+        table.dataTrack[k + 1] = (a[-kAddressOffset + 1] & 0x04) != 0;
     }
 
     table.count = taken == 0 ? 0 : static_cast<int32_t>(taken) - 1;

@@ -20,6 +20,9 @@ struct TrackTable {
     // the start of the lead-out.
     std::array<int32_t, kTrackSlots + 1> slots{};
     int32_t count = 0;
+    // dataTrack[i]: the track in slot i is a data track (control bit 2 of its
+    // TOC descriptor). Its sectors are never audio: not played, not saved.
+    std::array<bool, kTrackSlots + 1> dataTrack{};
 
     int32_t& slot(int i) { return slots[static_cast<size_t>(i)]; }
     int32_t slot(int i) const { return slots[static_cast<size_t>(i)]; }
@@ -30,7 +33,10 @@ struct TrackTable {
         slots[1] = cd::kDefaultFirstTrack;
         slots[2] = cd::kDefaultLeadOut;
         count = 1;
+        dataTrack.fill(false);
     }
+
+    bool isData(int i) const { return i >= 1 && i <= kTrackSlots && dataTrack[static_cast<size_t>(i)]; }
 };
 
 }  // namespace rilvane

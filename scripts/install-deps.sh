@@ -16,6 +16,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   fonts-dejavu-core fonts-liberation \
   desktop-file-utils appstream lintian dpkg-dev file man-db gzip \
   pipewire pipewire-bin wireplumber dbus-daemon \
+  qemu-system-x86 busybox-static cdparanoia kmod xz-utils \
   >/dev/null
 
 # PipeWire's ALSA plugin, for the PipeWire sound test: unpacked into a folder

@@ -6,6 +6,9 @@
 #   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer,
 #   3. the sound layer's tests under ThreadSanitizer,
 #   4. the fuzz targets (clang, libFuzzer), each for a short while.
+# The kernel tests (label `kernel`: a QEMU guest with Debian's kernel, see
+# tests/kernel/machine.sh) run in the first suite; here they must run, so a
+# missing QEMU or kernel package fails them instead of skipping them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -25,8 +28,9 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" ${CTEST_ARGS:-}
 }
 
+export RILVANE_KERNEL_TESTS=${RILVANE_KERNEL_TESTS:-required}
 run_suite "$root/build" "Release build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-BUILD_TARGETS= CTEST_ARGS="-LE bench" run_suite "$root/build-asan" "ASan/UBSan build" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_SANITIZE=ON -DRILVANE_BENCH=OFF
+BUILD_TARGETS= CTEST_ARGS="-LE bench|kernel" run_suite "$root/build-asan" "ASan/UBSan build" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_SANITIZE=ON -DRILVANE_BENCH=OFF
 BUILD_TARGETS="test_sound_device test_sound_output test_sound_e2e platform_tests dsound wnaspi32 rilvane-paced-capture" \
 CTEST_ARGS="-L sound|platform" run_suite "$root/build-tsan" "TSan build (sound and platform)" -DCMAKE_BUILD_TYPE=Debug -DRILVANE_TSAN=ON -DRILVANE_BENCH=OFF
 BUILD_TARGETS="fuzz_toc fuzz_proof_files fuzz_virtual_drives fuzz_vdrive_cue_sheet fuzz_vdrive_defect_map fuzz_vdrive_wave_file fuzz_vdrive_scsi_target" \

@@ -19,5 +19,8 @@ inline constexpr SenseCode kLbaOutOfRange{0x05, 0x21, 0x00};
 inline constexpr SenseCode kInvalidFieldInCdb{0x05, 0x24, 0x00};
 inline constexpr SenseCode kIllegalModeForTrack{0x05, 0x64, 0x00};
 inline constexpr SenseCode kUnrecoveredReadError{0x03, 0x11, 0x00};
+inline constexpr SenseCode kMediumNotPresent{0x02, 0x3A, 0x00};
+inline constexpr SenseCode kMediumMayHaveChanged{0x06, 0x28, 0x00};
+inline constexpr SenseCode kLogicalUnitFailure{0x04, 0x3E, 0x01};
 
 }  // namespace rilvane::vdrive

@@ -91,8 +91,10 @@ TEST(Aspi, TableOfContentsAndReads)
     const ReadLoopStats stats = ReadLoop(reader, host.state, host, &host).run();
     EXPECT_EQ(stats.goodBlocks, 2);
     EXPECT_EQ(stats.failedBlocks, 1);
-    ASSERT_EQ(log.lines.size(), 1u);
+    // The layer's status line, then what the drive said.
+    ASSERT_EQ(log.lines.size(), 2u);
     expectStatusLine(log.lines[0], " beim Ausführen des SCSI Kommandos...");
+    EXPECT_EQ(log.lines[1], "Fehler: SCSI Status 2; Code:3;11;5 \"Medium Error: l-ec uncorrectable error\"");
     // The stamp of sector 1010 is in the window after the last good read.
     const uint8_t* window = session.window();
     EXPECT_EQ(window[0] | (window[1] << 8), 1010);
@@ -110,8 +112,9 @@ TEST(Aspi, RefusedTableOfContents)
     const TocResult result = TocExchange(DriveCaller::Ripping, table, log, 1).overAspi(session, aspiDrive(0, 5));
     EXPECT_EQ(result.outcome, TocOutcome::Failed);
     EXPECT_FALSE(result.ripRange.has_value());
-    ASSERT_EQ(log.lines.size(), 1u);
+    ASSERT_EQ(log.lines.size(), 2u);
     expectStatusLine(log.lines[0], "! Konnte TOC nicht lesen...");
+    EXPECT_EQ(log.lines[1], "Fehler: SCSI Status 2; Code:5;24;0 \"Illegal Request: invalid field in cdb\"");
     EXPECT_EQ(table.slot(1), 500);
     EXPECT_EQ(table.slot(2), 777);  // ripping over ASPI leaves slot 2 alone
     EXPECT_EQ(table.count, 1);

@@ -55,13 +55,13 @@ TEST(CommandCatalogue, CommandBlocks)
     EXPECT_EQ(toc.timeoutSeconds, 2u);
 
     const ScsiCommand read500 = CommandCatalogue::readCd(500);
-    EXPECT_EQ(cdbOf(read500), (std::vector<uint8_t>{0xBE, 0, 0x00, 0x00, 0x01, 0xF4, 0, 0, 0x0A, 0x10, 0, 0}));
+    EXPECT_EQ(cdbOf(read500), (std::vector<uint8_t>{0xBE, 0x04, 0x00, 0x00, 0x01, 0xF4, 0, 0, 0x0A, 0x10, 0, 0}));
     EXPECT_EQ(read500.dataLength, 23520u);
     EXPECT_EQ(read500.timeoutSeconds, 200u);
     EXPECT_EQ(cdbOf(CommandCatalogue::readCd(70000)),
-              (std::vector<uint8_t>{0xBE, 0, 0x00, 0x01, 0x11, 0x70, 0, 0, 0x0A, 0x10, 0, 0}));
+              (std::vector<uint8_t>{0xBE, 0x04, 0x00, 0x01, 0x11, 0x70, 0, 0, 0x0A, 0x10, 0, 0}));
     EXPECT_EQ(cdbOf(CommandCatalogue::readCd(-1)),
-              (std::vector<uint8_t>{0xBE, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x0A, 0x10, 0, 0}));
+              (std::vector<uint8_t>{0xBE, 0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x0A, 0x10, 0, 0}));
 
     for (const ScsiCommand& c : {inquiry, toc, read500})
         for (size_t i = c.cdbLength; i < c.cdb.size(); ++i)
@@ -101,7 +101,7 @@ TEST(SptiRecord, ReadCdIsPreparedOnceAndRenewedPerRead)
     SptiRequest& request = session.request();
     const auto record = bytes(&request, sizeof(SptiRequest));
     EXPECT_EQ(std::vector<uint8_t>(record.begin(), record.begin() + 44),
-              expectedHeader({0xBE, 0, 0x00, 0x00, 0x01, 0xF4, 0, 0, 0x0A, 0x10, 0, 0}, 23520, 200));
+              expectedHeader({0xBE, 0x04, 0x00, 0x00, 0x01, 0xF4, 0, 0, 0x0A, 0x10, 0, 0}, 23520, 200));
     EXPECT_EQ(std::count(record.begin() + 44, record.begin() + 80, 0), 36);
     EXPECT_EQ(std::count(record.begin() + 80, record.begin() + 80 + 23521, 0xFF), 23521);
     EXPECT_EQ(std::count(record.begin() + 23601, record.end(), 0), 3);
@@ -117,7 +117,7 @@ TEST(SptiRecord, ReadCdIsPreparedOnceAndRenewedPerRead)
     request.data[0] = 0x42;
     EXPECT_FALSE(session.readBlock(70000));
     EXPECT_EQ(std::vector<uint8_t>(bytes(&request, 44)),
-              expectedHeader({0xBE, 0, 0x00, 0x01, 0x11, 0x70, 0, 0, 0x0A, 0x10, 0, 0}, 23520, 200));
+              expectedHeader({0xBE, 0x04, 0x00, 0x01, 0x11, 0x70, 0, 0, 0x0A, 0x10, 0, 0}, 23520, 200));
     EXPECT_EQ(std::count(request.sense, request.sense + 32, 0), 32);
     EXPECT_EQ(request.data[0], 0x42);
 }
@@ -145,7 +145,7 @@ TEST(AspiRecord, ExecuteRequestIsZeroedAndFilled)
     expected[20] = 24;    // sense length
     expected[21] = 12;    // CDB length
     expected[24] = 0x17;  // event
-    const uint8_t cdb[] = {0xBE, 0, 0x00, 0x00, 0x01, 0xF4, 0, 0, 0x0A, 0x10, 0, 0};
+    const uint8_t cdb[] = {0xBE, 0x04, 0x00, 0x00, 0x01, 0xF4, 0, 0, 0x0A, 0x10, 0, 0};
     std::copy(std::begin(cdb), std::end(cdb), expected.begin() + 48);
     EXPECT_EQ(bytes(&request, sizeof(request)), expected);
 

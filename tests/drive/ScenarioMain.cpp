@@ -54,6 +54,38 @@ makedisc::DiscPlan plainDisc(const std::string& name, int tracks)
     return plan;
 }
 
+// A disc just put in: the change is reported once, then the drive spins up
+// for three commands.
+makedisc::DiscPlan settlingDisc(const std::string& name)
+{
+    makedisc::DiscPlan plan;
+    plan.tracks = 2;
+    plan.name = name;
+    plan.defects = {"startup 06/28/00 1", "startup 02/04/01 3"};
+    return plan;
+}
+
+// A drive that stays "becoming ready" for good.
+makedisc::DiscPlan neverReadyDisc()
+{
+    makedisc::DiscPlan plan;
+    plan.tracks = 1;
+    plan.name = "NEVER READY";
+    plan.defects = {"startup 02/04/01"};
+    return plan;
+}
+
+// Audio tracks with a data track last.
+makedisc::DiscPlan enhancedDisc()
+{
+    makedisc::DiscPlan plan;
+    plan.tracks = 3;
+    plan.lengths = {300, 300, 300};
+    plan.name = "ENHANCED";
+    plan.dataTrack = makedisc::DataTrack::Last;
+    return plan;
+}
+
 // Which drives each scenario has.
 std::vector<DiscRequest> requestsFor(const std::string& name)
 {
@@ -68,6 +100,13 @@ std::vector<DiscRequest> requestsFor(const std::string& name)
         return {
             {"aspi:1:3", twelveTracks("ASPI TWELVE"), "twelve"},
             {"aspi:0:5", brokenDisc(), "broken"},
+        };
+    if (name == "Settling")
+        return {
+            {"D", settlingDisc("JUST INSERTED"), "settling"},
+            {"E", neverReadyDisc(), "neverready"},
+            {"F", enhancedDisc(), "enhanced"},
+            {"aspi:0:1", settlingDisc("ASPI INSERTED"), "aspisettling"},
         };
     if (name == "FakeLayer")
         return {};

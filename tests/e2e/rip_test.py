@@ -97,7 +97,10 @@ def body(desktop, args):
     else:
         print("sox is missing: the file is not shown to it")
 
-    errors = [d.error_line() if args.transport == "letter" else ASPI_ERROR for _, d in failed]
+    # Over ASPI the layer's status line comes first, then the drive's reason.
+    errors = []
+    for _, d in failed:
+        errors += [d.error_line()] if args.transport == "letter" else [ASPI_ERROR, d.error_line()]
     lines = desktop.log_lines()
     wanted = ["TOC eingelesen...", "3 Tracks gefunden...", "Starte Ripping..."] + errors + ["Ripping beendet..."]
     expect(lines == wanted, "log lines differ:\n  got:    " + "\n          ".join(lines) +

@@ -47,6 +47,7 @@ DESTDIR=$STAGE cmake --install "$BUILD" --prefix /usr --strip >"$WORK/install.lo
 
 expected=$(sort <<EOF
 usr/bin/rilvane
+usr/bin/rilvane-kernel-drive
 usr/bin/rilvane-make-disc
 usr/bin/rilvane-paced-capture
 usr/bin/rilvane-probe
@@ -63,6 +64,7 @@ usr/share/icons/hicolor/48x48/apps/rilvane.png
 usr/share/icons/hicolor/64x64/apps/rilvane.png
 usr/share/icons/hicolor/128x128/apps/rilvane.png
 usr/share/icons/hicolor/256x256/apps/rilvane.png
+usr/share/man/man1/rilvane-kernel-drive.1.gz
 usr/share/man/man1/rilvane-make-disc.1.gz
 usr/share/man/man1/rilvane-paced-capture.1.gz
 usr/share/man/man1/rilvane-probe.1.gz
@@ -119,7 +121,7 @@ clean_env=(env -i PATH=/usr/bin:/bin HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/ru
            XDG_CONFIG_HOME="$WORK/home/.config" RILVANE_NO_REAL_DRIVES=1)
 
 # No display and no QT_QPA_PLATFORM: these must answer before any window exists.
-for program in rilvane rilvane-probe rilvane-rip rilvane-make-disc rilvane-paced-capture; do
+for program in rilvane rilvane-probe rilvane-rip rilvane-make-disc rilvane-paced-capture rilvane-kernel-drive; do
   out=$("${clean_env[@]}" "$TREE/bin/$program" --version) || fail "$program --version failed"
   [ "$out" = "$program $VERSION" ] || fail "$program --version printed '$out'"
   "${clean_env[@]}" "$TREE/bin/$program" --help | grep -q "$program" || fail "$program --help failed"

@@ -249,7 +249,9 @@ TEST_F(RipSessionTest, KaraokeTakesEffectFromTheNextBlock)
 TEST_F(RipSessionTest, UnreadableTableOfContentsReadsNothing)
 {
     RipSession(window, window.reading, letter('F'), TransportMode::Spti, 1).run(path);
-    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...", "Starte Ripping...", "Ripping beendet..."}));
+    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...",
+                                   "Fehler: SCSI Status 2; Code:5;24;0 \"Illegal Request: invalid field in cdb\"",
+                                   "Starte Ripping...", "Ripping beendet..."}));
     expectFinishedFile(readFile(path), 0);
     EXPECT_EQ(window.reading.trackTable.count, 1);
     EXPECT_EQ(window.reading.trackTable.slot(1), 500);
@@ -260,7 +262,9 @@ TEST_F(RipSessionTest, UnreadableTableOfContentsReadsNothingEvenFromANegativePos
 {
     window.position = -50;
     RipSession(window, window.reading, letter('F'), TransportMode::Spti, 1).run(path);
-    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...", "Starte Ripping...", "Ripping beendet..."}));
+    EXPECT_EQ(window.lines, (Lines{"Konnte TOC nicht lesen...",
+                                   "Fehler: SCSI Status 2; Code:5;24;0 \"Illegal Request: invalid field in cdb\"",
+                                   "Starte Ripping...", "Ripping beendet..."}));
     EXPECT_EQ(window.pumps, 0);
     expectFinishedFile(readFile(path), 0);
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -70,21 +69,6 @@ std::string trimmedRight(std::string text)
 
 // Which tracks are data tracks, from the control field of each descriptor
 // of the table of contents (bit 2: data).
-std::vector<bool> dataTracks(BlockReader& reader, size_t tracks)
-{
-    std::vector<bool> data(tracks, false);
-    std::vector<uint8_t> toc;
-    if (!reader.query(CommandCatalogue::readToc(), toc) || toc.size() < 4) return data;
-    const size_t length = std::min<size_t>(toc.size(), size_t{2} + (size_t{toc[0]} << 8 | toc[1]));
-    const int first = toc[2];
-    for (size_t at = 4; at + 8 <= length; at += 8) {
-        const int number = toc[at + 2];
-        const size_t index = static_cast<size_t>(number - first);
-        if (number != 0xAA && number >= first && index < tracks) data[index] = (toc[at + 1] & 0x04) != 0;
-    }
-    return data;
-}
-
 // The rescued audio: the working copy, with silence for every sector the
 // map has no reading of, whatever the copy holds there.
 class RescuedAudio : public proof::SectorSource {
@@ -245,7 +229,9 @@ int DiscRescue::rescue()
     const std::unique_ptr<BlockReader> reader = transport->blockReader();
     if (!reader) return refuse(ExitCode::kNoDisc, "Kein Lesezugriff auf das Laufwerk");
     reader->setReadTimeout(kReadTimeoutSeconds);
-    layout.dataTrack = dataTracks(*reader, layout.trackStarts.size());
+    // Data tracks are known from the table of contents' control fields.
+    layout.dataTrack.assign(layout.trackStarts.size(), false);
+    for (size_t i = 0; i < layout.dataTrack.size(); ++i) layout.dataTrack[i] = table.isData(static_cast<int>(i) + 1);
     const bool c2 = reportsC2(*reader);
     report_.c2 = c2;
 
