@@ -507,6 +507,8 @@ TEST_P(RipToolTest, DataTrackAndChosenTracks)
     const ToolRun onlyData = tool({"--tracks", "3", "--out", disc.folder + "/d"});
     EXPECT_EQ(onlyData.exitCode, 3) << onlyData.out;
     EXPECT_NE(onlyData.err.find("Keine Audio-Tracks zu lesen"), std::string::npos) << onlyData.err;
+    EXPECT_NE(onlyData.err.find("Track 03 ist ein Datentrack und wird übersprungen"), std::string::npos)
+        << onlyData.err;
     EXPECT_FALSE(fs::exists(disc.folder + "/d"));
     const QJsonObject report = readReport(disc.folder + "/r.json");
     EXPECT_TRUE(report["tracks"].toArray()[2].toObject()["dataTrack"].toBool());

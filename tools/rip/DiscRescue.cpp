@@ -269,9 +269,21 @@ int DiscRescue::rescue()
         report_.tracks.push_back(track);
     }
 
+    // Said on the console and, once the log file is open, in the log too.
+    const auto sayDataTracks = [&] {
+        for (const TrackReport& t : report_.tracks)
+            if (t.dataTrack) {
+                char label[16];
+                std::snprintf(label, sizeof label, "Track %02d", t.track);
+                console_.logLine(std::string(label) + " ist ein Datentrack und wird übersprungen");
+            }
+    };
     bool anyAudio = false;
     for (const TrackReport& t : report_.tracks) anyAudio = anyAudio || !t.dataTrack;
-    if (!anyAudio) return refuse(ExitCode::kNoDisc, "Keine Audio-Tracks zu lesen");
+    if (!anyAudio) {
+        sayDataTracks();
+        return refuse(ExitCode::kNoDisc, "Keine Audio-Tracks zu lesen");
+    }
 
     // Every file the run writes, checked against every other before
     // anything is read.
@@ -351,12 +363,7 @@ int DiscRescue::rescue()
 
     console_.fileLine("---- rilvane-rip: " + report_.drive + ", Inhaltsverzeichnis " +
                       layout.tocText() + (report_.resumed ? ", Fortsetzung" : "") + (c2 ? ", mit C2" : ", ohne C2"));
-    for (const TrackReport& t : report_.tracks)
-        if (t.dataTrack) {
-            char label[16];
-            std::snprintf(label, sizeof label, "Track %02d", t.track);
-            console_.logLine(std::string(label) + " ist ein Datentrack und wird übersprungen");
-        }
+    sayDataTracks();
     if (!c2 && !args_.verify)
         console_.logLine("Das Laufwerk meldet keine C2-Fehlerzeiger: falsch gelesene Sektoren erkennt nur --verify");
     console_.setTrackStarts(layout.trackStarts);
