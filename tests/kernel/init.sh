@@ -1,6 +1,7 @@
 #!/bin/busybox sh
 # The test machine's init: modules, the host's root over 9p, then the tests
-# in a chroot into it; the machine powers off when they end.
+# (or the script machine.sh was given) in a chroot into it; the machine powers
+# off when they end.
 /bin/busybox --install -s /bin
 export PATH=/bin
 mkdir -p /proc /sys /dev /host
@@ -24,6 +25,6 @@ mount -t tmpfs run /host/run
 . /host/tmp/out/guest.env
 chroot /host /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
   RILVANE_SOURCE="$RILVANE_SOURCE" RILVANE_BUILD="$RILVANE_BUILD" RILVANE_OUT="$RILVANE_OUT" RILVANE_DATA_ISO="$RILVANE_DATA_ISO" \
-  /bin/bash "$RILVANE_SOURCE/tests/kernel/guest-tests.sh" 2>&1
+  /bin/bash "$RILVANE_GUEST_SCRIPT" $RILVANE_GUEST_ARGUMENT 2>&1
 sync
 poweroff -f

@@ -4,7 +4,13 @@
 # runs guest-tests.sh there in a chroot, with the build tree as it is. One
 # guest for all kernel tests; each test prints "ok NAME" or "not ok NAME: why".
 #
-#   machine.sh SOURCE_DIR BUILD_DIR
+#   machine.sh SOURCE_DIR BUILD_DIR [GUEST_SCRIPT [ARGUMENT]]
+#
+# GUEST_SCRIPT runs in the guest instead of guest-tests.sh (the benchmarks on
+# kernel drives), with ARGUMENT (one word) if given; it writes its results the
+# same way and may leave files in $RILVANE_OUT, which is
+# BUILD_DIR/kernel-machine/out on the host. The guest is given
+# RILVANE_MACHINE_SECONDS (default 280) before it is stopped.
 #
 # The kernel package is fetched with apt-get download and unpacked into
 # BUILD_DIR/kernel-machine (never installed). Where QEMU, busybox or the
@@ -13,6 +19,8 @@
 set -euo pipefail
 src=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
+guest_script=$(realpath "${3:-$src/tests/kernel/guest-tests.sh}")
+guest_argument=${4:-}
 cache=$build/kernel-machine
 mkdir -p "$cache"
 
@@ -88,6 +96,8 @@ RILVANE_SOURCE=$src
 RILVANE_BUILD=$build
 RILVANE_OUT=/tmp/out
 RILVANE_DATA_ISO=$cache/data.iso
+RILVANE_GUEST_SCRIPT=$guest_script
+RILVANE_GUEST_ARGUMENT=$guest_argument
 ENV
 # A data disc for QEMU's own ATAPI drive.
 if [ ! -f "$cache/data.iso" ]; then
@@ -106,7 +116,7 @@ relay=$!
 trap 'kill $relay 2>/dev/null' EXIT
 
 start=$(date +%s)
-timeout 280 "$qemu" -M pc -nodefaults -cpu max -m 1024 -smp 1 -no-reboot -display none -monitor none \
+timeout "${RILVANE_MACHINE_SECONDS:-280}" "$qemu" -M pc -nodefaults -cpu max -m 1024 -smp 1 -no-reboot -display none -monitor none \
   -serial stdio -kernel "$kernel" -initrd "$initrd" \
   -append "console=ttyS0 quiet panic=-1 loglevel=4" \
   -fsdev "local,id=hr,path=/,security_model=none,readonly=on,multidevs=remap" \

@@ -85,7 +85,10 @@ const char* KernelDriveArguments::usage()
            "  --control DATEI   Steuer-FIFO (Vorgabe: /run/rilvane-kernel-drive-NAME.control)\n"
            "  --eject           die CD des laufenden Laufwerks herausnehmen\n"
            "  --insert          die CD wieder einlegen (das Laufwerk meldet den Wechsel)\n"
-           "  --remove          das Laufwerk dem Kernel wegnehmen (wie ein abgezogenes Gerät)\n";
+           "  --remove          das Laufwerk dem Kernel wegnehmen (wie ein abgezogenes Gerät)\n"
+           "\n"
+           "Die Zeile \"counts\" im Steuer-FIFO lässt das Laufwerk ausgeben, wie viele Lesebefehle\n"
+           "es beantwortet hat und wie viele davon fehlgeschlagen sind.\n";
 }
 
 }  // namespace rilvane::kerneldrive

@@ -139,6 +139,18 @@ int serve(const KernelDriveArguments& args)
     }
 
     std::atomic<uint64_t> commands{0};
+    // Reads of the medium (READ CD, READ(10), READ(12)) and how many of them
+    // failed, for benchmarks that compare how often readers ask the drive.
+    std::atomic<uint64_t> reads{0};
+    std::atomic<uint64_t> failedReads{0};
+    const auto countRead = [&](const RingCommand& command, const RingAnswer& answer) {
+        const uint8_t op = command.cdbLength > 0 ? command.cdb[0] : 0;
+        if (op == 0xBE || op == 0x28 || op == 0xA8) {
+            ++reads;
+            if (answer.status != 0)
+                ++failedReads;
+        }
+    };
     const TcmuRing::Handler handler = [&](RingCommand& command) {
         ++commands;
         const vdrive::ScsiReply reply = slot.execute(command.cdb, command.cdbLength, command.data.data(),
@@ -152,6 +164,7 @@ int serve(const KernelDriveArguments& args)
             std::memcpy(answer.sense, failed.sense, failed.senseLength);
             answer.senseLength = failed.senseLength;
             signalEvent(removeRequest.fd);
+            countRead(command, answer);
             return answer;
         }
         answer.status = reply.status;
@@ -166,6 +179,7 @@ int serve(const KernelDriveArguments& args)
             std::memcpy(answer.sense, failed.sense, failed.senseLength);
             answer.senseLength = failed.senseLength;
         }
+        countRead(command, answer);
         return answer;
     };
     std::thread ringThread([&] { ring.serve(handler, stopRing.fd); });
@@ -231,6 +245,9 @@ int serve(const KernelDriveArguments& args)
                 } else if (word == "remove") {
                     config.removeLun();
                     std::cout << "Laufwerk dem Kernel weggenommen" << std::endl;
+                } else if (word == "counts") {
+                    std::cout << "Lesebefehle: " << reads.load() << ", davon fehlgeschlagen: " << failedReads.load()
+                              << std::endl;
                 } else if (!word.empty()) {
                     std::cerr << kTool << "unbekannter Steuerbefehl: " << word << "\n";
                 }
