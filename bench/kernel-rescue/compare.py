@@ -10,8 +10,8 @@ them), rip/disc.bin (rilvane-rip's working copy, the whole disc) and
 paranoia.wav, paranoia_z.wav (cdparanoia's, tracks 1 to the end).
 
 A sector is exact when its bytes are the image's; missing when the output
-has it as silence (all zero: the image has no silent sector, every one is
-stamped) or does not reach it (a cdparanoia run stopped by its time limit);
+has it as silence (all zero: the image is noise and has no silent sector)
+or does not reach it (a cdparanoia run stopped by its time limit);
 wrong otherwise.
 """
 import json
