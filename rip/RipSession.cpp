@@ -75,8 +75,12 @@ void RipSession::finish()
         nameLost = flushed && !writer_.checkName();
         if (!flushed || nameLost) window_.log().logLine(RipMessages::kWriteFailed);
     }
+    // The file is finished (header, hand-over to the disk, its name) before
+    // the rip is reported finished, so that whoever sees that line finds the
+    // file under its name; a failure to finish it is reported after it.
+    const bool finished = writer_.finish();
     window_.log().logLine(RipMessages::kFinished);
-    if (!writer_.finish() && !nameLost) window_.log().logLine(RipMessages::kHeaderFailed);
+    if (!finished && !nameLost) window_.log().logLine(RipMessages::kHeaderFailed);
 }
 
 }  // namespace rilvane

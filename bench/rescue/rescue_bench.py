@@ -20,7 +20,7 @@ Reported:
   time        the rescue against the clean read + failing reads x 200 ms
               (goal: at most 1.1).
 
-  rescue_bench.py --bin BUILD/bin [--sectors N] [--retries N]
+  rescue_bench.py --bin BUILD/bin [--sectors N] [--retries N] [--delay-ms MS]
 """
 import argparse
 import json
@@ -33,7 +33,6 @@ import tempfile
 import time
 
 SECTOR = 2352
-DELAY_MS = 200
 
 
 def run_rip(tool, env, out, retries, report):
@@ -51,6 +50,7 @@ def main():
     ap.add_argument("--sectors", type=int, default=333000)
     ap.add_argument("--retries", type=int, default=10)
     ap.add_argument("--seed", type=int, default=23)
+    ap.add_argument("--delay-ms", type=int, default=200, help="time each failing read takes")
     args = ap.parse_args()
 
     rnd = random.Random(args.seed)
@@ -72,16 +72,16 @@ def main():
     for _ in range(30):
         s = free_spot(1)
         unreadable.append(s)
-        lines.append(f"{s} 03/11/00 {DELAY_MS}")
+        lines.append(f"{s} 03/11/00 {args.delay_ms}")
     stretch = free_spot(38)
     unreadable += list(range(stretch, stretch + 38))
-    lines.append(f"{stretch}-{stretch + 37} 03/11/00 {DELAY_MS}")
+    lines.append(f"{stretch}-{stretch + 37} 03/11/00 {args.delay_ms}")
     flaky_failures = 0
     for _ in range(60):
         s = free_spot(1)
         n = rnd.randint(1, 3)
         flaky_failures += n
-        lines.append(f"{s} flaky {n} 03/11/00 {DELAY_MS}")
+        lines.append(f"{s} flaky {n} 03/11/00 {args.delay_ms}")
     for _ in range(20):
         s = free_spot(1)
         lines.append(f"{s} corrupt {rnd.randint(1, 3)}")
@@ -126,7 +126,7 @@ def main():
         # Each flaky sector spends one failure in the copy pass (its block
         # fails there); the rest it must spend read alone.
         least = len(lost) * (args.retries + 1) + flaky_failures - 60
-        bound = clean_s + failing * DELAY_MS / 1000
+        bound = clean_s + failing * args.delay_ms / 1000
         print(f"disc: {lead_out} sectors ({lead_out / 75 / 60:.1f} min), {len(lost)} unreadable "
               f"(30 single, one stretch of 38), 60 flaky ({flaky_failures} failing reads owed), 20 corrupt, cache 1200")
         print(f"clean read:   {clean_s:.1f} s (exit {clean_rc})")
@@ -138,7 +138,7 @@ def main():
         single = failing - copy_failed
         print(f"failing reads: {single} single-sector ones made, least possible {least} "
               f"(ratio {single / least:.3f}); and {copy_failed} failed copy-pass reads")
-        print(f"time:         {rescue_s:.1f} s against {clean_s:.1f} + {failing} x 0.2 = {bound:.1f} s "
+        print(f"time:         {rescue_s:.1f} s against {clean_s:.1f} + {failing} x {args.delay_ms / 1000:g} = {bound:.1f} s "
               f"(ratio {rescue_s / bound:.3f}, goal <= 1.1)")
         ok = exact == readable and wrong == 0 and rescue_s / bound <= 1.1
         return 0 if ok else 1

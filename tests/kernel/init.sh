@@ -15,6 +15,10 @@ done
 mount -t configfs none /sys/kernel/config
 mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose hostroot /host ||
   { echo "# no host share"; poweroff -f; }
+# A second view of the host's root, kept free of the guest's own /tmp: a
+# source or build tree that lives under the host's /tmp is bound back from it.
+mkdir -p /hostfull
+mount --bind /host /hostfull
 mount -t tmpfs tmp /host/tmp
 mkdir -p /host/tmp/out
 mount -t 9p -o trans=virtio,version=9p2000.L out /host/tmp/out
@@ -23,6 +27,12 @@ mount --rbind /proc /host/proc
 mount --rbind /sys /host/sys
 mount -t tmpfs run /host/run
 . /host/tmp/out/guest.env
+for tree in "$RILVANE_SOURCE" "$RILVANE_BUILD" "${RILVANE_DATA_ISO%/*}"; do
+  case "$tree" in
+    /tmp/out|/tmp/out/*) ;;
+    /tmp/*) [ -d "/host$tree" ] || { mkdir -p "/host$tree" && mount --bind "/hostfull$tree" "/host$tree"; } ;;
+  esac
+done
 chroot /host /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
   RILVANE_SOURCE="$RILVANE_SOURCE" RILVANE_BUILD="$RILVANE_BUILD" RILVANE_OUT="$RILVANE_OUT" RILVANE_DATA_ISO="$RILVANE_DATA_ISO" \
   /bin/bash "$RILVANE_GUEST_SCRIPT" $RILVANE_GUEST_ARGUMENT 2>&1
