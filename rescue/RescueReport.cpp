@@ -1,8 +1,8 @@
-#include "RescueReport.h"
+#include "rescue/RescueReport.h"
 
 #include <cstdio>
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 namespace {
 
@@ -272,4 +272,4 @@ bool isUtf8(const std::string& text)
     return !replaced;
 }
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

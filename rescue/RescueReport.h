@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "proof/DiscIds.h"
+#include "rescue/RescueObserver.h"
 #include "proof/TrackChecksums.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 // Consecutive sectors, disc addresses, both ends included.
 struct SectorRange {
@@ -33,7 +34,7 @@ struct SectorCounts {
     int64_t missing = 0;   // no reading at all: silence in the files
     int64_t reads = 0;
     int64_t failedReads = 0;
-    std::array<double, 4> passSeconds{};  // reading time by pass
+    std::array<double, kPassCount> passSeconds{};  // reading time by pass
 
     void add(const SectorCounts& o);
 };
@@ -78,7 +79,7 @@ struct RescueReport {
     std::string workingCopy;  // empty with --scan
     std::string mapFile;
     std::vector<TrackReport> tracks;
-    std::array<PassReport, 4> passes;
+    std::array<PassReport, kPassCount> passes;
     std::optional<proof::DiscIds> ids;  // once the table of contents is known
     int readOffset = 0;
 
@@ -102,4 +103,4 @@ bool isUtf8(const std::string& text);
 // German number agreement: "1 fehlerhafter Block", "2 fehlerhafte Blöcke".
 std::string counted(int64_t n, const char* one, const char* many);
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue
