@@ -24,6 +24,16 @@ struct SectorRange {
     int32_t lastSector = 0;
 };
 
+// The times of a range in its track, the one rule for the summary, the
+// JSON report and the log: it starts where its first sector starts and
+// ends where its last sector ends (the start of the sector after it), so a
+// single sector runs from 00:01.00 to 00:01.01.
+std::string rangeStartTime(const SectorRange& r, int32_t trackStart);
+std::string rangeEndTime(const SectorRange& r, int32_t trackStart);
+
+// `text` with its first '.' at or before `upTo` a German decimal comma.
+std::string decimalComma(std::string text, size_t upTo = std::string::npos);
+
 struct SectorCounts {
     int64_t earlier = 0;   // good from an earlier run
     int64_t copied = 0;    // read in the copy pass

@@ -123,7 +123,7 @@ std::string utcNow()
 std::string sectorRangeText(const SectorRange& r, int32_t trackStart)
 {
     const int64_t n = int64_t{r.lastSector} - r.firstSector + 1;
-    return trackTime(r.firstSector - trackStart) + "-" + trackTime(r.lastSector - trackStart) + " (" +
+    return rangeStartTime(r, trackStart) + "-" + rangeEndTime(r, trackStart) + " (" +
            counted(n, "Sektor", "Sektoren") + " ab " + std::to_string(r.firstSector) + ")";
 }
 

@@ -56,11 +56,9 @@ std::string passLine(PassId pass, const std::string& name, int64_t done, int64_t
                   static_cast<int>(pass) + 1, name.c_str(), percent, perSecond / cd::kSectorsPerSecond,
                   left.c_str(), static_cast<long long>(failed),
                   failed == 1 ? "fehlerhafter Lesevorgang" : "fehlerhafte Lesevorgänge");
-    std::string s = text;
     // German decimal comma in the speed.
-    if (const size_t x = s.find("×"); x != std::string::npos)
-        if (const size_t dot = s.rfind('.', x); dot != std::string::npos) s[dot] = ',';
-    return s;
+    const std::string s = text;
+    return decimalComma(s, s.find("×"));
 }
 
 std::string passDoneLine(const std::string& progressLine, int64_t reads)
