@@ -19,7 +19,7 @@
 #include "rescue/WorkingCopy.h"
 #include "drive/BlockReader.h"
 #include "drive/CdAudio.h"
-#include "drive/CommandCatalogue.h"
+#include "drive/DriveCapabilities.h"
 #include "drive/DriveDiscovery.h"
 #include "drive/DriveListEntry.h"
 #include "drive/DriveMessages.h"
@@ -127,17 +127,6 @@ std::string sectorRangeText(const SectorRange& r, int32_t trackStart)
            counted(n, "Sektor", "Sektoren") + " ab " + std::to_string(r.firstSector) + ")";
 }
 
-// Whether the capabilities page says the drive reports C2 error pointers.
-bool reportsC2(BlockReader& reader)
-{
-    std::vector<uint8_t> page;
-    if (!reader.query(CommandCatalogue::modeSenseCapabilities(), page) || page.size() < 8) return false;
-    const size_t descriptors = size_t{page[6]} << 8 | page[7];
-    const size_t at = 8 + descriptors;
-    if (page.size() < at + 6 || (page[at] & 0x3F) != 0x2A) return false;
-    return (page[at + 5] & 0x10) != 0;
-}
-
 }  // namespace
 
 RescueSession::RescueSession(RescueRequest request, RescueObserver& observer, const StopToken& stop)
@@ -235,7 +224,8 @@ RescueResult RescueSession::rescue()
     // Data tracks are known from the table of contents' control fields.
     layout.dataTrack.assign(layout.trackStarts.size(), false);
     for (size_t i = 0; i < layout.dataTrack.size(); ++i) layout.dataTrack[i] = table.isData(static_cast<int>(i) + 1);
-    const bool c2 = reportsC2(*reader);
+    const auto capabilities = DriveCapabilities::query(*reader);
+    const bool c2 = capabilities && capabilities->c2Pointers;
     report_.c2 = c2;
 
     HandoverOptions handing;
