@@ -64,9 +64,6 @@ public:
     // of the disc, in order); false with the reason in `problem`.
     bool writeTrackCue(const std::string& path, const std::vector<std::string>& names, std::string& problem) const;
 
-    // The log, sealed; false with the reason in `problem`.
-    static bool writeLog(const std::string& path, const proof::LogContents& contents, std::string& problem);
-
     // The summary's lines for the ids and the checksums, and the verdict.
     void printSummary(std::ostream& out, const std::vector<HandedTrack>& tracks,
                       const proof::LogContents& contents) const;

@@ -1,16 +1,13 @@
 #include "rescue/RescueMap.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <sstream>
+
+#include "rescue/TextFile.h"
 
 namespace rilvane::rescue {
 
@@ -207,45 +204,7 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
 
 bool RescueMap::save(const std::string& path, std::string& error) const
 {
-    const std::string temp = path + ".neu";
-    const std::string content = text();
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) {
-        error = systemReason(errno);
-        return false;
-    }
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = systemReason(n < 0 ? errno : ENOSPC);
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        error = systemReason(errno);
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-        error = systemReason(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // The rename itself must reach the disk too.
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return replaceFile(path, text(), error);
 }
 
 std::optional<RescueMap> RescueMap::load(const std::string& path, std::string& error)

@@ -579,10 +579,7 @@ bool RescueSession::sealLog()
     // The seal covers the whole log, earlier runs on the same output included.
     const std::string sealed = proof::RipLog::seal(text + "\n" + proof::RipLog::body(logContents()));
     std::string problem;
-    const std::string temp = logPath_ + ".neu";
-    if (!writeTextFile(temp, sealed, problem) || std::rename(temp.c_str(), logPath_.c_str()) != 0) {
-        if (problem.empty()) problem = "Konnte " + logPath_ + " nicht ersetzen: " + std::strerror(errno);
-        std::remove(temp.c_str());
+    if (!writeTextFile(logPath_, sealed, problem)) {
         log_.logLine(problem);
         return false;
     }
