@@ -99,12 +99,21 @@ std::vector<SectorState> RescueMap::snapshot() const
     return states_;
 }
 
-int32_t RescueMap::nextIn(int32_t from, int32_t end, bool (*match)(SectorState)) const
+SectorRun RescueMap::nextRun(int32_t from, int32_t end, StateSet states) const
 {
     end = std::min(end, sectors());
-    for (int32_t s = std::max(from, 0); s < end; ++s)
-        if (match(states_[static_cast<size_t>(s)])) return s;
-    return end;
+    int32_t first = std::max(from, 0);
+    while (first < end && !states.has(states_[static_cast<size_t>(first)])) ++first;
+    int32_t last = first;
+    while (last < end && states.has(states_[static_cast<size_t>(last)])) ++last;
+    return {first, last};
+}
+
+int64_t RescueMap::count(int32_t first, int32_t end, StateSet states) const
+{
+    int64_t n = 0;
+    for (SectorRun r = nextRun(first, end, states); !r.empty(); r = nextRun(r.end, end, states)) n += r.end - r.first;
+    return n;
 }
 
 std::string RescueMap::text() const
