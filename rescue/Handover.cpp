@@ -7,12 +7,6 @@
 
 namespace rilvane::rescue {
 
-namespace {
-
-constexpr int kLeadOutNumber = 0xAA;
-
-}  // namespace
-
 bool writeTextFile(const std::string& path, const std::string& text, std::string& problem)
 {
     std::string reason;
@@ -24,21 +18,6 @@ bool writeTextFile(const std::string& path, const std::string& text, std::string
 Handover::Handover(proof::DiscToc toc, HandoverOptions options)
     : toc_(std::move(toc)), options_(std::move(options)), ids_(proof::DiscIds::of(toc_))
 {
-}
-
-std::optional<proof::DiscToc> Handover::tocOf(const TocResult& result)
-{
-    proof::DiscToc toc;
-    for (const TocEntry& e : result.entries) {
-        if (e.number == kLeadOutNumber) {
-            toc.leadOut = e.start;
-            break;
-        }
-        toc.tracks.push_back({e.number, e.start, e.control});
-    }
-    if (toc.leadOut == 0 && result.leadOut) toc.leadOut = *result.leadOut;
-    if (!toc.valid()) return std::nullopt;
-    return toc;
 }
 
 proof::VorbisComments Handover::comments(int number) const

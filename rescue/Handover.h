@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "rescue/TrackExport.h"
-#include "drive/TocExchange.h"
 #include "proof/AccurateRipDatabase.h"
 #include "proof/DiscIds.h"
 #include "proof/DiscToc.h"
@@ -38,10 +37,6 @@ struct HandedTrack {
 class Handover {
 public:
     Handover(proof::DiscToc toc, HandoverOptions options);
-
-    // The disc's TOC as the drive gave it; empty when the answer does not
-    // describe a disc (no descriptors, numbers out of order).
-    static std::optional<proof::DiscToc> tocOf(const TocResult& result);
 
     const proof::DiscToc& toc() const { return toc_; }
     const proof::DiscIds& ids() const { return ids_; }

@@ -73,7 +73,7 @@ RescueMap::RescueMap(DiscLayout layout)
     layout_.dataTrack.resize(layout_.trackStarts.size(), false);
     for (size_t t = 0; t < layout_.trackStarts.size(); ++t) {
         if (!layout_.dataTrack[t]) continue;
-        const int32_t end = t + 1 < layout_.trackStarts.size() ? layout_.trackStarts[t + 1] : layout_.leadOut;
+        const int32_t end = layout_.trackEnd(t);
         for (int32_t s = layout_.trackStarts[t]; s < end; ++s) states_[static_cast<size_t>(s)] = SectorState::Data;
     }
 }

@@ -76,6 +76,12 @@ struct DiscLayout {
     {
         return a.trackStarts == b.trackStarts && a.leadOut == b.leadOut;
     }
+    // The first sector after track `index` (from 0): the next track's
+    // start, or the lead-out.
+    int32_t trackEnd(size_t index) const
+    {
+        return index + 1 < trackStarts.size() ? trackStarts[index + 1] : leadOut;
+    }
     // "0 1003 3003 4008"
     std::string tocText() const;
 };
