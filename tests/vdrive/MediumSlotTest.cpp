@@ -6,13 +6,13 @@
 
 #include "MediumSlot.h"
 
-namespace rilvane::kerneldrive {
+namespace rilvane::vdrive {
 namespace {
 
-class AlwaysGood : public vdrive::VirtualDrive {
+class AlwaysGood : public VirtualDrive {
 public:
     int calls = 0;
-    vdrive::ScsiReply execute(const uint8_t*, size_t, uint8_t*, uint32_t) override
+    ScsiReply execute(const uint8_t*, size_t, uint8_t*, uint32_t) override
     {
         ++calls;
         return {};
@@ -30,7 +30,7 @@ Answer send(MediumSlot& slot, uint8_t opcode)
 {
     const uint8_t cdb[6] = {opcode, 0, 0, 0, 36, 0};
     uint8_t data[36];
-    const vdrive::ScsiReply r = slot.execute(cdb, sizeof cdb, data, sizeof data);
+    const ScsiReply r = slot.execute(cdb, sizeof cdb, data, sizeof data);
     return {r.status, static_cast<uint8_t>(r.sense[2] & 0x0F), r.sense[12]};
 }
 
@@ -62,4 +62,4 @@ TEST(MediumSlot, EjectAndInsertAsARealDriveReportsThem)
 }
 
 }  // namespace
-}  // namespace rilvane::kerneldrive
+}  // namespace rilvane::vdrive
