@@ -1,5 +1,7 @@
 #include "ImageDrive.h"
 
+#include "DiscReplies.h"
+#include "FeatureReplies.h"
 #include "ReadCd.h"
 #include "ScsiOpcodes.h"
 #include "ScsiReplies.h"
@@ -22,7 +24,10 @@ constexpr size_t kStandardInquiryLength = 36;
 }  // namespace
 
 ImageDrive::ImageDrive(std::unique_ptr<DiscImage> image, DefectMap defects)
-    : image_(std::move(image)), defects_(std::move(defects)), reader_(*image_, defects_)
+    : image_(std::move(image)),
+      defects_(std::move(defects)),
+      reader_(*image_, defects_),
+      subChannel_(image_->sheet())
 {
 }
 
@@ -47,6 +52,9 @@ ScsiReply ImageDrive::dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* da
     if (auto notYet = defects_.startupAnswer(cdb[0]))
         return *notYet;
     const DefectMap& map = defects_.map();
+    const auto now = AudioPlayback::Clock::now();
+    int64_t lastSector = -1;
+    ScsiReply reply;
     switch (cdb[0]) {
     case op::kTestUnitReady:
         return cdbLength < 6 ? checkCondition(kInvalidFieldInCdb) : good(0);
@@ -57,12 +65,128 @@ ScsiReply ImageDrive::dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* da
             return defectReply(*map.tocFailure());
         return readToc(*image_, cdb, cdbLength, data, dataLength);
     case op::kReadCd:
-        return readCd(reader_, map.reportsC2(), cdb, cdbLength, data, dataLength);
+        reply = readCd(reader_, subChannel_, map.reportsC2(), cdb, cdbLength, data, dataLength, lastSector);
+        break;
+    case op::kReadCdMsf:
+        reply = readCdMsf(reader_, subChannel_, map.reportsC2(), cdb, cdbLength, data, dataLength, lastSector);
+        break;
+    case op::kRead10:
+    case op::kRead12:
+        reply = readBlocks(reader_, cdb, cdbLength, data, dataLength, lastSector);
+        break;
+    case op::kModeSense6:
     case op::kModeSense10:
         return modeSense(cdb, cdbLength, data, dataLength);
+    case op::kSetCdSpeed:
+        return setCdSpeed(cdb, cdbLength);
+    case op::kReadCapacity:
+        return readCapacity(*image_, cdb, cdbLength, data, dataLength);
+    case op::kReadDiscInformation:
+        return readDiscInformation(*image_, cdb, cdbLength, data, dataLength);
+    case op::kReadTrackInformation:
+        return readTrackInformation(*image_, cdb, cdbLength, data, dataLength);
+    case op::kGetConfiguration:
+        return getConfiguration(map.reportsC2(), cdb, cdbLength, data, dataLength);
+    case op::kReadSubChannel: {
+        if (cdbLength < 10)
+            return checkCondition(kInvalidFieldInCdb);
+        const int64_t head = playback_.position(now);
+        return readSubChannel(*image_, subChannel_, head, playback_.takeStatus(now), cdb, cdbLength, data,
+                              dataLength);
+    }
+    case op::kPlayAudio10:
+    case op::kPlayAudio12:
+    case op::kPlayAudioMsf:
+        return playAudio(cdb, cdbLength);
+    case op::kPauseResume:
+        if (cdbLength < 10)
+            return checkCondition(kInvalidFieldInCdb);
+        if ((cdb[8] & 0x01) != 0 ? playback_.resume(now) : playback_.pause(now))
+            return good(0);
+        return checkCondition(kCommandSequenceError);
+    case op::kStopPlayScan:
+        playback_.stop(now);
+        return good(0);
+    case op::kSeek10: {
+        if (cdbLength < 10)
+            return checkCondition(kInvalidFieldInCdb);
+        const int64_t lba = be32(cdb + 2);
+        if (lba >= image_->leadOut())
+            return checkCondition(kLbaOutOfRange);
+        playback_.moveTo(lba);
+        return good(0);
+    }
+    case op::kMechanismStatus:
+        return mechanismStatus(cdb, cdbLength, data, dataLength);
     default:
         return checkCondition(kInvalidOpcode);
     }
+    // A read leaves the head behind the last sector it read.
+    if (reply.status == 0 && lastSector >= 0)
+        playback_.moveTo(lastSector);
+    return reply;
+}
+
+ScsiReply ImageDrive::setCdSpeed(const uint8_t* cdb, size_t cdbLength)
+{
+    if (cdbLength < 12)
+        return checkCondition(kInvalidFieldInCdb);
+    // 0xFFFF asks for the fastest; a drive takes the nearest speed it has.
+    const uint16_t asked = be16(cdb + 2);
+    readSpeed_ = std::clamp<uint16_t>(asked, kSingleSpeed, kMaxReadSpeed);
+    return good(0);
+}
+
+ScsiReply ImageDrive::playAudio(const uint8_t* cdb, size_t cdbLength)
+{
+    const auto now = AudioPlayback::Clock::now();
+    int64_t first = 0;
+    int64_t end = 0;
+    if (cdb[0] == op::kPlayAudioMsf) {
+        if (cdbLength < 10)
+            return checkCondition(kInvalidFieldInCdb);
+        auto sectorOf = [](const uint8_t* m) {
+            return (int64_t{m[0]} * 60 + m[1]) * kFramesPerSecond + m[2] - 150;
+        };
+        // A start of FF:FF:FF plays on from where the head is.
+        first = cdb[3] == 0xFF && cdb[4] == 0xFF && cdb[5] == 0xFF ? playback_.position(now) : sectorOf(cdb + 3);
+        end = sectorOf(cdb + 6);
+        if (end < first)
+            return checkCondition(kInvalidFieldInCdb);
+    } else {
+        const bool twelve = cdb[0] == op::kPlayAudio12;
+        if (cdbLength < (twelve ? 12u : 10u))
+            return checkCondition(kInvalidFieldInCdb);
+        const auto lba = static_cast<int32_t>(be32(cdb + 2));
+        first = lba == -1 ? playback_.position(now) : lba;
+        end = first + (twelve ? int64_t{be32(cdb + 6)} : int64_t{be16(cdb + 7)});
+    }
+    if (first < 0 || end > image_->leadOut() || first >= image_->leadOut())
+        return checkCondition(kLbaOutOfRange);
+    if (end == first)
+        return good(0);  // a play of nothing is no error
+    for (int64_t s = first; s < end;) {
+        const CueTrack& track = image_->sheet().trackOf(s);
+        if (track.mode != TrackMode::Audio)
+            return checkCondition(kIllegalModeForTrack);
+        const size_t t = static_cast<size_t>(&track - image_->sheet().tracks().data());
+        const auto& tracks = image_->sheet().tracks();
+        s = t + 1 < tracks.size() ? tracks[t + 1].regionStart : image_->leadOut();
+    }
+    playback_.play(first, end, now);
+    return good(0);
+}
+
+ScsiReply ImageDrive::mechanismStatus(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength)
+{
+    if (cdbLength < 12)
+        return checkCondition(kInvalidFieldInCdb);
+    const auto now = AudioPlayback::Clock::now();
+    uint8_t answer[8] = {};
+    const AudioPlayback::Status status = playback_.takeStatus(now);
+    answer[1] = status == AudioPlayback::Status::Playing ? 0x20 : 0x00;  // playing audio, or idle; tray closed
+    putBe24(answer + 2, static_cast<uint32_t>(playback_.position(now)));
+    return answerWith(answer, sizeof answer, be16(cdb + 8), data, dataLength);
 }
 
 ScsiReply ImageDrive::inquiry(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const
@@ -103,34 +227,37 @@ ScsiReply ImageDrive::inquiry(const uint8_t* cdb, size_t cdbLength, uint8_t* dat
 
 ScsiReply ImageDrive::modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const
 {
-    if (cdbLength < 10)
+    const bool six = cdb[0] == op::kModeSense6;
+    if (cdbLength < (six ? 6u : 10u))
         return checkCondition(kInvalidFieldInCdb);
     const uint8_t pageControl = cdb[2] >> 6;
     const uint8_t page = cdb[2] & 0x3F;
     // Current and default values only, and only the capabilities page.
     if ((page != kCapabilitiesPage && page != kAllPages) || pageControl == 1 || pageControl == 3)
         return checkCondition(kInvalidFieldInCdb);
-    // Mode parameter header (8 bytes, no block descriptors), then the
-    // CD capabilities and mechanical status page of 20 bytes.
+    // Mode parameter header (8 bytes, or 4 for MODE SENSE(6); no block
+    // descriptors), then the CD capabilities and mechanical status page.
+    const size_t headerBytes = six ? 4 : 8;
     std::array<uint8_t, 8 + 22> answer{};
-    answer[1] = static_cast<uint8_t>(answer.size() - 2);
-    uint8_t* p = &answer[8];
+    const size_t length = headerBytes + 22;
+    if (six)
+        answer[0] = static_cast<uint8_t>(length - 1);
+    else
+        answer[1] = static_cast<uint8_t>(length - 2);
+    uint8_t* p = &answer[headerBytes];
     p[0] = kCapabilitiesPage;
     p[1] = 20;
     p[2] = 0x00;  // reads CD-R and CD-RW: no
-    p[4] = 0x00;
-    // Byte 5: CD-DA commands supported, the CD-DA stream is accurate, and
-    // bit 4: C2 error pointers supported.
-    p[5] = 0x03 | (defects_.map().reportsC2() ? 0x10 : 0x00);
+    p[4] = 0x01;  // plays audio
+    // Byte 5: CD-DA commands supported, the CD-DA stream is accurate, R-W
+    // sub-channel, C2 error pointers (bit 4), ISRC and catalogue number.
+    p[5] = 0x01 | 0x02 | 0x04 | (defects_.map().reportsC2() ? 0x10 : 0x00) | 0x20 | 0x40;
     p[6] = 0x29;  // tray loader, eject, lock
-    p[8] = 0x1B;  // maximum read speed 7056 kB/s (40x)
-    p[9] = 0x90;
-    p[12] = 0x00;
-    p[13] = 0x00;  // no buffer size given
-    p[14] = 0x1B;
-    p[15] = 0x90;
-    const uint32_t allocation = uint32_t(cdb[7]) << 8 | cdb[8];
-    return good(copyOut(answer.data(), answer.size(), data, std::min(allocation, dataLength)));
+    putBe16(p + 8, kMaxReadSpeed);
+    putBe16(p + 10, 256);  // volume levels
+    putBe16(p + 14, readSpeed_);
+    const uint32_t allocation = six ? cdb[4] : be16(cdb + 7);
+    return answerWith(answer.data(), length, allocation, data, dataLength);
 }
 
 }  // namespace rilvane::vdrive

@@ -1,18 +1,25 @@
 // The SCSI target behind a virtual drive: answers the commands of a CD-ROM
 // drive from a disc image, failing where the defect map says so. The read
-// path (defects, cache) and the larger commands live in pieces of their own;
-// this is the command front that hands each command to its piece.
+// path (defects, cache), the sub-channel and the larger commands live in
+// pieces of their own; this is the command front that hands each command to
+// its piece and keeps the drive's state (speed, head, playback).
 #pragma once
 
+#include "AudioPlayback.h"
 #include "DefectState.h"
 #include "DiscImage.h"
 #include "SectorReader.h"
+#include "SubChannel.h"
 #include "VirtualDrive.h"
 
 #include <memory>
 #include <mutex>
 
 namespace rilvane::vdrive {
+
+// The fastest the drive reads, in kB/s (40x; 1x is 176.4 kB/s).
+inline constexpr uint16_t kMaxReadSpeed = 7056;
+inline constexpr uint16_t kSingleSpeed = 176;
 
 class ImageDrive final : public VirtualDrive {
 public:
@@ -25,10 +32,16 @@ private:
     ScsiReply dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength);
     ScsiReply inquiry(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
     ScsiReply modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
+    ScsiReply setCdSpeed(const uint8_t* cdb, size_t cdbLength);
+    ScsiReply playAudio(const uint8_t* cdb, size_t cdbLength);
+    ScsiReply mechanismStatus(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength);
 
     std::unique_ptr<DiscImage> image_;
     DefectState defects_;
     SectorReader reader_;
+    SubChannel subChannel_;
+    AudioPlayback playback_;
+    uint16_t readSpeed_ = kMaxReadSpeed;
     std::mutex mutex_;
 };
 

@@ -3,6 +3,7 @@
 #include "DefectMap.h"
 #include "DiscImage.h"
 #include "ImageDrive.h"
+#include "MediumSlot.h"
 
 namespace rilvane::vdrive {
 
@@ -20,7 +21,9 @@ std::unique_ptr<VirtualDrive> VirtualDrive::load(const std::string& cuePath, con
             return nullptr;
         defects = std::move(*loaded);
     }
-    return std::make_unique<ImageDrive>(std::move(image), std::move(defects));
+    const bool descriptorSense = defects.descriptorSense();
+    return std::make_unique<MediumSlot>(std::make_unique<ImageDrive>(std::move(image), std::move(defects)),
+                                        descriptorSense);
 }
 
 }  // namespace rilvane::vdrive
