@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 namespace rilvane::vdrive {
 
 namespace {
 
+constexpr uint8_t kAudioControlPage = 0x0E;
 constexpr uint8_t kCapabilitiesPage = 0x2A;
 constexpr uint8_t kAllPages = 0x3F;
 
@@ -104,6 +106,9 @@ ScsiReply ImageDrive::dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* da
         if ((cdb[8] & 0x01) != 0 ? playback_.resume(now) : playback_.pause(now))
             return good(0);
         return checkCondition(kCommandSequenceError);
+    case op::kRezeroUnit:
+        playback_.moveTo(0);
+        return cdbLength < 6 ? checkCondition(kInvalidFieldInCdb) : good(0);
     case op::kStopPlayScan:
         playback_.stop(now);
         return good(0);
@@ -232,32 +237,42 @@ ScsiReply ImageDrive::modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* d
         return checkCondition(kInvalidFieldInCdb);
     const uint8_t pageControl = cdb[2] >> 6;
     const uint8_t page = cdb[2] & 0x3F;
-    // Current and default values only, and only the capabilities page.
-    if ((page != kCapabilitiesPage && page != kAllPages) || pageControl == 1 || pageControl == 3)
+    // Current and default values only, of the audio control and the
+    // capabilities page.
+    if ((page != kAudioControlPage && page != kCapabilitiesPage && page != kAllPages) || pageControl == 1 ||
+        pageControl == 3)
         return checkCondition(kInvalidFieldInCdb);
     // Mode parameter header (8 bytes, or 4 for MODE SENSE(6); no block
-    // descriptors), then the CD capabilities and mechanical status page.
-    const size_t headerBytes = six ? 4 : 8;
-    std::array<uint8_t, 8 + 22> answer{};
-    const size_t length = headerBytes + 22;
+    // descriptors), then the pages.
+    std::vector<uint8_t> answer(six ? 4 : 8, 0);
+    if (page == kAudioControlPage || page == kAllPages) {
+        // CD audio control: play returns at once; both channels to their
+        // own output at full volume.
+        const uint8_t audio[16] = {kAudioControlPage, 14, 0x04, 0, 0, 0, 0, 0, 0x01, 0xFF, 0x02, 0xFF, 0, 0, 0, 0};
+        answer.insert(answer.end(), audio, audio + sizeof audio);
+    }
+    if (page == kCapabilitiesPage || page == kAllPages) {
+        uint8_t p[22] = {};
+        p[0] = kCapabilitiesPage;
+        p[1] = 20;
+        p[2] = 0x00;  // reads CD-R and CD-RW: no
+        p[4] = 0x01;  // plays audio
+        // Byte 5: CD-DA commands supported, the CD-DA stream is accurate, R-W
+        // sub-channel, C2 error pointers (bit 4), ISRC and catalogue number.
+        p[5] = 0x01 | 0x02 | 0x04 | (defects_.map().reportsC2() ? 0x10 : 0x00) | 0x20 | 0x40;
+        p[6] = 0x29;  // tray loader, eject, lock
+        p[7] = 0x03;  // separate volume and mute of each channel
+        putBe16(p + 8, kMaxReadSpeed);
+        putBe16(p + 10, 256);  // volume levels
+        putBe16(p + 14, readSpeed_);
+        answer.insert(answer.end(), p, p + sizeof p);
+    }
     if (six)
-        answer[0] = static_cast<uint8_t>(length - 1);
+        answer[0] = static_cast<uint8_t>(answer.size() - 1);
     else
-        answer[1] = static_cast<uint8_t>(length - 2);
-    uint8_t* p = &answer[headerBytes];
-    p[0] = kCapabilitiesPage;
-    p[1] = 20;
-    p[2] = 0x00;  // reads CD-R and CD-RW: no
-    p[4] = 0x01;  // plays audio
-    // Byte 5: CD-DA commands supported, the CD-DA stream is accurate, R-W
-    // sub-channel, C2 error pointers (bit 4), ISRC and catalogue number.
-    p[5] = 0x01 | 0x02 | 0x04 | (defects_.map().reportsC2() ? 0x10 : 0x00) | 0x20 | 0x40;
-    p[6] = 0x29;  // tray loader, eject, lock
-    putBe16(p + 8, kMaxReadSpeed);
-    putBe16(p + 10, 256);  // volume levels
-    putBe16(p + 14, readSpeed_);
+        putBe16(answer.data(), static_cast<uint32_t>(answer.size() - 2));
     const uint32_t allocation = six ? cdb[4] : be16(cdb + 7);
-    return answerWith(answer.data(), length, allocation, data, dataLength);
+    return answerWith(answer.data(), answer.size(), allocation, data, dataLength);
 }
 
 }  // namespace rilvane::vdrive

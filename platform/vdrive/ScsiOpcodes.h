@@ -8,6 +8,7 @@
 namespace rilvane::vdrive::op {
 
 inline constexpr uint8_t kTestUnitReady = 0x00;
+inline constexpr uint8_t kRezeroUnit = 0x01;
 inline constexpr uint8_t kRequestSense = 0x03;
 inline constexpr uint8_t kInquiry = 0x12;
 inline constexpr uint8_t kModeSelect6 = 0x15;
@@ -45,6 +46,7 @@ struct OpcodeName {
 // Every command above with its name, in order of operation code.
 inline constexpr OpcodeName kOpcodeNames[] = {
     {kTestUnitReady, "TEST UNIT READY"},
+    {kRezeroUnit, "REZERO UNIT"},
     {kRequestSense, "REQUEST SENSE"},
     {kInquiry, "INQUIRY"},
     {kModeSelect6, "MODE SELECT(6)"},

@@ -6,8 +6,10 @@ rilvane-make-disc writes them), never against the drive's own code.
   check_peers.py cdinfo   CUE OUTPUT      cd-info lists tracks, MCN, ISRCs, CD-Text
   check_peers.py cdrdao   CUE TOCFILE     the TOC file has pregaps, indexes, ISRCs,
                                           CATALOG and CD_TEXT
-  check_peers.py audio    CUE DIR PATTERN each track's file (PATTERN with {n}, WAV or
-                                          FLAC) holds the track's bytes from the BIN
+  check_peers.py audio    CUE DIR PATTERN [hidden]
+                                          each track's file (PATTERN with {n}, WAV or
+                                          FLAC) holds the track's bytes from the BIN;
+                                          with "hidden" also track 0, the hidden one
 
 Exits 0 when all holds, else 1 with one line per fault.
 """
@@ -57,6 +59,15 @@ def parse_cue(path):
 def track_end(disc, i):
     tracks = disc['tracks']
     return tracks[i + 1]['index'][1] if i + 1 < len(tracks) else disc['leadout']
+
+
+def region_end(disc, i):
+    """Where the next track's pregap begins (or the lead-out)."""
+    tracks = disc['tracks']
+    if i + 1 >= len(tracks):
+        return disc['leadout']
+    index = tracks[i + 1]['index']
+    return index.get(0, index[1])
 
 
 def check_cdinfo(disc, text):
@@ -110,14 +121,14 @@ def check_cdrdao(disc, text):
         for key, value in t['text'].items():
             if '%s "%s"' % (key, value) not in section:
                 faults.append('track %d: CD_TEXT %s "%s" missing' % (n, key, value))
-        # The track's length: from INDEX 01 to the next track's (its pregap
-        # included), as the file list says.
+        # The track's length, its pregap included: up to the next track's
+        # pregap, as the file list says.
         lengths = re.findall(r'^(?:FILE|DATAFILE|AUDIOFILE) "[^"]*" (?:#\d+ |\d+ )?(?:(\S+) )?(\S+)$', section, re.M)
         total = sum(frames(l[1]) for l in lengths if ':' in l[1])
         silence = sum(frames(s) for s in re.findall(r'^SILENCE (\S+)', section, re.M))
-        if lengths and total + silence != track_end(disc, i) - index[1] + pregap:
-            faults.append('track %d: %d sectors in the TOC file, the sheet has %d' %
-                          (n, total + silence, track_end(disc, i) - index[1] + pregap))
+        wanted = region_end(disc, i) - (index[1] - pregap)
+        if lengths and total + silence != wanted:
+            faults.append('track %d: %d sectors in the TOC file, the sheet has %d' % (n, total + silence, wanted))
     return faults
 
 
@@ -130,9 +141,17 @@ def sound_of(path):
     return data[at + 8:] if at >= 0 else b''
 
 
-def check_audio(disc, folder, pattern):
+def check_audio(disc, folder, pattern, hidden=False):
     faults = []
     image = open(disc['bin'], 'rb').read()
+    first = disc['tracks'][0]['index']
+    if hidden and first.get(0, first[1]) < first[1]:
+        # The hidden track before track 1's INDEX 01, as track 0.
+        name = os.path.join(folder, pattern.format(n=0))
+        if not os.path.exists(name):
+            faults.append('hidden track: no file %s' % name)
+        elif sound_of(name) != image[first.get(0) * 2352:first[1] * 2352]:
+            faults.append('hidden track: not the sheet\'s sectors %d to %d' % (first.get(0), first[1] - 1))
     for i, t in enumerate(disc['tracks']):
         if t['mode'] != 'AUDIO':
             continue
@@ -159,7 +178,7 @@ def main(argv):
     elif argv[1] == 'cdrdao':
         faults = check_cdrdao(disc, open(argv[3], errors='replace').read())
     elif argv[1] == 'audio':
-        faults = check_audio(disc, argv[3], argv[4])
+        faults = check_audio(disc, argv[3], argv[4], len(argv) > 5 and argv[5] == 'hidden')
     else:
         print(__doc__)
         return 2
