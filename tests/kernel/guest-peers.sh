@@ -97,13 +97,16 @@ HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_CACHE_HOME=$work/home/cach
   --disc-template "disc"
 check whipper_rip_bit_exact python3 "$check" audio "$wcue" "$work/whipper" "track{n:02d}.flac" hidden
 
-mark eject-speed eject -x 4 "$SR"
-check speed_ioctl bash -c "grep -q '^SET CD SPEED \[BB 00 02 C4' $out/files/trace-eject-speed.txt"
-mark eject eject "$SR"
-"$bin/rilvane-probe" >/dev/null 2>&1
+# whipper takes the disc out when it is done: the tray closes again.
 mark tray-close eject -t "$SR"
-check eject_opens_and_closes_tray bash -c "grep -q '^START STOP UNIT \[1B 00 00 00 02' $out/files/trace-eject.txt &&
-  grep -q '^START STOP UNIT \[1B 00 00 00 03' $out/files/trace-tray-close.txt"
+check tray_closes_with_eject bash -c "grep -q '^START STOP UNIT \[1B 00 00 00 03' $out/files/trace-tray-close.txt &&
+  cd-info --no-header -C $SR 2>&1 | grep -qF 'CD-ROM Track List (1 - 3)'"
+mark eject-speed eject -x 4 "$SR"
+check speed_ioctl bash -c "grep -q '^SET CD SPEED \[BB 00 02 C4 .*GOOD' $out/files/trace-eject-speed.txt"
+mark eject eject "$SR"
+check eject_opens_tray bash -c "grep -q '^START STOP UNIT \[1B 00 00 00 02 .*GOOD' $out/files/trace-eject.txt"
+eject -t "$SR"
+cp "$work/whipper/disc.log" "$out/files/whipper-disc.log" 2>/dev/null
 
 kill -INT $drive; wait $drive
 cp "$trace" "$out/files/trace-all.txt"
