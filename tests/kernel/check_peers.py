@@ -6,6 +6,9 @@ rilvane-make-disc writes them), never against the drive's own code.
   check_peers.py cdinfo   CUE OUTPUT      cd-info lists tracks, MCN, ISRCs, CD-Text
   check_peers.py cdrdao   CUE TOCFILE     the TOC file has pregaps, indexes, ISRCs,
                                           CATALOG and CD_TEXT
+  check_peers.py ioctl    CUE DEVICE      the kernel's CD-ROM ioctls: disc status, TOC
+                                          entries in both forms, catalogue number,
+                                          speed, and play moving the sub-channel position
   check_peers.py audio    CUE DIR PATTERN [hidden]
                                           each track's file (PATTERN with {n}, WAV or
                                           FLAC) holds the track's bytes from the BIN;
@@ -13,8 +16,11 @@ rilvane-make-disc writes them), never against the drive's own code.
 
 Exits 0 when all holds, else 1 with one line per fault.
 """
+import fcntl
 import os
 import re
+import struct
+import time
 import subprocess
 import sys
 
@@ -168,6 +174,71 @@ def check_audio(disc, folder, pattern, hidden=False):
     return faults
 
 
+CDROMPLAYMSF = 0x5303
+CDROMREADTOCENTRY = 0x5306
+CDROMSTOP = 0x5308
+CDROMSUBCHNL = 0x530B
+CDROM_GET_MCN = 0x5311
+CDROM_SELECT_SPEED = 0x5322
+CDROM_DISC_STATUS = 0x5327
+CDROM_LBA, CDROM_MSF = 0x01, 0x02
+CDS_AUDIO = 100
+CDROM_AUDIO_PLAY = 0x11
+
+
+def check_ioctl(disc, device):
+    faults = []
+    fd = os.open(device, os.O_RDONLY | os.O_NONBLOCK)
+    try:
+        status = fcntl.ioctl(fd, CDROM_DISC_STATUS, 0)
+        if status != CDS_AUDIO:
+            faults.append('CDROM_DISC_STATUS %d, not CDS_AUDIO' % status)
+        for t in disc['tracks']:
+            start = t['index'][1]
+            for form in (CDROM_LBA, CDROM_MSF):
+                entry = bytearray(struct.pack('BBB5xB3x', t['number'], 0, form, 0))
+                try:
+                    fcntl.ioctl(fd, CDROMREADTOCENTRY, entry)
+                except OSError as e:
+                    faults.append('CDROMREADTOCENTRY track %d: %s' % (t['number'], e))
+                    continue
+                if form == CDROM_LBA:
+                    got = struct.unpack_from('i', entry, 4)[0]
+                else:
+                    got = (entry[4] * 60 + entry[5]) * 75 + entry[6] - 150
+                if got != start:
+                    faults.append('CDROMREADTOCENTRY track %d (%s): %d, the sheet has %d' %
+                                  (t['number'], 'LBA' if form == CDROM_LBA else 'MSF', got, start))
+        mcn = bytearray(14)
+        fcntl.ioctl(fd, CDROM_GET_MCN, mcn)
+        if disc['catalog'] and mcn[:13].decode(errors='replace') != disc['catalog']:
+            faults.append('CDROM_GET_MCN %r, the sheet has %s' % (bytes(mcn[:13]), disc['catalog']))
+        fcntl.ioctl(fd, CDROM_SELECT_SPEED, 8)
+        # Play the second track from its start; the position moves on.
+        t = disc['tracks'][1]
+        first = t['index'][1] + 150
+        last = track_end(disc, 1) + 150 - 1
+        fcntl.ioctl(fd, CDROMPLAYMSF, struct.pack('6B', first // 4500, first // 75 % 60, first % 75,
+                                                   last // 4500, last // 75 % 60, last % 75))
+
+        def position():
+            sub = bytearray(struct.pack('B15x', CDROM_LBA))
+            fcntl.ioctl(fd, CDROMSUBCHNL, sub)
+            return sub[1], sub[3], struct.unpack_from('i', sub, 8)[0]
+
+        status, track, at = position()
+        time.sleep(1.0)
+        status2, track2, later = position()
+        if status != CDROM_AUDIO_PLAY or track != t['number']:
+            faults.append('CDROMSUBCHNL while playing: status 0x%02x, track %d' % (status, track))
+        if not first - 150 <= at < later <= last - 150:
+            faults.append('CDROMSUBCHNL position %d, a second later %d (play from %d)' % (at, later, first - 150))
+        fcntl.ioctl(fd, CDROMSTOP)
+    finally:
+        os.close(fd)
+    return faults
+
+
 def main(argv):
     if len(argv) < 4:
         print(__doc__)
@@ -177,6 +248,8 @@ def main(argv):
         faults = check_cdinfo(disc, open(argv[3], errors='replace').read())
     elif argv[1] == 'cdrdao':
         faults = check_cdrdao(disc, open(argv[3], errors='replace').read())
+    elif argv[1] == 'ioctl':
+        faults = check_ioctl(disc, argv[3])
     elif argv[1] == 'audio':
         faults = check_audio(disc, argv[3], argv[4], len(argv) > 5 and argv[5] == 'hidden')
     else:

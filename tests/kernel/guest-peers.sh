@@ -64,6 +64,9 @@ echo "# peers drive: $SR"
 mark cd-info cd-info --no-header -C "$SR"
 check cdinfo_lists_tracks_mcn_isrc_cdtext python3 "$check" cdinfo "$cue" "$work/cd-info.out"
 
+mark ioctls python3 "$check" ioctl "$cue" "$SR"
+check kernel_cdrom_ioctls bash -c "! grep . $work/ioctls.out"
+
 mark cdrdao cdrdao read-toc --device "$SR" "$work/disc.toc"
 cp "$work/disc.toc" "$out/files/cdrdao.toc" 2>/dev/null
 check cdrdao_toc_has_everything python3 "$check" cdrdao "$cue" "$work/disc.toc"
