@@ -31,6 +31,7 @@ public:
     void moveTo(int64_t sector);
 
     int64_t position(Clock::time_point now) const;
+    bool playing(Clock::time_point now) const { return state_ == State::Playing && !finished(now); }
     // The status to report; a finished play is reported once as Completed.
     Status takeStatus(Clock::time_point now);
 

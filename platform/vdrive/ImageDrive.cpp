@@ -182,14 +182,14 @@ ScsiReply ImageDrive::playAudio(const uint8_t* cdb, size_t cdbLength)
     return good(0);
 }
 
-ScsiReply ImageDrive::mechanismStatus(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength)
+ScsiReply ImageDrive::mechanismStatus(const uint8_t* cdb, size_t cdbLength, uint8_t* data,
+                                      uint32_t dataLength) const
 {
     if (cdbLength < 12)
         return checkCondition(kInvalidFieldInCdb);
     const auto now = AudioPlayback::Clock::now();
     uint8_t answer[8] = {};
-    const AudioPlayback::Status status = playback_.takeStatus(now);
-    answer[1] = status == AudioPlayback::Status::Playing ? 0x20 : 0x00;  // playing audio, or idle; tray closed
+    answer[1] = playback_.playing(now) ? 0x20 : 0x00;  // playing audio, or idle; tray closed
     putBe24(answer + 2, static_cast<uint32_t>(playback_.position(now)));
     return answerWith(answer, sizeof answer, be16(cdb + 8), data, dataLength);
 }

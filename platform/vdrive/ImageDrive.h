@@ -34,7 +34,7 @@ private:
     ScsiReply modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
     ScsiReply setCdSpeed(const uint8_t* cdb, size_t cdbLength);
     ScsiReply playAudio(const uint8_t* cdb, size_t cdbLength);
-    ScsiReply mechanismStatus(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength);
+    ScsiReply mechanismStatus(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
 
     std::unique_ptr<DiscImage> image_;
     DefectState defects_;

@@ -312,6 +312,9 @@ TEST_F(DiscFactsTest, PlayMovesTheHeadPauseHoldsItSpeedIsReported)
     // MSF form: 00:14:00 to 00:14:01 is sector 900 alone, where the head stays.
     ASSERT_EQ(run({0x47, 0, 0, 0, 14, 0, 0, 14, 1}, 0).status, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    ASSERT_EQ(run({0xBD, 0, 0, 0, 0, 0, 0, 0, 0, 8}, 8).status, 0);  // the mechanism: idle at 900
+    EXPECT_EQ(buffer[1], 0x00);
+    EXPECT_EQ(buffer[2] << 16 | buffer[3] << 8 | buffer[4], 900);
     run({0x42, 0x00, 0x40, 0x01, 0, 0, 0, 0, 16}, 16);
     EXPECT_EQ(buffer[1], 0x13);  // completed, reported once
     EXPECT_EQ(buffer[11], 900 % 256);
