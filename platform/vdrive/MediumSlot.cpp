@@ -1,5 +1,8 @@
 #include "MediumSlot.h"
 
+#include "DefectMap.h"
+#include "DiscImage.h"
+#include "ImageDrive.h"
 #include "ScsiOpcodes.h"
 #include "ScsiReplies.h"
 
@@ -15,6 +18,25 @@ constexpr uint8_t kMediaClassNumber = 4;
 MediumSlot::MediumSlot(std::unique_ptr<VirtualDrive> drive, bool descriptorSense)
     : drive_(std::move(drive)), descriptorSense_(descriptorSense)
 {
+}
+
+std::unique_ptr<MediumSlot> MediumSlot::load(const std::string& cuePath, const std::string& defectsPath,
+                                             std::string& error)
+{
+    error.clear();
+    auto image = DiscImage::open(cuePath, error);
+    if (!image)
+        return nullptr;
+    DefectMap defects;
+    if (!defectsPath.empty()) {
+        auto loaded = DefectMap::load(defectsPath, error);
+        if (!loaded)
+            return nullptr;
+        defects = std::move(*loaded);
+    }
+    const bool descriptorSense = defects.descriptorSense();
+    return std::make_unique<MediumSlot>(std::make_unique<ImageDrive>(std::move(image), std::move(defects)),
+                                        descriptorSense);
 }
 
 ScsiReply MediumSlot::execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength)

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace rilvane::vdrive {
 
@@ -20,6 +21,11 @@ public:
     // descriptorSense: the tray's own refusals come in descriptor format, as
     // the drive's do.
     explicit MediumSlot(std::unique_ptr<VirtualDrive> drive, bool descriptorSense = false);
+
+    // The image drive of a CUE sheet and defect map with its tray (what
+    // VirtualDrive::load() gives, with the tray's controls at hand).
+    static std::unique_ptr<MediumSlot> load(const std::string& cuePath, const std::string& defectsPath,
+                                            std::string& error);
 
     ScsiReply execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) override;
     std::string productName() const override { return drive_->productName(); }

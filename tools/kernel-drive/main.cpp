@@ -98,13 +98,13 @@ int serve(const KernelDriveArguments& args)
         return 1;
     }
     std::string error;
-    std::unique_ptr<vdrive::VirtualDrive> drive = vdrive::VirtualDrive::load(args.cuePath, args.defectsPath, error);
+    std::unique_ptr<vdrive::MediumSlot> drive = vdrive::MediumSlot::load(args.cuePath, args.defectsPath, error);
     const std::unique_ptr<vdrive::DiscImage> image = drive ? vdrive::DiscImage::open(args.cuePath, error) : nullptr;
     if (!drive || !image) {
         std::cerr << kTool << error << "\n";
         return 1;
     }
-    vdrive::MediumSlot slot(std::move(drive));
+    vdrive::MediumSlot& slot = *drive;
     std::ofstream trace;
     if (!args.tracePath.empty()) {
         trace.open(args.tracePath, std::ios::out | std::ios::trunc);
