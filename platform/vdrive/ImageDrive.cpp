@@ -109,6 +109,13 @@ ScsiReply ImageDrive::dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* da
     case op::kRezeroUnit:
         playback_.moveTo(0);
         return cdbLength < 6 ? checkCondition(kInvalidFieldInCdb) : good(0);
+    case op::kStartStopUnit:
+        // Stopping the disc ends a play; starting it changes nothing.
+        if (cdbLength < 6)
+            return checkCondition(kInvalidFieldInCdb);
+        if ((cdb[4] & 0x01) == 0)
+            playback_.stop(now);
+        return good(0);
     case op::kStopPlayScan:
         playback_.stop(now);
         return good(0);

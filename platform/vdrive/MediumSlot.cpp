@@ -69,6 +69,9 @@ ScsiReply MediumSlot::answer(const uint8_t* cdb, size_t cdbLength, uint8_t* data
         case op::kRequestSense:
             return requestSense(cdb, cdbLength, data, dataLength);
         case op::kStartStopUnit:
+            // Spinning up or down is the drive's (it ends a play); the tray's own.
+            if (cdbLength >= 6 && (cdb[4] & 0x02) == 0 && present_ && !changed_)
+                break;
             return startStop(cdb, cdbLength);
         case op::kPreventAllowRemoval:
             if (cdbLength < 6)

@@ -176,7 +176,7 @@ def check_audio(disc, folder, pattern, hidden=False):
 
 CDROMPLAYMSF = 0x5303
 CDROMREADTOCENTRY = 0x5306
-CDROMSTOP = 0x5308
+CDROMSTOP = 0x5307
 CDROMSUBCHNL = 0x530B
 CDROM_GET_MCN = 0x5311
 CDROM_SELECT_SPEED = 0x5322
@@ -234,6 +234,10 @@ def check_ioctl(disc, device):
         if not first - 150 <= at < later <= last - 150:
             faults.append('CDROMSUBCHNL position %d, a second later %d (play from %d)' % (at, later, first - 150))
         fcntl.ioctl(fd, CDROMSTOP)
+        status, _, stopped = position()
+        time.sleep(0.3)
+        if position()[2] != stopped or status == CDROM_AUDIO_PLAY:
+            faults.append('CDROMSTOP: still playing (status 0x%02x)' % status)
     finally:
         os.close(fd)
     return faults

@@ -309,6 +309,11 @@ TEST_F(DiscFactsTest, PlayMovesTheHeadPauseHoldsItSpeedIsReported)
     EXPECT_TRUE(std::equal(paused.begin(), paused.end(), buffer.begin() + 8));
     ASSERT_EQ(run({0x4E}, 0).status, 0);  // stop
     EXPECT_EQ(run({0x4B, 0, 0, 0, 0, 0, 0, 0, 0x01}, 0).status, 2);  // nothing to resume
+    // Stopping the disc (START STOP UNIT, no eject) ends a play too.
+    ASSERT_EQ(run({0x45, 0, 0, 0, 0x03, 0x84, 0, 0x01, 0x2C}, 0).status, 0);
+    ASSERT_EQ(run({0x1B, 0, 0, 0, 0x00}, 0).status, 0);
+    run({0x42, 0x00, 0x40, 0x01, 0, 0, 0, 0, 16}, 16);
+    EXPECT_EQ(buffer[1], 0x15);
     // MSF form: 00:14:00 to 00:14:01 is sector 900 alone, where the head stays.
     ASSERT_EQ(run({0x47, 0, 0, 0, 14, 0, 0, 14, 1}, 0).status, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
