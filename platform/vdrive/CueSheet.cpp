@@ -100,9 +100,12 @@ std::optional<CueSheet> CueSheet::parse(std::string_view text, const std::string
             continue;  // descriptive only
         if (equalsIgnoreCase(keyword, "TITLE") || equalsIgnoreCase(keyword, "PERFORMER") ||
             equalsIgnoreCase(keyword, "SONGWRITER")) {
-            if (args != 1)
-                return fail(lineNo, keyword + " needs one quoted text");
-            const std::string& value = (*tokens)[1];
+            if (args == 0)
+                return fail(lineNo, keyword + " needs a quoted text");
+            // Unquoted words are taken as one text, as players read them.
+            std::string value = (*tokens)[1];
+            for (size_t k = 2; k < tokens->size(); ++k)
+                value += " " + (*tokens)[k];
             if (value.size() > kMaxCdTextLength)
                 return fail(lineNo, keyword + " is longer than " + std::to_string(kMaxCdTextLength) + " bytes");
             for (const char c : value)

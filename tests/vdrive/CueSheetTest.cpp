@@ -133,7 +133,7 @@ TEST(CueSheet, BadLinesAreReportedWithFileAndLine)
         {"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nISRC DEXY1A500001\n", "disc.cue:3: ISRC needs 12 characters"},
         {"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nISRC dexy12500001\n", "disc.cue:3: ISRC needs 12 characters"},
         {"ISRC DEXY12500001\n", "disc.cue:1: ISRC outside a TRACK"},
-        {"TITLE \"A\" \"B\"\n", "disc.cue:1: TITLE needs one quoted text"},
+        {"TITLE\n", "disc.cue:1: TITLE needs a quoted text"},
         {"PERFORMER \"tab\there\"\n", "disc.cue:1: PERFORMER holds a control character"},
         {"REM nothing\n\n", "disc.cue:2: no TRACK in the sheet"},
         {"", "disc.cue:1: no TRACK in the sheet"},
@@ -163,14 +163,14 @@ TEST(CueSheet, HiddenTrackIndexesAndFacts)
     EXPECT_FALSE(CueSheet::parse(crowded, "disc.cue", error));
     EXPECT_NE(error.find("CD-Text"), std::string::npos) << error;
 
-    auto sheet = CueSheet::parse("CATALOG 4006381333931\nTITLE \"Disc\"\nFILE \"a.bin\" BINARY\n"
+    auto sheet = CueSheet::parse("CATALOG 4006381333931\nTITLE Disc  One\nFILE \"a.bin\" BINARY\n"
                                  "TRACK 01 AUDIO\nISRC DEXY12500001\nPERFORMER \"One\"\nINDEX 01 00:03:00\n"
                                  "INDEX 02 00:04:00\nTRACK 02 AUDIO\nINDEX 00 00:08:00\nINDEX 01 00:09:00\n",
                                  "disc.cue", error);
     ASSERT_TRUE(sheet) << error;
     ASSERT_TRUE(sheet->layout({1500}, error)) << error;
     EXPECT_EQ(sheet->catalog(), "4006381333931");
-    EXPECT_EQ(sheet->text().title, "Disc");
+    EXPECT_EQ(sheet->text().title, "Disc One");  // unquoted words, as written elsewhere
     const CueTrack& one = sheet->tracks()[0];
     EXPECT_EQ(one.isrc, "DEXY12500001");
     EXPECT_EQ(one.text.performer, "One");

@@ -315,7 +315,7 @@ TEST(MakeDiscOptions, RefusesDiscsThatCannotExist)
         {[](DiscPlan& s) { s.catalog = "12345"; }, "CATALOG needs 13 digits"},
         {[](DiscPlan& s) { s.isrcs = {"", "DE-XY1-25-00001"}; }, "ISRC needs 12 characters"},
         {[](DiscPlan& s) { s.isrcs = {"", "", "", "DEXY12500001"}; }, "--isrc gives 4 entries for 3 tracks"},
-        {[](DiscPlan& s) { s.trackTitles = {"a \"quoted\" title"}; }, "TITLE needs one quoted text"},
+        {[](DiscPlan& s) { s.trackTitles = {"a \"quoted\" title"}; }, "cannot hold a double quote"},
         {[](DiscPlan& s) { s.hiddenTrack = 10, s.dataTrack = DataTrack::First; }, "audio first track"},
     };
     for (const auto& c : cases) {

@@ -150,6 +150,18 @@ bool validatePlan(const DiscPlan& plan, std::string& error)
     if (tooMany(plan.isrcs, "--isrc") || tooMany(plan.trackTitles, "--track-titles") ||
         tooMany(plan.trackPerformers, "--track-performers") || tooMany(plan.trackSongwriters, "--track-songwriters"))
         return false;
+    // A CUE sheet cannot quote a double quote.
+    for (const std::vector<std::string>* list : {&plan.trackTitles, &plan.trackPerformers, &plan.trackSongwriters})
+        for (const std::string& text : *list)
+            if (text.find('"') != std::string::npos) {
+                error = "CD-Text cannot hold a double quote: " + text;
+                return false;
+            }
+    for (const std::string* text : {&plan.title, &plan.performer, &plan.songwriter})
+        if (text->find('"') != std::string::npos) {
+            error = "CD-Text cannot hold a double quote: " + *text;
+            return false;
+        }
     // The descriptive lines must read back as a CUE sheet does.
     std::string sheet = descriptiveLines(plan);
     sheet += "FILE \"x.bin\" BINARY\n";
