@@ -23,7 +23,8 @@ public:
     {
         lastCdb.assign(cdb, cdb + cdbLength);
         lastLength = dataLength;
-        std::memcpy(data, fill.data(), std::min<size_t>(fill.size(), dataLength));
+        if (!fill.empty())
+            std::memcpy(data, fill.data(), std::min<size_t>(fill.size(), dataLength));
         return reply;
     }
     std::string productName() const override { return "SCRIPTED"; }
