@@ -9,14 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "TrackExport.h"
-#include "drive/TocExchange.h"
+#include "rescue/TrackExport.h"
 #include "proof/AccurateRipDatabase.h"
 #include "proof/DiscIds.h"
 #include "proof/DiscToc.h"
 #include "proof/RipLog.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 struct HandoverOptions {
     AudioFormat format = AudioFormat::Wav;
@@ -39,10 +38,6 @@ class Handover {
 public:
     Handover(proof::DiscToc toc, HandoverOptions options);
 
-    // The disc's TOC as the drive gave it; empty when the answer does not
-    // describe a disc (no descriptors, numbers out of order).
-    static std::optional<proof::DiscToc> tocOf(const TocResult& result);
-
     const proof::DiscToc& toc() const { return toc_; }
     const proof::DiscIds& ids() const { return ids_; }
 
@@ -64,9 +59,6 @@ public:
     // of the disc, in order); false with the reason in `problem`.
     bool writeTrackCue(const std::string& path, const std::vector<std::string>& names, std::string& problem) const;
 
-    // The log, sealed; false with the reason in `problem`.
-    static bool writeLog(const std::string& path, const proof::LogContents& contents, std::string& problem);
-
     // The summary's lines for the ids and the checksums, and the verdict.
     void printSummary(std::ostream& out, const std::vector<HandedTrack>& tracks,
                       const proof::LogContents& contents) const;
@@ -81,4 +73,4 @@ private:
 // Writes `text` as the file `path`; false with the system's reason.
 bool writeTextFile(const std::string& path, const std::string& text, std::string& problem);
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

@@ -32,13 +32,37 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 enum class SectorState : uint8_t { Untried, Narrow, Failed, Suspect, Good, Verified, Data };
+
+// A set of sector states, for the map's queries.
+class StateSet {
+public:
+    constexpr StateSet(std::initializer_list<SectorState> states)
+    {
+        for (const SectorState s : states) bits_ |= bit(s);
+    }
+    constexpr bool has(SectorState s) const { return (bits_ & bit(s)) != 0; }
+
+private:
+    static constexpr uint8_t bit(SectorState s) { return static_cast<uint8_t>(1u << static_cast<unsigned>(s)); }
+    uint8_t bits_ = 0;
+};
+
+// Sectors [first, end); empty when first >= end.
+struct SectorRun {
+    int32_t first = 0;
+    int32_t end = 0;
+    bool empty() const { return first >= end; }
+};
 
 // C2BITS of a suspect sector whose readings disagreed (no pointers known).
 inline constexpr uint16_t kUnknownC2 = 0xFFFF;
@@ -52,10 +76,20 @@ struct DiscLayout {
     {
         return a.trackStarts == b.trackStarts && a.leadOut == b.leadOut;
     }
+    // The first sector after track `index` (from 0): the next track's
+    // start, or the lead-out.
+    int32_t trackEnd(size_t index) const
+    {
+        return index + 1 < trackStarts.size() ? trackStarts[index + 1] : leadOut;
+    }
     // "0 1003 3003 4008"
     std::string tocText() const;
 };
 
+// Threads: one thread changes the map (the one running the rescue); it
+// may read every accessor without a lock. Any other thread (a window
+// drawing the disc) reads only through snapshot(), which copies the states
+// under the map's lock; set() and setTries() take the same lock.
 class RescueMap {
 public:
     explicit RescueMap(DiscLayout layout);
@@ -67,7 +101,16 @@ public:
     uint16_t tries(int32_t s) const { return tries_[static_cast<size_t>(s)]; }
     uint16_t c2Bits(int32_t s) const { return c2Bits_[static_cast<size_t>(s)]; }
     void set(int32_t s, SectorState state, uint16_t tries = 0, uint16_t c2Bits = 0);
-    void setTries(int32_t s, uint16_t tries) { tries_[static_cast<size_t>(s)] = tries; }
+    void setTries(int32_t s, uint16_t tries);
+
+    // The state of every sector, copied; safe from any thread.
+    std::vector<SectorState> snapshot() const;
+    // The first run of consecutive sectors in [from, end) whose states are
+    // all in `states` (as long as it goes, up to `end`); empty at `end`
+    // when there is none.
+    SectorRun nextRun(int32_t from, int32_t end, StateSet states) const;
+    // How many sectors of [first, end) are in `states`.
+    int64_t count(int32_t first, int32_t end, StateSet states) const;
 
     bool isGood(int32_t s) const { return state(s) == SectorState::Good || state(s) == SectorState::Verified; }
     // The working copy holds a reading of the sector.
@@ -88,8 +131,9 @@ private:
     std::vector<SectorState> states_;
     std::vector<uint16_t> tries_;
     std::vector<uint16_t> c2Bits_;
+    std::unique_ptr<std::mutex> mutex_ = std::make_unique<std::mutex>();
 };
 
 const char* stateName(SectorState state);
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue
