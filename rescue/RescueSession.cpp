@@ -233,7 +233,11 @@ RescueResult RescueSession::rescue()
         track.firstSector = layout.trackStarts[static_cast<size_t>(t - 1)];
         track.endSector = layout.trackEnd(static_cast<size_t>(t - 1));
         track.dataTrack = layout.dataTrack[static_cast<size_t>(t - 1)];
-        if (!request_.scan && !track.dataTrack) track.file = pathIn(request_.outDir, request_.name.fileName(t));
+        if (!request_.scan && !track.dataTrack) {
+            const proof::TrackFacts* facts = handover_->facts().track(tocNumber(t));
+            track.file = pathIn(request_.outDir, facts ? request_.name.fileName(t, facts->title, facts->performer)
+                                                       : request_.name.fileName(t));
+        }
         track.preEmphasis = handover_->toc().tracks[static_cast<size_t>(t - 1)].preEmphasis();
         report_.tracks.push_back(track);
     }

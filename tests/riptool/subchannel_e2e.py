@@ -101,7 +101,11 @@ def full_disc(work):
     for target in ("E", "aspi:0:0"):
         out = os.path.join(work, "out-" + target.replace(":", ""))
         report = os.path.join(work, "report-" + target.replace(":", "") + ".json")
-        r = rip(target, cue, out, "--flac", "--report", report)
+        # On the ASPI layer the files are named by their titles too.
+        named = target.startswith("aspi")
+        file_of = (lambda n: "%02d %s.flac" % (n, source[n]["TITLE"] if n else "Track 00")) if named else \
+            (lambda n: "track%02d.flac" % n)
+        r = rip(target, cue, out, "--flac", "--report", report, *(["--name", "%02d %t.flac"] if named else []))
         check(r.returncode == 0, target + ": rip ends complete (rc %d): %s" % (r.returncode, r.stderr[-400:]))
         disc_cue = os.path.join(out, "disc.cue")
         check(breakpoints(disc_cue) == breakpoints(cue), target + ": disc.cue's breakpoints are the disc's")
@@ -119,24 +123,24 @@ def full_disc(work):
 
         # The track files hold each track from INDEX 01 on; track00 the audio before it.
         track_cue, _ = parse_cue(os.path.join(out, "tracks.cue"))
-        file_starts = {"track00.flac": 0}
-        file_starts.update({"track%02d.flac" % n: starts[n] for n in starts})
+        file_starts = {file_of(0): 0}
+        file_starts.update({file_of(n): starts[n] for n in starts})
         check(absolute_indexes(track_cue, file_starts) == expected,
               target + ": tracks.cue's index points, the pregaps in the file before: %s" % track_cue)
-        check(track_cue[2]["indexes"][0][0] == "track01.flac" and track_cue[3]["indexes"][0][0] == "track02.flac",
+        check(track_cue[2]["indexes"][0][0] == file_of(1) and track_cue[3]["indexes"][0][0] == file_of(2),
               target + ": gaps appended to the track before")
-        check(decoded(os.path.join(out, "track00.flac")) == image[:starts[1] * SECTOR],
+        check(decoded(os.path.join(out, file_of(0))) == image[:starts[1] * SECTOR],
               target + ": track00 is the audio before track 1, bit for bit")
-        check(decoded(os.path.join(out, "track02.flac")) == image[starts[2] * SECTOR:starts[3] * SECTOR],
+        check(decoded(os.path.join(out, file_of(2))) == image[starts[2] * SECTOR:starts[3] * SECTOR],
               target + ": track02 runs from its INDEX 01 to the next track")
         for n, isrc in enumerate(isrcs, 1):
-            t = tags(os.path.join(out, "track%02d.flac" % n))
+            t = tags(os.path.join(out, file_of(n)))
             check(t.get("TITLE") == source[n]["TITLE"] and t.get("ALBUM") == "Album Eins" and
                   t.get("ARTIST") == "Die Band" and t.get("ISRC", "") == isrc,
                   target + ": tags of track %d: %s" % (n, t))
         with open(report) as f:
             sub = json.load(f)["subchannel"]
-        check(sub["catalog"] == "1234567890123" and sub["hiddenTrackFile"] == "track00.flac" and sub["qUsable"],
+        check(sub["catalog"] == "1234567890123" and sub["hiddenTrackFile"] == file_of(0) and sub["qUsable"],
               target + ": the report tells the catalogue number and the hidden track")
         check([t["pregapStart"] for t in sub["tracks"]] == [0, expected[(2, 0)], expected[(3, 0)]],
               target + ": the report's pregaps")
