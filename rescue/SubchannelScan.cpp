@@ -1,5 +1,6 @@
 #include "rescue/SubchannelScan.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "proof/CueSheetWriter.h"
@@ -99,8 +100,22 @@ std::optional<int32_t> SubchannelScan::pregapOf(size_t place)
     if (last == Side::Before) return std::nullopt;
     if (last == Side::Unknown) return -1;
     // The first sector of the pregap: Before at lo - 1 (or lo is the lowest), Pregap at hi.
+    // Pregaps are mostly short: steps growing backwards from the track find
+    // the stretch to search with few reads close to it.
     int32_t lo = lowest;
     int32_t hi = start - 1;
+    for (int32_t step = 1; hi > lowest;) {
+        if (stop_.stopRequested()) return -1;
+        const int32_t probe = std::max(lowest, hi - step);
+        const Side at = side(probe);
+        if (at == Side::Unknown) return -1;
+        if (at == Side::Before) {
+            lo = probe + 1;
+            break;
+        }
+        hi = probe;
+        step *= 2;
+    }
     while (lo < hi) {
         if (stop_.stopRequested()) return -1;
         const int32_t mid = lo + (hi - lo) / 2;
