@@ -203,8 +203,7 @@ QString TMainForm::executeSaveDialog()
         return saveDialogOverride();
     if (SaveDialog1->exec() != QDialog::Accepted)
         return QString();
-    const QStringList files = SaveDialog1->selectedFiles();
-    return files.isEmpty() ? QString() : files.first();
+    return rilvane::chosenSaveFile(*SaveDialog1);
 }
 
 // --- Status bar progress ---------------------------------------------------------

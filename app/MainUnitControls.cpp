@@ -20,7 +20,9 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QSignalBlocker>
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -69,7 +71,9 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, QPoint pos
 // The save dialog lives as long as the window. Its folder listing watches the
 // folder for changes, and a hidden dialog would go on following every write
 // of the file being saved there (each one a file look-up on the window's
-// thread, between two reads). It watches only while it is shown.
+// thread, between two reads). It watches only while it is shown, and reads
+// its folder anew when it is shown again, so that what changed meanwhile (the
+// file just saved) is listed.
 class WatchWhileShown : public QObject {
 public:
     WatchWhileShown(QFileDialog* dialog, QFileSystemModel* model) : QObject(dialog), m_model(model)
@@ -81,14 +85,30 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Show)
+        if (event->type() == QEvent::Show) {
             m_model->setOption(QFileSystemModel::DontWatchForChanges, false);
-        else if (event->type() == QEvent::Hide)
+            readFolderAgain();
+        } else if (event->type() == QEvent::Hide) {
             m_model->setOption(QFileSystemModel::DontWatchForChanges, true);
+        }
         return false;
     }
 
 private:
+    // The listing reads a folder once and then follows its changes. Leaving
+    // the folder and coming back marks it as not read, and coming back reads
+    // it (in the background); the dialog is not told of the detour, so its
+    // view and its history stay as they were.
+    void readFolderAgain()
+    {
+        const QString folder = m_model->rootPath();
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (folder.isEmpty() || parent == folder) return;
+        const QSignalBlocker quiet(m_model);
+        m_model->setRootPath(parent);
+        m_model->setRootPath(folder);
+    }
+
     QFileSystemModel* m_model;
 };
 

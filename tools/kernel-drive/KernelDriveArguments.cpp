@@ -22,8 +22,14 @@ std::string KernelDriveArguments::controlPath() const
     return control.empty() ? "/run/rilvane-kernel-drive-" + name + ".control" : control;
 }
 
-std::optional<KernelDriveArguments> KernelDriveArguments::parse(const std::vector<std::string>& args)
+std::optional<KernelDriveArguments> KernelDriveArguments::parse(const std::vector<std::string>& args,
+                                                                 std::string* why)
 {
+    auto refuse = [why](std::string reason) -> std::optional<KernelDriveArguments> {
+        if (why)
+            *why = std::move(reason);
+        return std::nullopt;
+    };
     KernelDriveArguments parsed;
     std::vector<std::string> positional;
     bool actionGiven = false;
@@ -46,27 +52,30 @@ std::optional<KernelDriveArguments> KernelDriveArguments::parse(const std::vecto
         }
         if (a == "--name" || a == "--control") {
             if (i + 1 >= args.size())
-                return std::nullopt;
+                return refuse(a + " braucht einen Wert");
             (a == "--name" ? parsed.name : parsed.control) = args[++i];
         } else if (a == "--eject" || a == "--insert" || a == "--remove") {
             if (!setAction(a == "--eject" ? Action::Eject : a == "--insert" ? Action::Insert : Action::Remove))
-                return std::nullopt;
+                return refuse("nur eines von --eject, --insert und --remove auf einmal");
         } else if (!a.empty() && a[0] == '-') {
-            return std::nullopt;
+            return refuse("unbekannte Option " + a);
         } else {
             positional.push_back(a);
         }
     }
     if (!validName(parsed.name))
-        return std::nullopt;
+        return refuse("ungültiger Name '" + parsed.name +
+                      "': erlaubt sind 1 bis 32 Buchstaben (a-z, A-Z), Ziffern, '-' und '_'");
     if (parsed.action == Action::Serve) {
-        if (positional.empty() || positional.size() > 2)
-            return std::nullopt;
+        if (positional.empty())
+            return refuse("keine CUE-Datei angegeben");
+        if (positional.size() > 2)
+            return refuse("zu viele Angaben: nur CUE-Datei und Defektliste");
         parsed.cuePath = positional[0];
         if (positional.size() == 2)
             parsed.defectsPath = positional[1];
     } else if (!positional.empty()) {
-        return std::nullopt;
+        return refuse("--eject, --insert und --remove nehmen keine Datei");
     }
     return parsed;
 }

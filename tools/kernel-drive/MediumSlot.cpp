@@ -19,6 +19,11 @@ vdrive::ScsiReply MediumSlot::execute(const uint8_t* cdb, size_t cdbLength, uint
         if (!answeredAnyway && cdbLength > 0) {
             if (!present_)
                 return vdrive::checkCondition(vdrive::kMediumNotPresent);
+            // A disc just put in is still being loaded for one command.
+            if (loading_) {
+                loading_ = false;
+                return vdrive::checkCondition(vdrive::kMediumNotPresent);
+            }
             if (changed_) {
                 changed_ = false;
                 return vdrive::checkCondition(vdrive::kMediumMayHaveChanged);
@@ -32,14 +37,17 @@ void MediumSlot::eject()
 {
     std::lock_guard lock(mutex_);
     present_ = false;
+    loading_ = false;
     changed_ = false;
 }
 
 void MediumSlot::insert()
 {
     std::lock_guard lock(mutex_);
-    if (!present_)
+    if (!present_) {
+        loading_ = true;
         changed_ = true;
+    }
     present_ = true;
 }
 

@@ -1,7 +1,8 @@
 // A drive's tray in front of the image drive: with the disc taken out every
 // command but INQUIRY finds no medium (02/3A/00); once a disc is put back,
-// the next such command reports the change (06/28/00) before the drive
-// answers normally again, as real drives do.
+// the next such command still finds none (the disc is being loaded), the one
+// after reports the change (06/28/00), and then the drive answers normally,
+// as real drives (and QEMU's) do.
 #pragma once
 
 #include "vdrive/VirtualDrive.h"
@@ -24,6 +25,7 @@ private:
     std::unique_ptr<vdrive::VirtualDrive> drive_;
     mutable std::mutex mutex_;
     bool present_ = true;
+    bool loading_ = false;  // the first command after an insert: no medium yet
     bool changed_ = false;
 };
 
