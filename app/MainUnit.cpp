@@ -5,6 +5,7 @@
 #include "app/MessagePrompt.h"
 #include "app/PaintBox.h"
 #include "app/PositionLabel.h"
+#include "app/SaveDialog.h"
 #include "app/SpinEdit.h"
 #include "app/StatusBar.h"
 #include "app/WebSite.h"

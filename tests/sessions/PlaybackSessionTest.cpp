@@ -80,7 +80,7 @@ protected:
 DSound* PlaybackSessionTest::library = nullptr;
 SoundOutput* PlaybackSessionTest::sound = nullptr;
 
-TEST_F(PlaybackSessionTest, StopEndsThePlaybackAfterTheCurrentRead)
+TEST_F(PlaybackSessionTest, StopEndsThePlaybackBeforeTheNextRead)
 {
     window.position = 100;
     window.onPump = [this](int) {
