@@ -8,6 +8,7 @@
 #include "app/MainUnit.h"
 #include "app/SpinEdit.h"
 #include "controls/ButtonsXP.h"
+#include "platform/FolderNames.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -220,8 +221,9 @@ void SaveWindowTest::stopDuringARipFinishesTheFile()
     QVERIFY(stoppedAt >= kTrack2 + 300);
     QCOMPARE(logSince(*form, mark), (QStringList{kTocRead, kTracks, kStarting, kFinished}));
 
-    // The block in front of which Stop was pressed is the last one read.
-    const int32_t end = stoppedAt + 10;
+    // Stop wins over the block it was pressed in front of: the one before
+    // it is the last one read.
+    const int32_t end = stoppedAt;
     QCOMPARE(form->currentSector(), end);
     QCOMPARE(ui::StartSec(*form)->value(), end);
     QVERIFY(form->stopRequested());
@@ -269,7 +271,7 @@ void SaveWindowTest::ripStartedDuringPlaybackHoldsIt()
     QVERIFY(playbackHeld);
     QCOMPARE(afterRip, ripEnd);
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
-    QVERIFY(form->currentSector() > ripEnd + 100);
+    QVERIFY(form->currentSector() >= ripEnd + 100);
     QCOMPARE((form->currentSector() - ripEnd) % 10, 0);
 
     QCOMPARE(logSince(*form, mark),
@@ -416,12 +418,15 @@ void SaveWindowTest::chosenNameThatIsNotUtf8IsThatFile()
 
     m_answer = shown;
     clickButton(ui::SaveTrack(*form));
-    QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    // Qt cannot list such a name: the folder is read byte for byte.
+    const std::vector<std::string> names = rilvane::platform::folderEntryNames(folder.toStdString());
     const int in = ::open(raw.constData(), O_RDONLY);
-    QVERIFY(in >= 0);
     char header[4] = {};
-    QCOMPARE(::read(in, header, 4), 4);
-    ::close(in);
+    const bool read = in >= 0 && ::read(in, header, 4) == 4;
+    if (in >= 0) ::close(in);
+    ::unlink(raw.constData());  // which Qt could not remove either
+    QCOMPARE(names, std::vector<std::string>{"caf\xe9.wav"});
+    QVERIFY(read);
     QCOMPARE(QByteArray(header, 4), QByteArray("RIFF"));
 }
 
