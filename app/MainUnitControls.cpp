@@ -22,7 +22,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QSignalBlocker>
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -97,16 +96,16 @@ protected:
 private:
     // The listing reads a folder once and then follows its changes. Leaving
     // the folder and coming back marks it as not read, and coming back reads
-    // it (in the background); the dialog is not told of the detour, so its
-    // view and its history stay as they were.
+    // it (in the background). The dialog itself goes there and back, so that
+    // its view, its completion and the listing stay in step.
     void readFolderAgain()
     {
-        const QString folder = m_model->rootPath();
-        const QString parent = QFileInfo(folder).absolutePath();
-        if (folder.isEmpty() || parent == folder) return;
-        const QSignalBlocker quiet(m_model);
-        m_model->setRootPath(parent);
-        m_model->setRootPath(folder);
+        auto* dialog = static_cast<QFileDialog*>(parent());
+        const QString folder = dialog->directory().absolutePath();
+        const QString above = QFileInfo(folder).absolutePath();
+        if (folder.isEmpty() || above == folder) return;
+        dialog->setDirectory(above);
+        dialog->setDirectory(folder);
     }
 
     QFileSystemModel* m_model;
