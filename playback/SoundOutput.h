@@ -86,8 +86,10 @@ public:
     // How long one wait for the sound buffer runs before the pump is asked,
     // once the device has had the time it should take.
     static constexpr DWORD kWaitSliceMs = 50;
-    // What a wait gives the device beyond the time it should take.
-    static constexpr DWORD kWaitMarginMs = 40;
+    // What a wait gives the device beyond the time it should take: the play
+    // cursor moves by the device's periods, and a sound server or a pipe
+    // takes them in bursts.
+    static constexpr DWORD kWaitMarginMs = 150;
     // A wait that starts this long after the last write waits for the next
     // pass of the cursor (longer than the whole buffer plays).
     static constexpr int kResyncAfterMs = 800;
