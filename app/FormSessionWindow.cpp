@@ -8,8 +8,36 @@
 
 #include <QCoreApplication>
 #include <QPainter>
+#include <QTimer>
 
 namespace rilvane {
+
+namespace {
+
+class QtTimer final : public SessionWindow::Timer {
+public:
+    QtTimer(int intervalMs, std::function<void()> tick)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [tick = std::move(tick)] {
+            // Nothing may escape into the window's event handling.
+            try {
+                tick();
+            } catch (...) {
+            }
+        });
+        m_timer.start(intervalMs);
+    }
+
+private:
+    QTimer m_timer;
+};
+
+}  // namespace
+
+std::unique_ptr<SessionWindow::Timer> FormSessionWindow::startTimer(int intervalMs, std::function<void()> tick)
+{
+    return std::make_unique<QtTimer>(intervalMs, std::move(tick));
+}
 
 void FormSessionWindow::processEvents()
 {

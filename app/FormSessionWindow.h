@@ -18,6 +18,9 @@ public:
     LogSink& log() override;
     // Draws on PaintBox1 as it stands, without waiting for a repaint.
     void drawWaveform(const uint8_t* staging) override;
+    // A QTimer of the window's thread: it also runs in the message loops of
+    // dialogs and of a rip started from the pump.
+    std::unique_ptr<Timer> startTimer(int intervalMs, std::function<void()> tick) override;
 
 private:
     TMainForm& m_form;

@@ -5,6 +5,7 @@
 #include "app/MessagePrompt.h"
 #include "app/PaintBox.h"
 #include "app/PositionLabel.h"
+#include "app/SaveDialog.h"
 #include "app/SpinEdit.h"
 #include "app/StatusBar.h"
 #include "app/WebSite.h"
@@ -203,8 +204,7 @@ QString TMainForm::executeSaveDialog()
         return saveDialogOverride();
     if (SaveDialog1->exec() != QDialog::Accepted)
         return QString();
-    const QStringList files = SaveDialog1->selectedFiles();
-    return files.isEmpty() ? QString() : files.first();
+    return rilvane::chosenSaveFile(*SaveDialog1);
 }
 
 // --- Status bar progress ---------------------------------------------------------

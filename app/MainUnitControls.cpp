@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QPainter>
@@ -69,7 +70,9 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, QPoint pos
 // The save dialog lives as long as the window. Its folder listing watches the
 // folder for changes, and a hidden dialog would go on following every write
 // of the file being saved there (each one a file look-up on the window's
-// thread, between two reads). It watches only while it is shown.
+// thread, between two reads). It watches only while it is shown, and reads
+// its folder anew when it is shown again, so that what changed meanwhile (the
+// file just saved) is listed.
 class WatchWhileShown : public QObject {
 public:
     WatchWhileShown(QFileDialog* dialog, QFileSystemModel* model) : QObject(dialog), m_model(model)
@@ -81,14 +84,30 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Show)
+        if (event->type() == QEvent::Show) {
             m_model->setOption(QFileSystemModel::DontWatchForChanges, false);
-        else if (event->type() == QEvent::Hide)
+            readFolderAgain();
+        } else if (event->type() == QEvent::Hide) {
             m_model->setOption(QFileSystemModel::DontWatchForChanges, true);
+        }
         return false;
     }
 
 private:
+    // The listing reads a folder once and then follows its changes. Leaving
+    // the folder and coming back marks it as not read, and coming back reads
+    // it (in the background). The dialog itself goes there and back, so that
+    // its view, its completion and the listing stay in step.
+    void readFolderAgain()
+    {
+        auto* dialog = static_cast<QFileDialog*>(parent());
+        const QString folder = dialog->directory().absolutePath();
+        const QString above = QFileInfo(folder).absolutePath();
+        if (folder.isEmpty() || above == folder) return;
+        dialog->setDirectory(above);
+        dialog->setDirectory(folder);
+    }
+
     QFileSystemModel* m_model;
 };
 

@@ -5,10 +5,15 @@
 
 #include "app/FormSessionWindow.h"
 #include "app/KaraokeLink.h"
+#include "app/NativePath.h"
 #include "app/SessionGuard.h"
 #include "app/SpinEdit.h"
 #include "drive/DriveMessages.h"
+#include "rip/RipMessages.h"
 #include "rip/RipSession.h"
+
+#include <optional>
+#include <string>
 
 void TMainForm::SaveTrackClick()
 {
@@ -22,14 +27,21 @@ void TMainForm::SaveTrackClick()
     // during playback holds the playback until it is done.
     if (m_ripRunning) return;
 
-    const QString path = executeSaveDialog();
-    if (path.isEmpty()) return;
+    const QString chosen = executeSaveDialog();
+    if (chosen.isEmpty()) return;
+    // The name as the file system holds it: a name that is not UTF-8 reaches
+    // the window with U+FFFD in it and would otherwise make a second file.
+    const std::optional<std::string> path = rilvane::nativePath(chosen);
+    if (!path) {
+        logLine(std::string(rilvane::RipMessages::kCannotCreate));
+        return;
+    }
 
     rilvane::FormSessionWindow window(*this);
     const int track = STrackEd->value();
     rilvane::runGuarded(m_ripRunning, *this, [&] {
         rilvane::RipSession session(window, m_reading, *drive, m_transportMode, track);
         const rilvane::KaraokeLink karaoke(*KaraokeCheck, [&session](bool on) { session.setKaraoke(on); });
-        session.run(path.toStdString());
+        session.run(*path);
     });
 }

@@ -3,12 +3,16 @@
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QTreeView>
 
 #include <algorithm>
@@ -99,11 +103,59 @@ void closeCompletionWithDialog(QFileDialog& dialog)
     });
 }
 
+// Where the dialog keeps a name taken as typed.
+constexpr const char* kTypedFile = "rilvaneTypedFile";
+
+// Qt's dialog reads a typed name with '"' in it as a list of quoted names
+// ("a.wav" "b.wav") and would save under one of them, or in whatever folder
+// it shows: `My "Best" Song.wav` would become `Best.wav`. Such a name is
+// taken here as it was typed, in the dialog's folder (or as a path of its
+// own), with the default suffix where it has none, and the same question
+// before an existing file is replaced.
+class SaveFileDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        setProperty(kTypedFile, QVariant());
+        const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit ? edit->text() : QString();
+        if (!typed.contains(QLatin1Char('"'))) {
+            QFileDialog::accept();
+            return;
+        }
+        QString path = QDir(directory().absolutePath()).absoluteFilePath(typed);
+        if (QFileInfo(path).suffix().isEmpty() && !defaultSuffix().isEmpty())
+            path += QLatin1Char('.') + defaultSuffix();
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            setDirectory(path);
+            return;
+        }
+        if (info.exists() &&
+            QMessageBox::warning(this, windowTitle(),
+                                 QStringLiteral("%1 existiert bereits.\nSoll die Datei ersetzt werden?").arg(info.fileName()),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+            return;
+        setProperty(kTypedFile, path);
+        QDialog::accept();
+    }
+};
+
 }  // namespace
+
+QString chosenSaveFile(const QFileDialog& dialog)
+{
+    const QVariant typed = dialog.property(kTypedFile);
+    if (typed.isValid()) return typed.toString();
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
 
 QFileDialog* createSaveDialog(QWidget* parent)
 {
-    auto* dialog = new QFileDialog(parent);
+    auto* dialog = new SaveFileDialog(parent);
     dialog->setObjectName(QStringLiteral("SaveDialog1"));
     // Qt's own dialog on every desktop: it is the one sized and set up here.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);

@@ -4,11 +4,17 @@
 #pragma once
 
 class QFileDialog;
+class QString;
 class QWidget;
 
 namespace rilvane {
 
 // Makes the dialog for saving a track as a WAV file; parent owns it.
 QFileDialog* createSaveDialog(QWidget* parent);
+
+// The file an accepted save dialog chose: the name exactly as typed where
+// Qt's dialog would have read it otherwise (a name with '"', which it takes
+// for a list of quoted names), else the dialog's own choice.
+QString chosenSaveFile(const QFileDialog& dialog);
 
 }  // namespace rilvane

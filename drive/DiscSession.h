@@ -14,6 +14,8 @@ namespace rilvane {
 
 enum class DiscSessionEnd {
     NotOpened,  // the transport could not be opened (its line is logged)
+    Stopped,    // the stop request came while the table of contents was read
+                // (a drive still settling); the sink was not asked, nothing read
     Declined,   // the sink refused after the table of contents; nothing read
     NoReader,   // no block reader (its line is logged); nothing read
     Read,       // the read loop ran until the sink or the stop request ended it
@@ -26,7 +28,10 @@ enum class DiscSessionEnd {
 //      it on to the track's start in 4) and playback (which reads from
 //      there) take it here alike.
 //   3. read the table of contents through `toc`; a failed read is logged
-//      and the session goes on.
+//      and the session goes on, unless the stop request was set meanwhile
+//      (Stopped). From the start on, the waits for a settling drive (see
+//      TransientRetry) let the window's messages run and end on a stop
+//      request.
 //   4. sink.tocDone(result); false ends the session (Declined). The rip
 //      takes its range and logs "Starte Ripping..." here, so that its line
 //      comes before any failure of the next step.

@@ -21,6 +21,8 @@ ReadLoopStats ReadLoop::run()
     state_.stopRequest = false;
     while (!state_.stopRequest && sink_.keepReading(state_.currentSector)) {
         if (observer_) observer_->processEvents();
+        // A Stop (or closing) among those messages wins over the next read.
+        if (state_.stopRequest) break;
 
         // The messages just handled may have moved the position.
         const int32_t sector = state_.currentSector;

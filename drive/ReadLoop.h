@@ -34,9 +34,10 @@ public:
     }
 
     // Clears the stop request, then, while it stays clear and the sink wants
-    // more: pumps messages, reads the block at the current sector, hands a
-    // good block to the sink or counts a failure, advances the current
-    // sector by ten and shows it.
+    // more: pumps messages, ends if they set the stop request (Stop wins over
+    // the read it was pressed before), reads the block at the current sector,
+    // hands a good block to the sink or counts a failure, advances the
+    // current sector by ten and shows it.
     //
     // A block that starts before the lead-out but would run past it reads
     // only the sectors up to the lead-out: drives refuse a read that crosses

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 #include "drive/LogSink.h"
 #include "drive/ReadObserver.h"
@@ -22,6 +24,18 @@ public:
 
     // Draws a full staging buffer (117600 bytes) into the waveform view.
     virtual void drawWaveform(const uint8_t* /*staging*/) {}
+
+    // A timer of the window; it stops when it goes.
+    class Timer {
+    public:
+        virtual ~Timer() = default;
+    };
+    // Calls `tick` about every `intervalMs` on the window's thread for as
+    // long as the returned timer lives: between two reads and also while
+    // something else holds that thread with a message loop of its own (a
+    // dialog, a rip started from the pump). Null where the window has no
+    // timers.
+    virtual std::unique_ptr<Timer> startTimer(int /*intervalMs*/, std::function<void()> /*tick*/) { return nullptr; }
 };
 
 }  // namespace rilvane

@@ -50,6 +50,11 @@ void PlaybackSession::run()
 {
     LogSink& log = window_.log();
     const SoundRun playing(sound_, log);
+    // While a dialog or a rip holds the window's thread, no handoff writes:
+    // what has been played is overwritten with silence instead of being
+    // played again.
+    const std::unique_ptr<SessionWindow::Timer> quiet =
+        window_.startTimer(kQuietTickMs, [this] { sound_.silencePlayedHalves(); });
     staging_.assign(kStagingBytes, 0);
     fillCount_ = 0;
     leadOut_.reset();

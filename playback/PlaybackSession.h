@@ -49,6 +49,10 @@ private:
     // and what the sound buffer holds are played to their end.
     void playOutTheEnd();
 
+    // How often played halves of the sound buffer are looked for while the
+    // window's thread is held elsewhere: several times a half buffer.
+    static constexpr int kQuietTickMs = 50;
+
     SessionWindow& window_;
     ReadingState& state_;
     SoundOutput& sound_;

@@ -12,11 +12,23 @@
 // anything more and without drawing; the fill count is still set to 0, so
 // the session goes on collecting from the start of its staging buffer.
 //
-// The waits never block the window for long: they run in short slices, and
-// between two slices the caller's pump lets the window's events run (Stop,
-// closing) and may end the wait. A device that takes no sound at all (a
-// sound server paused, a reader that stopped) holds the play cursor still:
-// after kStallMs of that the wait ends and the device counts as lost.
+// A wait first sleeps as long as the device should take to reach the
+// notification, from where its play cursor stands, and a little more: on a
+// device that plays, the event ends that sleep and the window's events run
+// between the reads as they always did, without waking the thread in
+// between. Only a wait that outlasts it (a device that takes its time or
+// none at all) goes on in short slices, and between two slices the caller's
+// pump lets the window's events run (Stop, closing) and may end the wait. A
+// device that takes no sound at all (a sound server paused, a reader that
+// stopped) holds the play cursor still: after kStallMs of that the wait ends
+// and the device counts as lost.
+//
+// The buffer loops: a half that has been played comes round again unless
+// something new is written into it. While the window's thread is held
+// elsewhere (a dialog, a rip started during playback) the handoff cannot
+// write, so silencePlayedHalves(), called from a timer that runs in those
+// loops too, overwrites every half that has been played through with
+// silence: nothing is heard twice.
 #include "playback/SoundOutput.h"
 
 #include <algorithm>
@@ -162,6 +174,8 @@ void SoundOutput::start()
     // handoff has written both halves in step with the cursor.
     if (firstHalfEvent_.valid()) ResetEvent(firstHalfEvent_.get());
     if (secondHalfEvent_.valid()) ResetEvent(secondHalfEvent_.get());
+    for (HalfState& half : halves_) half = HalfState{};
+    lastWrite_.reset();
     soundBuffer_->Play(0, 0, DSBPLAY_LOOPING);
 }
 
@@ -239,6 +253,39 @@ bool SoundOutput::deviceLost() const
            (soundBuffer_ && soundBuffer_->GetStatus(&status) == DS_OK && (status & DSBSTATUS_BUFFERLOST) != 0);
 }
 
+void SoundOutput::silencePlayedHalves()
+{
+    if (!isSetUp() || !stillPlaying()) return;
+    const int playing = halfOf(playCursor());
+    noteCursorIn(playing);
+    HalfState& other = halves_[1 - playing];
+    // A half with new sound that the cursor has been in and has left again
+    // has been played through.
+    if (other.fresh && other.entered) other.fresh = false;
+    for (int half = 0; half < 2; ++half) {
+        if (!halves_[half].fresh && !halves_[half].silent) writeHalf(nullptr, half == 0 ? 0 : kHalfBufferBytes);
+    }
+}
+
+int SoundOutput::halfOf(DWORD offset)
+{
+    return offset < kHalfBufferBytes ? 0 : 1;
+}
+
+void SoundOutput::noteCursorIn(int half)
+{
+    if (halves_[half].fresh) halves_[half].entered = true;
+}
+
+DWORD SoundOutput::expectedWaitMs(HANDLE event) const
+{
+    const DWORD target = event == firstHalfEvent_.get() ? kHalfBufferBytes : kLastByteOffset;
+    const DWORD cursor = playCursor() % kSoundBufferBytes;
+    const DWORD distance = (target + kSoundBufferBytes - cursor) % kSoundBufferBytes;
+    const DWORD ms = static_cast<DWORD>(uint64_t{distance} * 1000 / cd::kBytesPerSecond) + kWaitMarginMs;
+    return std::clamp<DWORD>(ms, kWaitSliceMs, kSoundBufferBytes * 1000 / cd::kBytesPerSecond + kWaitMarginMs);
+}
+
 bool SoundOutput::waitFor(HANDLE event, const WaitPump& pump)
 {
     using Clock = std::chrono::steady_clock;
@@ -248,13 +295,26 @@ bool SoundOutput::waitFor(HANDLE event, const WaitPump& pump)
     constexpr auto longPump = std::chrono::seconds(1);
     DWORD cursor = playCursor();
     auto still = Clock::now();
-    for (;;) {
-        if (WaitForSingleObject(event, kWaitSliceMs) == WAIT_OBJECT_0) return true;
+    // Long after the last write (the window's thread was held between two
+    // reads) the event says only that the cursor passed its offset at some
+    // time: wait for its next pass, so that the half is written in step
+    // rather than while it plays.
+    if (lastWrite_ && still - *lastWrite_ > std::chrono::milliseconds(kResyncAfterMs)) ResetEvent(event);
+    // As long as the device should take, then in slices.
+    if (WaitForSingleObject(event, expectedWaitMs(event)) == WAIT_OBJECT_0) return true;
+    for (bool first = true;; first = false) {
+        if (!first && WaitForSingleObject(event, kWaitSliceMs) == WAIT_OBJECT_0) return true;
         if (!stillPlaying()) return false;
         if (pump) {
             const auto before = Clock::now();
             if (!pump()) return false;
-            if (Clock::now() - before >= longPump) still = Clock::now();
+            if (Clock::now() - before >= longPump) {
+                still = Clock::now();
+                // The event may have been set long ago and the cursor be
+                // anywhere now: the half is written once the cursor next
+                // leaves it, in step again, not while it plays.
+                ResetEvent(event);
+            }
             if (!stillPlaying()) return false;
         }
         const DWORD now = playCursor();
@@ -296,6 +356,14 @@ void SoundOutput::writeHalf(const uint8_t* source, DWORD offset)
     copyIntoRegions(lockPtr1_, lockBytes1_, lockPtr2_, lockBytes2_, offset, source ? source + offset : silence,
                     kHalfBufferBytes);
     soundBuffer_->Unlock(lockPtr1_, lockBytes1_, lockPtr2_, lockBytes2_);
+    if (source) lastWrite_ = std::chrono::steady_clock::now();
+    HalfState& written = halves_[halfOf(offset)];
+    written = HalfState{};
+    written.fresh = source != nullptr;
+    written.silent = source == nullptr;
+    // The handoff writes a half once the cursor has left it: the cursor is
+    // in the other one, which is then being played.
+    noteCursorIn(halfOf(playCursor()));
 }
 
 }  // namespace rilvane

@@ -6,7 +6,9 @@
 
 #include "platform/DirectSound.h"
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "drive/CdAudio.h"
 #include "drive/EventHandle.h"
@@ -64,6 +66,14 @@ public:
     // handOff does.
     void playOut(const WaitPump& pump = {});
 
+    // Overwrites with silence each half of the sound buffer that holds
+    // nothing new: played through since it was last written (or never
+    // written at all). Meant for a timer that runs while the window's thread
+    // is held elsewhere and no handoff writes (a dialog, a rip started
+    // during playback), so that the loop does not play the same sound again.
+    // Does nothing unless the buffer plays.
+    void silencePlayedHalves();
+
     // Sound stop.
     void stop();
 
@@ -73,8 +83,16 @@ public:
     // device again.
     bool deviceLost() const;
 
-    // How long one wait for the sound buffer runs before the pump is asked.
+    // How long one wait for the sound buffer runs before the pump is asked,
+    // once the device has had the time it should take.
     static constexpr DWORD kWaitSliceMs = 50;
+    // What a wait gives the device beyond the time it should take: the play
+    // cursor moves by the device's periods, and a sound server or a pipe
+    // takes them in bursts.
+    static constexpr DWORD kWaitMarginMs = 150;
+    // A wait that starts this long after the last write waits for the next
+    // pass of the cursor (longer than the whole buffer plays).
+    static constexpr int kResyncAfterMs = 800;
     // A playing buffer whose play cursor stands still this long has lost
     // its device.
     static constexpr int kStallMs = 5000;
@@ -93,7 +111,12 @@ private:
     // Waits for `event` in slices; false when the wait ended otherwise (see
     // handOff).
     bool waitFor(HANDLE event, const WaitPump& pump);
+    // How long the device should take from its play cursor to `event`'s
+    // offset, with a margin.
+    DWORD expectedWaitMs(HANDLE event) const;
     DWORD playCursor() const;
+    static int halfOf(DWORD offset);
+    void noteCursorIn(int half);
     // Writes one half of the sound buffer at `offset`: from source + offset,
     // or silence when source is null.
     void writeHalf(const uint8_t* source, DWORD offset);
@@ -107,6 +130,15 @@ private:
     EventHandle secondHalfEvent_;
     DSBPOSITIONNOTIFY notifyPositions_[2]{};
     bool stalled_ = false;
+    // What each half of the buffer holds: new sound (fresh) that the cursor
+    // has or has not yet been in, or silence.
+    struct HalfState {
+        bool fresh = false;
+        bool entered = false;
+        bool silent = true;
+    };
+    HalfState halves_[2];
+    std::optional<std::chrono::steady_clock::time_point> lastWrite_;  // of new sound
     // The lock regions, handed back to Unlock as Lock returned them.
     LPVOID lockPtr1_ = nullptr;
     DWORD lockBytes1_ = 0;

@@ -74,7 +74,7 @@ std::string RipLog::verdict(const LogContents& c)
     if (missing > 0 || suspect > 0) {
         std::string what;
         if (missing > 0)
-            what = sectors(missing) + (missing == 1 ? " fehlt" : " fehlen") + " (als Stille geschrieben)";
+            what = sectors(missing) + (missing == 1 ? " fehlt" : " fehlen") + (c.scanOnly ? "" : " (als Stille geschrieben)");
         if (suspect > 0)
             what += (what.empty() ? "" : ", ") + sectors(suspect) + (suspect == 1 ? " ist" : " sind") + " unsicher";
         return "Ergebnis: Die CD ist NICHT vollständig " + done + ": " + what + ", in " + std::to_string(damagedTracks) +
@@ -138,7 +138,7 @@ std::string RipLog::body(const LogContents& c)
         if (lt.missingSectors == 0) {
             t += line("Fehlend", "nichts");
         } else {
-            t += line("Fehlend", sectors(lt.missingSectors) + " (als Stille geschrieben)");
+            t += line("Fehlend", sectors(lt.missingSectors) + (c.scanOnly ? " (nicht lesbar)" : " (als Stille geschrieben)"));
             for (const std::string& range : lt.missingRanges) t += line("", range);
         }
         if (lt.suspectSectors > 0) {

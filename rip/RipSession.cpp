@@ -35,6 +35,13 @@ void RipSession::run(const std::string& path)
         writer_.abandon();
         return;
     }
+    // Stopped before anything was read: no file is made, the name keeps
+    // what it had.
+    if (end == DiscSessionEnd::Stopped) {
+        writer_.abandon();
+        log.logLine(RipMessages::kStoppedBeforeReading);
+        return;
+    }
     // Also after a loop that read nothing, the position field shows where
     // the rip left the current sector.
     if (end == DiscSessionEnd::Read) window_.showPosition(state_.currentSector);

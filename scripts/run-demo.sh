@@ -10,7 +10,8 @@
 #   --play SECONDS  also type a start sector (RILVANE_DEMO_START, default 5850, just
 #                   before the scratches), press Play, wait, take
 #                   out/screenshot-playing.png, press Stop
-#   --keep          leave the program running (on the display it was started on)
+#   --keep          leave the program running (on the display it was started on; an Xvfb
+#                   started for it keeps running too, and its pid is printed)
 #
 # Environment: RILVANE_BUILD_DIR (default: build), RILVANE_OUT_DIR (default: out).
 # Without DISPLAY it starts Xvfb (1024x768x24) on a free display it picks
@@ -187,6 +188,10 @@ echo "-----------------"
 
 if [ "$KEEP" -eq 1 ]; then
   echo "Rilvane keeps running (pid $APP_PID, display $DISPLAY)"
+  # An X server started here stays too: say which, so that it can be ended.
+  if [ -n "$XVFB_PID" ]; then
+    echo "Xvfb keeps running as well (pid $XVFB_PID, display $DISPLAY): end it with 'kill $XVFB_PID' once Rilvane is closed"
+  fi
   XVFB_PID=""
   APP_PID=""
   exit 0

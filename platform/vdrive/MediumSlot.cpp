@@ -92,6 +92,11 @@ ScsiReply MediumSlot::answer(const uint8_t* cdb, size_t cdbLength, uint8_t* data
         default:
             if (!present_)
                 return checkCondition(kMediumNotPresent);
+            // A disc put in by hand is still being loaded for one command.
+            if (loading_) {
+                loading_ = false;
+                return checkCondition(kMediumNotPresent);
+            }
             if (changed_) {
                 changed_ = false;
                 return checkCondition(kMediumMayHaveChanged);
@@ -129,6 +134,9 @@ ScsiReply MediumSlot::requestSense(const uint8_t* cdb, size_t cdbLength, uint8_t
     SenseCode state = kNoSense;
     if (!present_) {
         state = kMediumNotPresent;
+    } else if (loading_) {
+        state = kMediumNotPresent;
+        loading_ = false;
     } else if (changed_) {
         state = kMediumMayHaveChanged;
         changed_ = false;
@@ -160,6 +168,7 @@ void MediumSlot::ejectLocked()
     if (present_)
         event_ = MediaEvent::Removal;
     present_ = false;
+    loading_ = false;
     changed_ = false;
 }
 
@@ -181,6 +190,8 @@ void MediumSlot::eject()
 void MediumSlot::insert()
 {
     std::lock_guard lock(mutex_);
+    if (!present_)
+        loading_ = true;  // as QEMU's drive: no medium once, then the change
     insertLocked();
 }
 

@@ -1,7 +1,9 @@
 // A drive's tray in front of the image drive. With the disc taken out every
 // command that needs one finds no medium (02/3A/00); once a disc is put back,
 // the next such command reports the change (06/28/00) before the drive
-// answers normally again, as real drives do. The tray's own commands are
+// answers normally again, as real drives do. A disc put in by hand (insert())
+// is first still being loaded: one command finds no medium before the change
+// is reported, as QEMU's drive and real drives loading a disc answer. The tray's own commands are
 // answered here, disc or not: START STOP UNIT opens and closes it (unless
 // PREVENT ALLOW MEDIUM REMOVAL locked it), GET EVENT STATUS NOTIFICATION
 // reports media events to a polling host, REQUEST SENSE tells the state,
@@ -49,6 +51,7 @@ private:
     mutable std::mutex mutex_;
     bool descriptorSense_ = false;
     bool present_ = true;
+    bool loading_ = false;  // the first command after a hand insert: no medium yet
     bool changed_ = false;
     bool locked_ = false;
     MediaEvent event_ = MediaEvent::None;

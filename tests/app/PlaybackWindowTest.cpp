@@ -207,9 +207,9 @@ void PlaybackWindowTest::aGoodReadBetweenFailuresKeepsItPlaying()
     for (int i = 0; i < 20; ++i) expected << kReadError;
     expected << kStopped;
     QCOMPARE(logSince(*form, mark), expected);
-    // Stop ends the loop after the read it was pressed before.
-    QCOMPARE(form->currentSector(), stoppedAt + 10);
-    QCOMPARE(ui::StartSec(*form)->value(), stoppedAt + 10);
+    // Stop ends the loop before the read it was pressed in front of.
+    QCOMPARE(form->currentSector(), stoppedAt);
+    QCOMPARE(ui::StartSec(*form)->value(), stoppedAt);
 }
 
 void PlaybackWindowTest::positionLabelShowsTrackAndTimeOfTheDisc()
@@ -404,7 +404,7 @@ void PlaybackWindowTest::secondPlayPressDuringPlaybackIsIgnored()
     clickButton(ui::PlayBtn(*form));
     QVERIFY(!hook.timedOut());
     QVERIFY(pressedAt >= 500);
-    QCOMPARE(form->currentSector(), stoppedAt + 10);
+    QCOMPARE(form->currentSector(), stoppedAt);
     QCOMPARE(logSince(*form, mark), (QStringList{kTocRead, QStringLiteral("2 Tracks gefunden..."), kStopped}));
     QVERIFY(!form->playbackRunning());
 
@@ -445,8 +445,8 @@ void PlaybackWindowTest::closingTheWindowDuringPlaybackEndsItAndTheProgram()
     QVERIFY(stillRunningAfterClose);
     QCOMPARE(messages.requests.size(), 1);
     QCOMPARE(messages.requests.first().text, QStringLiteral("Hiermit beenden Sie das Programm!"));
-    // The loop saw the stop request at its next check.
-    QCOMPARE(form->currentSector(), closedAt + 10);
+    // The loop saw the stop request before its next read.
+    QCOMPARE(form->currentSector(), closedAt);
     QVERIFY(!form->playbackRunning());
     QVERIFY(!form->isVisible());
     QVERIFY(form->terminationRequested());

@@ -89,7 +89,7 @@ TEST(ReadLoop, ClearsTheStopRequestBeforeItStarts)
     EXPECT_EQ(reader.reads, (std::vector<int32_t>{0, 10, 20}));
 }
 
-TEST(ReadLoop, ReadsWhereTheWindowMovedTheSectorAndEndsTheIterationOfAStop)
+TEST(ReadLoop, ReadsWhereTheWindowMovedTheSectorAndStopsBeforeTheNextRead)
 {
     ScriptedReader reader({});
     ScriptedHost host;
@@ -101,9 +101,9 @@ TEST(ReadLoop, ReadsWhereTheWindowMovedTheSectorAndEndsTheIterationOfAStop)
             h.state.stopRequest = true;  // the Stop button
     };
     ReadLoop(reader, host.state, host, &host).run();
-    // The iteration in which Stop was pressed still reads; then the loop ends.
-    EXPECT_EQ(reader.reads, (std::vector<int32_t>{500, 510, 7000, 7010, 7020}));
-    EXPECT_EQ(host.positions, (std::vector<int32_t>{510, 520, 7010, 7020, 7030}));
+    // A Stop pressed before a read wins over it: the loop ends there.
+    EXPECT_EQ(reader.reads, (std::vector<int32_t>{500, 510, 7000, 7010}));
+    EXPECT_EQ(host.positions, (std::vector<int32_t>{510, 520, 7010, 7020}));
     EXPECT_EQ(host.goodSectors, reader.reads);
 }
 

@@ -75,6 +75,18 @@ makedisc::DiscPlan neverReadyDisc()
     return plan;
 }
 
+// A drive still loading the disc it was given, as QEMU's answers it: no
+// medium for one command, then the change; or a drive with no disc at all.
+makedisc::DiscPlan loadingDisc(const std::string& name, bool empty)
+{
+    makedisc::DiscPlan plan;
+    plan.tracks = 2;
+    plan.name = name;
+    plan.defects = empty ? std::vector<std::string>{"startup 02/3A/00"}
+                         : std::vector<std::string>{"startup 02/3A/00 1", "startup 06/28/00 1"};
+    return plan;
+}
+
 // Audio tracks with a data track last.
 makedisc::DiscPlan enhancedDisc()
 {
@@ -107,6 +119,8 @@ std::vector<DiscRequest> requestsFor(const std::string& name)
             {"E", neverReadyDisc(), "neverready"},
             {"F", enhancedDisc(), "enhanced"},
             {"aspi:0:1", settlingDisc("ASPI INSERTED"), "aspisettling"},
+            {"aspi:0:2", loadingDisc("ASPI LOADING", false), "aspiloading"},
+            {"aspi:0:3", loadingDisc("ASPI EMPTY", true), "aspiempty"},
         };
     if (name == "FakeLayer")
         return {};

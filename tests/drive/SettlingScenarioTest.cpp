@@ -41,6 +41,33 @@ TEST(Settling, TableOfContentsWaitsForADiscJustInserted)
     EXPECT_EQ(aspiLog.lines, (Lines{"TOC eingelesen...", "2 Tracks gefunden..."}));
 }
 
+// Over ASPI nothing has taken a drive's answers to a disc change before the
+// program asks: the first command after the change finds no medium while the
+// drive loads the disc, the next one hears of the change. The table of
+// contents is read all the same; a drive with no disc is asked only once
+// more and fails with its reason.
+TEST(Settling, NoMediumIsAskedAgainOnceOverAspi)
+{
+    for (const auto& [target, read] : {std::pair{2, true}, std::pair{3, false}}) {
+        RecordingLog log;
+        AspiSession aspi;
+        ASSERT_TRUE(aspi.open(DriveCaller::Playback, log));
+        DriveRecord drive;
+        drive.adapterId = 0;
+        drive.targetId = static_cast<uint8_t>(target);
+        TrackTable table;
+        const TocResult result = TocExchange(DriveCaller::Playback, table, log).overAspi(aspi, drive);
+        if (read) {
+            EXPECT_EQ(result.outcome, TocOutcome::Read);
+            EXPECT_EQ(log.lines, (Lines{"TOC eingelesen...", "2 Tracks gefunden..."}));
+        } else {
+            EXPECT_EQ(result.outcome, TocOutcome::Failed);
+            ASSERT_EQ(log.lines.size(), 2u);
+            EXPECT_NE(log.lines[1].find("Code:2;3A;0"), std::string::npos) << log.lines[1];
+        }
+    }
+}
+
 // A drive that never gets ready: the wait is bounded and the reason is logged.
 TEST(Settling, DriveThatStaysNotReadyFailsWithItsReason)
 {

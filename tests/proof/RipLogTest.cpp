@@ -63,6 +63,12 @@ TEST(RipLog, NamesPreEmphasisAndSaysPlainlyWhetherTheDiscIsWhole)
     c.tracks[0].suspectSectors = 1;
     EXPECT_EQ(RipLog::verdict(c), "Ergebnis: Die CD ist NICHT vollständig gerettet: 3 Sektoren fehlen (als Stille "
                                   "geschrieben), 1 Sektor ist unsicher, in 2 Tracks.");
+    // A scan writes no file: nothing was written as silence.
+    c.scanOnly = true;
+    EXPECT_EQ(RipLog::verdict(c), "Ergebnis: Die CD ist NICHT vollständig gelesen: 3 Sektoren fehlen, 1 Sektor ist "
+                                  "unsicher, in 2 Tracks.");
+    EXPECT_EQ(RipLog::text(c).find("als Stille"), std::string::npos);
+    c.scanOnly = false;
     c.tracks[1].missingSectors = 0;
     c.interrupted = true;
     EXPECT_NE(RipLog::verdict(c).find("abgebrochen"), std::string::npos);

@@ -80,7 +80,7 @@ protected:
 DSound* PlaybackSessionTest::library = nullptr;
 SoundOutput* PlaybackSessionTest::sound = nullptr;
 
-TEST_F(PlaybackSessionTest, StopEndsThePlaybackAfterTheCurrentRead)
+TEST_F(PlaybackSessionTest, StopEndsThePlaybackBeforeTheNextRead)
 {
     window.position = 100;
     window.onPump = [this](int) {
@@ -91,9 +91,10 @@ TEST_F(PlaybackSessionTest, StopEndsThePlaybackAfterTheCurrentRead)
     };
     PlaybackSession(window, window.reading, *sound, letter('D'), TransportMode::Spti).run();
 
+    // The stop wins over the read it came before.
     EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "3 Tracks gefunden...", "Wiedergabe gestoppt..."}));
-    EXPECT_EQ(window.reading.currentSector, 100 + 23 * 10);
-    EXPECT_EQ(window.position, 100 + 23 * 10);
+    EXPECT_EQ(window.reading.currentSector, 100 + 22 * 10);
+    EXPECT_EQ(window.position, 100 + 22 * 10);
     EXPECT_EQ(window.waveforms, 4);  // a handoff after every fifth good block
     EXPECT_EQ(window.reading.trackTable.count, 3);
     EXPECT_FALSE(playing());
@@ -121,7 +122,7 @@ TEST_F(PlaybackSessionTest, TenFailuresAGoodReadAndTenMoreGoOn)
     };
     PlaybackSession(window, window.reading, *sound, letter('E'), TransportMode::Spti).run();
     EXPECT_EQ(errorLines(window.lines, "Fehler: SCSI Status 2;"), 20);
-    EXPECT_EQ(window.reading.currentSector, 200 + 400);
+    EXPECT_EQ(window.reading.currentSector, 200 + 390);  // no read after the Stop
 }
 
 TEST_F(PlaybackSessionTest, AspiBranchReportsFailedReadsWithTheRequestStatus)
@@ -170,13 +171,12 @@ TEST_F(PlaybackSessionTest, UnreadableTableOfContentsStillPlaysFromThePosition)
                                    "Wiedergabe gestoppt..."}));
     EXPECT_EQ(window.reading.trackTable.slot(1), 500);
     EXPECT_EQ(window.reading.trackTable.count, 1);
-    EXPECT_EQ(window.reading.currentSector, 30);
+    EXPECT_EQ(window.reading.currentSector, 20);
 }
 
-// A drive that has just been given its disc: no disc yet for the table of
-// contents (the reason is logged), then becoming ready, then the disc change:
-// the first read is sent again until the drive reads; its sense comes in
-// descriptor format and reads like fixed format.
+// A drive that has just been given its disc: no disc yet, then becoming
+// ready, then the disc change, its sense in descriptor format: the table of
+// contents is asked for again until the drive reads it, and the reads go on.
 TEST_F(PlaybackSessionTest, ADriveJustGivenItsDiscAnswersLikeARealOne)
 {
     window.position = 0;
@@ -185,11 +185,35 @@ TEST_F(PlaybackSessionTest, ADriveJustGivenItsDiscAnswersLikeARealOne)
     };
     PlaybackSession(window, window.reading, *sound, letter('G'), TransportMode::Spti).run();
     EXPECT_EQ(window.lines,
-              (Lines{"Konnte TOC nicht lesen...",
-                     "Fehler: SCSI Status 2; Code:2;3A;1 \"Not Ready: medium not present - tray closed\"",
+              (Lines{"TOC eingelesen...", "1 Tracks gefunden...",
                      "Fehler: SCSI Status 2; Code:3;11;5 \"Medium Error: l-ec uncorrectable error\"",
                      "Wiedergabe gestoppt..."}));
-    EXPECT_EQ(window.reading.currentSector, 120);
+    EXPECT_EQ(window.reading.currentSector, 110);
+}
+
+// A drive that keeps saying it is becoming ready: the window's messages run
+// while the table of contents waits for it, and Stop ends the waiting at
+// once; nothing is read.
+TEST_F(PlaybackSessionTest, StopEndsTheWaitForADriveThatKeepsGettingReadyOnBothTransports)
+{
+    for (const auto& [drive, mode] : {std::pair{letter('I'), TransportMode::Spti},
+                                      std::pair{DriveRecord{}, TransportMode::Aspi}}) {
+        DriveRecord chosen = drive;
+        if (mode == TransportMode::Aspi) chosen.targetId = 4;
+        FakeSessionWindow w;
+        w.position = 0;
+        w.onPump = [&w](int pump) {
+            if (pump == 3) w.reading.stopRequest = true;
+        };
+        PlaybackSession(w, w.reading, *sound, chosen, mode).run();
+        EXPECT_EQ(w.pumps, 3);
+        ASSERT_GE(w.lines.size(), 3u);
+        EXPECT_EQ(w.lines.back(), "Wiedergabe gestoppt...");
+        EXPECT_TRUE(w.shown.empty()) << "a read after the Stop";
+        EXPECT_EQ(std::count_if(w.lines.begin(), w.lines.end(),
+                                [](const std::string& l) { return l.find("Code:2;4;1") != std::string::npos; }),
+                  1);
+    }
 }
 
 TEST_F(PlaybackSessionTest, AReadThatSucceedsShortIsAFailedBlock)
@@ -202,7 +226,7 @@ TEST_F(PlaybackSessionTest, AReadThatSucceedsShortIsAFailedBlock)
     EXPECT_EQ(window.lines, (Lines{"TOC eingelesen...", "1 Tracks gefunden...",
                                    "Fehler: nur 4704 von 23520 Bytes gelesen, Block verworfen...",
                                    "Wiedergabe gestoppt..."}));
-    EXPECT_EQ(window.reading.currentSector, 120);
+    EXPECT_EQ(window.reading.currentSector, 110);
 }
 
 TEST_F(PlaybackSessionTest, DriveThatCannotBeOpened)

@@ -228,9 +228,35 @@ TEST_F(RipSessionTest, StopDuringTheRipFinishesTheFileWithTheBlocksReadSoFar)
     RipSession(window, window.reading, letter('D'), TransportMode::Spti, 2).run(path);
     const int32_t s = TestDiscs::get().plainStarts[1];
     EXPECT_EQ(window.lines.back(), "Ripping beendet...");
-    expectFinishedFile(readFile(path), 5 * kBlock);
-    EXPECT_EQ(window.reading.currentSector, s + 50);
-    EXPECT_EQ(window.position, s + 50);
+    // The fifth read is not made: the Stop came before it.
+    expectFinishedFile(readFile(path), 4 * kBlock);
+    EXPECT_EQ(window.reading.currentSector, s + 40);
+    EXPECT_EQ(window.position, s + 40);
+}
+
+// Stop while the drive keeps saying it is becoming ready: the waiting ends,
+// nothing is read, and no file is made: a file of that name stays as it was.
+TEST_F(RipSessionTest, StopWhileTheDriveGetsReadySavesNothingOnBothTransports)
+{
+    for (const TransportMode mode : {TransportMode::Spti, TransportMode::Aspi}) {
+        {
+            std::ofstream old(path, std::ios::binary);
+            old << "older file";
+        }
+        DriveRecord drive = mode == TransportMode::Spti ? letter('I') : aspiDrive();
+        if (mode == TransportMode::Aspi) drive.targetId = 4;
+        FakeSessionWindow w;
+        w.onPump = [&w](int pump) {
+            if (pump == 3) w.reading.stopRequest = true;
+        };
+        RipSession(w, w.reading, drive, mode, 1).run(path);
+        EXPECT_EQ(w.pumps, 3);
+        ASSERT_FALSE(w.lines.empty());
+        EXPECT_EQ(w.lines.back(), "Ripping abgebrochen, nichts gespeichert...");
+        EXPECT_EQ(std::count(w.lines.begin(), w.lines.end(), "Starte Ripping..."), 0);
+        const auto kept = readFile(path);
+        EXPECT_EQ(std::string(kept.begin(), kept.end()), "older file");
+    }
 }
 
 TEST_F(RipSessionTest, KaraokeTakesEffectFromTheNextBlock)

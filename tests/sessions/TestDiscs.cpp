@@ -56,10 +56,12 @@ TestDiscs* build()
                   "100-109 03/11/05"},
                  fresh);
     const std::string shortEntry = makeDisc(d->folder, "SHORT", {300}, {"100-109 short 4704"}, shortRead);
+    makedisc::GeneratedDisc neverReady;
+    const std::string neverReadyEntry = makeDisc(d->folder, "NEVERREADY", {600}, {"startup 02/04/01"}, neverReady);
     d->shortBin = shortRead.binPaths.at(0);
     const std::string config = "D=" + plainEntry + ";E=" + scratchedEntry + ";F=" + noTocEntry +
                                ";aspi:0:1=" + plainEntry + ";G=" + freshEntry + ";H=" + shortEntry +
-                               ";aspi:0:3=" + shortEntry;
+                               ";aspi:0:3=" + shortEntry + ";I=" + neverReadyEntry + ";aspi:0:4=" + neverReadyEntry;
     setenv("RILVANE_VIRTUAL_DRIVES", config.c_str(), 1);
     setenv("RILVANE_NO_REAL_DRIVES", "1", 1);
     return d;

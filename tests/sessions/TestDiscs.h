@@ -24,6 +24,7 @@ struct TestDiscs {
     // H: and aspi:0:3 - one track of 300 sectors whose block at 100 arrives
     // short (GOOD with two sectors only).
     std::string shortBin;
+    // I: and aspi:0:4 - a drive that keeps saying it is becoming ready.
 
     static const TestDiscs& get();
     // The bytes of `count` sectors from `first` on, read from a BIN file.

@@ -398,3 +398,33 @@ TEST_F(SoundOutputTest, PlayOutPlaysTheLastStagingBufferToItsEndThenSilence)
 }
 
 }  // namespace
+
+namespace {
+
+// While nothing new is handed over (the window's thread held by a dialog),
+// a timer silences what has been played: the loop plays the last staging
+// buffer once, then silence, never the same sound again.
+TEST_F(SoundOutputTest, PlayedHalvesAreSilencedWhileNothingNewIsHandedOver)
+{
+    const std::vector<uint8_t> staging = stagingPattern(9);
+    output.start();
+    {
+        Handoffs handoffs(output, {staging});
+        run(kHalfFrames + 1);
+        ASSERT_TRUE(buffer->waitForUnlocks(2));
+        run(kHalfFrames - 1);
+        handoffs.join();
+    }
+    // Two laps of the buffer, the timer ticking four times a half.
+    for (int tick = 0; tick < 16; ++tick) {
+        run(kHalfFrames / 4);
+        output.silencePlayedHalves();
+    }
+    const std::vector<uint8_t> expected = concat(
+        {std::vector<uint8_t>(kSoundBufferBytes, 0), staging, std::vector<uint8_t>(kSoundBufferBytes, 0)});
+    const std::vector<uint8_t> played = sink->played();
+    ASSERT_EQ(played.size(), expected.size());
+    EXPECT_TRUE(played == expected);
+}
+
+}  // namespace

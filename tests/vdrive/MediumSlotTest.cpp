@@ -54,6 +54,10 @@ TEST(MediumSlot, EjectAndInsertAsARealDriveReportsThem)
     }
     EXPECT_EQ(send(slot, 0x12).status, 0);  // INQUIRY: the drive is still there
     slot.insert();
+    const Answer loading = send(slot, 0x43);  // still loading the disc
+    EXPECT_EQ(loading.status, 2);
+    EXPECT_EQ(loading.key, 0x02);
+    EXPECT_EQ(loading.asc, 0x3A);
     const Answer change = send(slot, 0x43);
     EXPECT_EQ(change.status, 2);
     EXPECT_EQ(change.key, 0x06);

@@ -22,8 +22,14 @@ std::string KernelDriveArguments::controlPath() const
     return control.empty() ? "/run/rilvane-kernel-drive-" + name + ".control" : control;
 }
 
-std::optional<KernelDriveArguments> KernelDriveArguments::parse(const std::vector<std::string>& args)
+std::optional<KernelDriveArguments> KernelDriveArguments::parse(const std::vector<std::string>& args,
+                                                                 std::string* why)
 {
+    auto refuse = [why](std::string reason) -> std::optional<KernelDriveArguments> {
+        if (why)
+            *why = std::move(reason);
+        return std::nullopt;
+    };
     KernelDriveArguments parsed;
     std::vector<std::string> positional;
     bool actionGiven = false;
@@ -46,27 +52,30 @@ std::optional<KernelDriveArguments> KernelDriveArguments::parse(const std::vecto
         }
         if (a == "--name" || a == "--control" || a == "--trace") {
             if (i + 1 >= args.size())
-                return std::nullopt;
+                return refuse(a + " braucht einen Wert");
             (a == "--name" ? parsed.name : a == "--control" ? parsed.control : parsed.tracePath) = args[++i];
         } else if (a == "--eject" || a == "--insert" || a == "--remove") {
             if (!setAction(a == "--eject" ? Action::Eject : a == "--insert" ? Action::Insert : Action::Remove))
-                return std::nullopt;
+                return refuse("nur eines von --eject, --insert und --remove auf einmal");
         } else if (!a.empty() && a[0] == '-') {
-            return std::nullopt;
+            return refuse("unbekannte Option " + a);
         } else {
             positional.push_back(a);
         }
     }
     if (!validName(parsed.name))
-        return std::nullopt;
+        return refuse("ungültiger Name '" + parsed.name +
+                      "': erlaubt sind 1 bis 32 Buchstaben (a-z, A-Z), Ziffern, '-' und '_'");
     if (parsed.action == Action::Serve) {
-        if (positional.empty() || positional.size() > 2)
-            return std::nullopt;
+        if (positional.empty())
+            return refuse("keine CUE-Datei angegeben");
+        if (positional.size() > 2)
+            return refuse("zu viele Angaben: nur CUE-Datei und Defektliste");
         parsed.cuePath = positional[0];
         if (positional.size() == 2)
             parsed.defectsPath = positional[1];
     } else if (!positional.empty()) {
-        return std::nullopt;
+        return refuse("--eject, --insert und --remove nehmen keine Datei");
     }
     return parsed;
 }
@@ -85,7 +94,8 @@ const char* KernelDriveArguments::usage()
            "  --control DATEI   Steuer-FIFO (Vorgabe: /run/rilvane-kernel-drive-NAME.control)\n"
            "  --trace DATEI     jeden Befehl des Kernels und die Antwort darauf in DATEI schreiben\n"
            "  --eject           die CD des laufenden Laufwerks herausnehmen\n"
-           "  --insert          die CD wieder einlegen (das Laufwerk meldet den Wechsel)\n"
+           "  --insert          die CD wieder einlegen (das Laufwerk lädt sie einen Befehl lang und\n"
+           "                    meldet dann den Wechsel)\n"
            "  --remove          das Laufwerk dem Kernel wegnehmen (wie ein abgezogenes Gerät)\n"
            "\n"
            "Die Zeile \"counts\" im Steuer-FIFO lässt das Laufwerk ausgeben, wie viele Lesebefehle\n"

@@ -18,8 +18,10 @@ struct KernelDriveArguments {
 
     std::string controlPath() const;
 
-    // Empty when the arguments make no sense.
-    static std::optional<KernelDriveArguments> parse(const std::vector<std::string>& args);
+    // Empty when the arguments make no sense; then `why`, when given, says
+    // what is wrong (a German sentence for the user).
+    static std::optional<KernelDriveArguments> parse(const std::vector<std::string>& args,
+                                                     std::string* why = nullptr);
     static const char* usage();
 };
 

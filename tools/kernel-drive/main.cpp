@@ -252,9 +252,10 @@ int serve(const KernelDriveArguments& args)
 int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const auto parsed = KernelDriveArguments::parse(args);
+    std::string why;
+    const auto parsed = KernelDriveArguments::parse(args, &why);
     if (!parsed) {
-        std::cerr << KernelDriveArguments::usage();
+        std::cerr << kTool << why << "\n\n" << KernelDriveArguments::usage();
         return 2;
     }
     switch (parsed->action) {
