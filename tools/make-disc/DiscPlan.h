@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ struct DiscPlan {
     bool stamp = false;           // sector number in the first frame of every audio sector
     bool splitFiles = false;      // one BIN per track instead of one for the disc
     std::vector<int> preEmphasis; // track numbers flagged with pre-emphasis (FLAGS PRE)
+    // A radial scratch: every audio sector whose stretch of the spiral crosses
+    // this angle (degrees, see DiscSpiral) fails, after scratchDelayMs.
+    std::optional<double> scratchDegrees;
+    uint32_t scratchDelayMs = 0;
 };
 
 inline constexpr int64_t kDefaultTrackLength = 1500;
