@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "DiscSpiral.h"
@@ -27,6 +28,11 @@ int severity(SectorState state)
     }
     return 4;
 }
+
+// Classes from here on are damage: waiting to be narrowed, suspect, unreadable.
+constexpr int kFirstBadClass = 5;
+// How strongly a single damaged sector colours a cell of good ones.
+constexpr double kLeastShare = 0.55;
 
 constexpr SectorState kBySeverity[] = {SectorState::Untried, SectorState::Data,    SectorState::Verified,
                                        SectorState::Good,    SectorState::Untried, SectorState::Narrow,
@@ -58,7 +64,7 @@ QColor DiscPicture::colour(SectorState state, uint16_t tries)
     case SectorState::Failed: {
         // Light red after one failed try, deep red from twelve on.
         const double f = std::clamp((static_cast<double>(tries) - 1) / 11.0, 0.0, 1.0);
-        return {static_cast<int>(245 - f * 105), static_cast<int>(110 - f * 110), static_cast<int>(110 - f * 110)};
+        return {static_cast<int>(245 - f * 55), static_cast<int>(110 - f * 110), static_cast<int>(110 - f * 110)};
     }
     }
     return Qt::gray;
@@ -67,12 +73,6 @@ QColor DiscPicture::colour(SectorState state, uint16_t tries)
 QColor DiscPicture::discColour()
 {
     return {226, 228, 234};
-}
-
-QColor DiscPicture::keyColour(uint16_t k)
-{
-    if (k == 0) return discColour();
-    return colour(kBySeverity[std::min(k >> 8, 7)], static_cast<uint16_t>(k & 0xFF));
 }
 
 void DiscPicture::reset(const DiscState& disc, int side)
@@ -113,7 +113,7 @@ void DiscPicture::reset(const DiscState& disc, int side)
         p.drawEllipse(c, DiscSpiral::kHoleRadius * scale_, DiscSpiral::kHoleRadius * scale_);
     }
 
-    cellKeys_.assign(static_cast<size_t>(rings), std::vector<uint16_t>(kCells, 0));
+    rings_ = rings;
     ringPixels_.assign(static_cast<size_t>(rings), {});
     const double c = side_ / 2.0;
     for (int y = 0; y < side_; ++y) {
@@ -134,7 +134,7 @@ bool DiscPicture::cellOf(QPointF point, int& ring, int& cell) const
     const double dy = side_ / 2.0 - point.y();
     const double r = std::hypot(dx, dy);
     const double k = std::floor(r - innerPx_);
-    if (k < 0 || k >= static_cast<double>(cellKeys_.size())) return false;
+    if (k < 0 || k >= rings_) return false;
     double a = std::atan2(dy, dx);
     if (a < 0) a += DiscSpiral::kTwoPi;
     ring = static_cast<int>(k);
@@ -153,41 +153,77 @@ void DiscPicture::cellsOf(int32_t s, int& first, int& last) const
 
 void DiscPicture::drawRing(int ring)
 {
-    std::vector<uint16_t>& keys = cellKeys_[static_cast<size_t>(ring)];
-    std::fill(keys.begin(), keys.end(), 0);
+    // Per cell: how many sectors of each severity pass through it, and the
+    // most failed tries of an unreadable one.
+    constexpr int kClasses = 8;
+    std::vector<std::array<uint16_t, kClasses>> count(kCells);
+    std::vector<uint16_t> mostTries(kCells, 0);
     for (int32_t s = ringStart_[static_cast<size_t>(ring)]; s < ringStart_[static_cast<size_t>(ring) + 1]; ++s) {
-        const uint16_t k = key(static_cast<SectorState>(states_[static_cast<size_t>(s)]), tries_[static_cast<size_t>(s)]);
+        const auto state = static_cast<SectorState>(states_[static_cast<size_t>(s)]);
+        const int cls = severity(state);
         int first = 0;
         int last = 0;
         cellsOf(s, first, last);
         for (int c = first; c <= last; ++c) {
-            uint16_t& cellKey = keys[static_cast<size_t>(c % kCells)];
-            cellKey = std::max(cellKey, k);
+            const auto cell = static_cast<size_t>(c % kCells);
+            ++count[cell][static_cast<size_t>(cls)];
+            if (state == SectorState::Failed) mostTries[cell] = std::max(mostTries[cell], tries_[static_cast<size_t>(s)]);
         }
+    }
+    std::vector<QRgb> colours(kCells);
+    for (size_t cell = 0; cell < static_cast<size_t>(kCells); ++cell) {
+        const auto& n = count[cell];
+        int total = 0;
+        int bad = 0;
+        int worst = 0;
+        int common = 0;
+        for (int c = 1; c < kClasses; ++c) {
+            total += n[static_cast<size_t>(c)];
+            if (n[static_cast<size_t>(c)] == 0) continue;
+            if (c >= kFirstBadClass) {
+                bad += n[static_cast<size_t>(c)];
+                worst = c;
+            } else if (common == 0 || n[static_cast<size_t>(c)] >= n[static_cast<size_t>(common)]) {
+                common = c;
+            }
+        }
+        if (total == 0) {
+            colours[cell] = discColour().rgba();
+            continue;
+        }
+        const QColor base = common ? colour(kBySeverity[common], 0) : QColor();
+        if (bad == 0) {
+            colours[cell] = base.rgba();
+            continue;
+        }
+        const QColor hurt = colour(kBySeverity[worst], mostTries[cell]);
+        if (!common) {
+            colours[cell] = hurt.rgba();
+            continue;
+        }
+        // A cell holds sectors of many turns. Where every turn is damaged
+        // (a radial scratch's middle) it is fully coloured; a single bad
+        // sector among many good ones still shows.
+        const double share = static_cast<double>(bad) / total;
+        const double a = kLeastShare + (1.0 - kLeastShare) * share * share;
+        colours[cell] = qRgb(static_cast<int>(base.red() + (hurt.red() - base.red()) * a),
+                             static_cast<int>(base.green() + (hurt.green() - base.green()) * a),
+                             static_cast<int>(base.blue() + (hurt.blue() - base.blue()) * a));
     }
     auto* pixels = reinterpret_cast<QRgb*>(image_.bits());
-    QRgb colours[8 * 256];
-    bool known[8 * 256] = {};
-    for (const auto& [index, cell] : ringPixels_[static_cast<size_t>(ring)]) {
-        const uint16_t k = std::min<uint16_t>(keys[cell], 8 * 256 - 1);
-        if (!known[k]) {
-            colours[k] = keyColour(k).rgba();
-            known[k] = true;
-        }
-        pixels[index] = colours[k];
-    }
+    for (const auto& [index, cell] : ringPixels_[static_cast<size_t>(ring)]) pixels[index] = colours[cell];
 }
 
 int DiscPicture::update(const DiscState& disc)
 {
     if (disc.sectors() != sectors_) {
         reset(disc, side_);
-        return static_cast<int>(cellKeys_.size());
+        return rings_;
     }
     const std::vector<uint8_t>& states = disc.states();
     const std::vector<uint16_t>& tries = disc.triesList();
     int redrawn = 0;
-    for (size_t ring = 0; ring < cellKeys_.size(); ++ring) {
+    for (size_t ring = 0; ring < static_cast<size_t>(rings_); ++ring) {
         const auto first = static_cast<size_t>(ringStart_[ring]);
         const auto end = static_cast<size_t>(ringStart_[ring + 1]);
         if (std::equal(states.begin() + first, states.begin() + end, states_.begin() + first) &&

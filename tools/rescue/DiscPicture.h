@@ -3,9 +3,10 @@
 //
 // The picture is kept as an image. One pixel ring holds many turns of the
 // spiral, so each ring is divided into a fixed number of angle cells; a
-// cell shows the worst state of the sectors passing through it (an
-// unreadable sector must never hide behind good ones), unreadable ones
-// deeper red with more failed tries. Sectors of one ring are a contiguous
+// cell shows the most common state of the sectors passing through it, with
+// the colour of the worst damage among them laid over it as strongly as
+// its share of them (but always visible: an unreadable sector must never
+// hide behind good ones); unreadable ones deeper red with more failed tries. Sectors of one ring are a contiguous
 // range, so a change of a few sectors redraws only the rings they lie in.
 #pragma once
 
@@ -50,7 +51,6 @@ public:
 
 private:
     static uint16_t key(SectorState state, uint16_t tries);
-    static QColor keyColour(uint16_t key);
     void drawRing(int ring);
     // Angle cells [first, last] (wrapping) of sector s.
     void cellsOf(int32_t s, int& first, int& last) const;
@@ -61,7 +61,7 @@ private:
     double innerPx_ = 0;
     int32_t sectors_ = 0;
     std::vector<int32_t> ringStart_;                 // first sector of each ring, and the end
-    std::vector<std::vector<uint16_t>> cellKeys_;    // per ring, per cell
+    int rings_ = 0;
     std::vector<std::vector<std::pair<int32_t, uint16_t>>> ringPixels_;  // pixel index, cell
     std::vector<uint8_t> states_;
     std::vector<uint16_t> tries_;

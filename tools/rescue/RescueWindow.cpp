@@ -91,7 +91,9 @@ void RescueWindow::buildControls()
     outRow->addWidget(output_, 1);
     outRow->addWidget(outButton);
     outRow->addWidget(openButton);
-    chooseForm->addRow(QStringLiteral("&Zielordner:"), outRow);
+    auto* outLabel = new QLabel(QStringLiteral("&Zielordner:"), choose);
+    outLabel->setBuddy(output_);
+    chooseForm->addRow(outLabel, outRow);
     connect(outButton, &QPushButton::clicked, this, &RescueWindow::chooseOutput);
     connect(openButton, &QPushButton::clicked, this, &RescueWindow::chooseFolderToOpen);
 
@@ -170,8 +172,9 @@ void RescueWindow::buildControls()
     rightSplit->setStretchFactor(1, 2);
     split->addWidget(left);
     split->addWidget(rightSplit);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
+    split->setSizes({440, 640});
 
     top->addWidget(choose);
     top->addWidget(options);
