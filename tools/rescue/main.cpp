@@ -40,7 +40,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     Q_INIT_RESOURCE(rilvane);
     QApplication::setApplicationName(QStringLiteral("Rilvane"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/rilvane/images/app-icon.png")));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/rilvane/images/rescue-icon.png")));
     QTranslator qtTranslation;
     if (qtTranslation.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslation);
