@@ -1,5 +1,6 @@
 #include "RescueWindow.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -7,6 +8,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -174,7 +177,7 @@ void RescueWindow::buildControls()
     split->addWidget(rightSplit);
     split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 3);
-    split->setSizes({440, 640});
+    split->setSizes({420, 580});
 
     top->addWidget(choose);
     top->addWidget(options);
@@ -190,7 +193,17 @@ void RescueWindow::buildControls()
     statusBar()->addPermanentWidget(speedLabel_);
     statusBar()->addPermanentWidget(leftLabel_);
     statusBar()->addPermanentWidget(failedLabel_);
-    resize(1100, 760);
+    // As large as is comfortable, but never larger than the screen.
+    QSize size(1000, 700);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() - QSize(24, 48));
+    resize(size);
+
+    auto* quit = new QAction(this);
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setShortcutContext(Qt::ApplicationShortcut);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
 }
 
 void RescueWindow::findDrives()
@@ -242,6 +255,14 @@ bool RescueWindow::openFolder(const QString& folder)
 void RescueWindow::takeMap(const DiscState& disc)
 {
     showDisc(disc);
+    // What the map says now, once per new version of it: the log of a
+    // rescue followed from outside.
+    const StateCounts c = disc.counts();
+    logLine(QStringLiteral("Stand der Karte: %1 gelesen, %2 verdächtig, %3 fehlen, %4 ungelesen")
+                .arg(c.read())
+                .arg(c.of(SectorState::Suspect))
+                .arg(c.missing())
+                .arg(c.of(SectorState::Untried)));
 }
 
 void RescueWindow::showDisc(const DiscState& disc)
