@@ -20,7 +20,7 @@ namespace {
 
 DiscState goodDisc(int32_t sectors, std::vector<int32_t> trackStarts = {0})
 {
-    riptool::DiscLayout layout;
+    rescue::DiscLayout layout;
     layout.trackStarts = std::move(trackStarts);
     layout.leadOut = sectors;
     DiscState disc(layout);

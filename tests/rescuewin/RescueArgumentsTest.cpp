@@ -78,7 +78,9 @@ TEST(MakeDisc, ARadialScratchFailsOneAudioSectorOnEveryTurnAtItsAngle)
         const double t1 = tools::DiscSpiral::turns(static_cast<double>(range.first + 1));
         const auto turn = static_cast<int64_t>(std::floor(t1 - angle / tools::DiscSpiral::kTwoPi));
         EXPECT_LE(t0, static_cast<double>(turn) + angle / tools::DiscSpiral::kTwoPi);
-        if (previousTurn >= 0) EXPECT_EQ(turn, previousTurn + 1) << "one a turn, none left out";
+        if (previousTurn >= 0) {
+            EXPECT_EQ(turn, previousTurn + 1) << "one a turn, none left out";
+        }
         previousTurn = turn;
     }
     // About ten sectors a turn near the centre.

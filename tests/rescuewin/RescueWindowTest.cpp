@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "DiscView.h"
-#include "RescueMap.h"
+#include "rescue/RescueMap.h"
 #include "RescueWindow.h"
 #include "StateLegend.h"
 
@@ -19,21 +19,21 @@ using namespace rilvane::rescuewin;
 
 namespace {
 
-riptool::RescueMap sampleMap()
+rescue::RescueMap sampleMap()
 {
-    riptool::DiscLayout layout;
+    rescue::DiscLayout layout;
     layout.trackStarts = {0, 9000, 15000};
     layout.leadOut = 16000;
     layout.dataTrack = {false, false, true};
-    riptool::RescueMap map(layout);
-    for (int32_t s = 0; s < 8000; ++s) map.set(s, riptool::SectorState::Good, 1);
-    for (int32_t s = 8000; s < 8010; ++s) map.set(s, riptool::SectorState::Failed, 4);
-    map.set(8010, riptool::SectorState::Suspect, 2, 17);
-    for (int32_t s = 8011; s < 9000; ++s) map.set(s, riptool::SectorState::Verified, 1);
+    rescue::RescueMap map(layout);
+    for (int32_t s = 0; s < 8000; ++s) map.set(s, rescue::SectorState::Good, 1);
+    for (int32_t s = 8000; s < 8010; ++s) map.set(s, rescue::SectorState::Failed, 4);
+    map.set(8010, rescue::SectorState::Suspect, 2, 17);
+    for (int32_t s = 8011; s < 9000; ++s) map.set(s, rescue::SectorState::Verified, 1);
     return map;
 }
 
-void save(const riptool::RescueMap& map, const QString& folder)
+void save(const rescue::RescueMap& map, const QString& folder)
 {
     std::string error;
     QVERIFY2(map.save(QDir(folder).filePath("disc.map").toStdString(), error), error.c_str());
@@ -59,7 +59,7 @@ private slots:
 void RescueWindowTest::showsAFoldersMapAndFollowsIt()
 {
     QTemporaryDir dir;
-    riptool::RescueMap map = sampleMap();
+    rescue::RescueMap map = sampleMap();
     save(map, dir.path());
     RescueWindow window(openArgs(dir.path()));
 
@@ -79,7 +79,7 @@ void RescueWindowTest::showsAFoldersMapAndFollowsIt()
     QCOMPARE(window.exitStatus(), 1);
 
     // A rescue replaces the map: the window follows.
-    for (int32_t s = 0; s < 15000; ++s) map.set(s, riptool::SectorState::Good, 1);
+    for (int32_t s = 0; s < 15000; ++s) map.set(s, rescue::SectorState::Good, 1);
     save(map, dir.path());
     QTRY_COMPARE_WITH_TIMEOUT(cell(1, 5), QStringLiteral("0"), 5000);
     QCOMPARE(window.exitStatus(), 0);

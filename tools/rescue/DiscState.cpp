@@ -5,7 +5,7 @@
 
 namespace rilvane::rescuewin {
 
-DiscState::DiscState(const riptool::RescueMap& map)
+DiscState::DiscState(const rescue::RescueMap& map)
     : layout_(map.layout()),
       states_(static_cast<size_t>(map.sectors())),
       tries_(static_cast<size_t>(map.sectors()))
@@ -17,11 +17,11 @@ DiscState::DiscState(const riptool::RescueMap& map)
     makeTracks();
 }
 
-DiscState::DiscState(const riptool::DiscLayout& layout) : DiscState(riptool::RescueMap(layout)) {}
+DiscState::DiscState(const rescue::DiscLayout& layout) : DiscState(rescue::RescueMap(layout)) {}
 
 std::optional<DiscState> DiscState::load(const std::string& mapPath, std::string& error)
 {
-    const auto map = riptool::RescueMap::load(mapPath, error);
+    const auto map = rescue::RescueMap::load(mapPath, error);
     if (!map) return std::nullopt;
     return DiscState(*map);
 }

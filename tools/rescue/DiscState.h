@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "RescueMap.h"
+#include "rescue/RescueMap.h"
 
 namespace rilvane::rescuewin {
 
-using SectorState = riptool::SectorState;
+using SectorState = rescue::SectorState;
 inline constexpr int kStateCount = 7;
 
 struct StateCounts {
@@ -39,15 +39,15 @@ struct TrackSpan {
 class DiscState {
 public:
     DiscState() = default;
-    explicit DiscState(const riptool::RescueMap& map);
+    explicit DiscState(const rescue::RescueMap& map);
     // An empty disc of this layout: every audio sector untried.
-    explicit DiscState(const riptool::DiscLayout& layout);
+    explicit DiscState(const rescue::DiscLayout& layout);
 
     static std::optional<DiscState> load(const std::string& mapPath, std::string& error);
 
     bool empty() const { return states_.empty(); }
     int32_t sectors() const { return static_cast<int32_t>(states_.size()); }
-    const riptool::DiscLayout& layout() const { return layout_; }
+    const rescue::DiscLayout& layout() const { return layout_; }
     const std::vector<TrackSpan>& tracks() const { return tracks_; }
 
     SectorState state(int32_t s) const { return static_cast<SectorState>(states_[static_cast<size_t>(s)]); }
@@ -69,7 +69,7 @@ public:
 private:
     void makeTracks();
 
-    riptool::DiscLayout layout_;
+    rescue::DiscLayout layout_;
     std::vector<TrackSpan> tracks_;
     std::vector<uint8_t> states_;
     std::vector<uint16_t> tries_;

@@ -5,7 +5,7 @@
 
 #include <sys/stat.h>
 
-#include "DiscRescue.h"
+#include "rescue/RescueSession.h"
 
 namespace rilvane::rescuewin {
 
@@ -22,7 +22,7 @@ MapWatcher::MapWatcher(QObject* parent) : QObject(parent)
 
 QString MapWatcher::mapPath() const
 {
-    return QDir(folder_).filePath(QString::fromLatin1(riptool::RescueFiles::kMap));
+    return QDir(folder_).filePath(QString::fromLatin1(rescue::RescueFiles::kMap));
 }
 
 void MapWatcher::watch(const QString& folder)

@@ -21,7 +21,8 @@ RescueRun::~RescueRun()
 
 void RescueRun::start()
 {
-    session_ = std::make_unique<rescue::RescueSession>(request_, *this, stop_);
+    rescue::RescueObserver& observer = *this;
+    session_ = std::make_unique<rescue::RescueSession>(request_, observer, stop_);
     running_ = true;
     thread_ = std::thread([this] {
         outcome_ = session_->run();

@@ -28,8 +28,9 @@
 
 #include <algorithm>
 
-#include "DiscRescue.h"
+#include "rescue/RescueSession.h"
 #include "DiscView.h"
+#include "RescueRun.h"
 #include "RipToolArguments.h"
 #include "StateLegend.h"
 #include "drive/DriveDiscovery.h"
@@ -41,27 +42,28 @@ namespace rilvane::rescuewin {
 
 namespace {
 
-enum Column { ColTrack, ColLength, ColGood, ColVerified, ColSuspect, ColMissing, ColCrc, ColAccurateRip, ColFile, ColCount };
-
 QString number(int64_t n)
 {
     return QString::number(n);
 }
 
-QString duration(double seconds)
+}  // namespace
+
+QString durationText(double seconds)
 {
     const auto s = static_cast<int64_t>(seconds + 0.5);
     if (s >= 3600) return QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar('0')).arg(s % 60, 2, 10, QChar('0'));
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar('0'));
 }
 
-}  // namespace
-
 RescueWindow::RescueWindow(const RescueArguments& args, QWidget* parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Rilvane – CD retten"));
     buildControls();
     connect(&watcher_, &MapWatcher::mapChanged, this, &RescueWindow::takeMap);
+    connect(&tick_, &QTimer::timeout, this, &RescueWindow::takeNews);
+    connect(start_, &QPushButton::clicked, this, &RescueWindow::startRescue);
+    connect(stop_, &QPushButton::clicked, this, &RescueWindow::stopRescue);
     connect(&watcher_, &MapWatcher::mapUnreadable, this, [this](const QString& reason) {
         logLine(QStringLiteral("Die Karte %1 ist nicht lesbar: %2").arg(watcher_.mapPath(), reason));
     });
@@ -234,14 +236,14 @@ void RescueWindow::logLine(const QString& line)
 
 bool RescueWindow::openFolder(const QString& folder)
 {
-    const QString map = QDir(folder).filePath(QString::fromLatin1(riptool::RescueFiles::kMap));
+    const QString map = QDir(folder).filePath(QString::fromLatin1(rescue::RescueFiles::kMap));
     folder_ = folder;
     output_->setText(folder);
     lastDone_ = -1;
     sectorsPerSecond_ = 0;
     if (!QFileInfo::exists(map)) {
         logLine(QStringLiteral("In %1 ist noch keine Rettung (keine Karte %2); sobald eine beginnt, zeigt das Fenster sie.")
-                    .arg(folder, QString::fromLatin1(riptool::RescueFiles::kMap)));
+                    .arg(folder, QString::fromLatin1(rescue::RescueFiles::kMap)));
         disc_ = DiscState();
         discView_->clear();
         watcher_.watch(folder);
@@ -354,13 +356,14 @@ void RescueWindow::showProgress()
     speedLabel_->setText(sectorsPerSecond_ > 0 ? QStringLiteral("%1×").arg(QString::number(sectorsPerSecond_ / 75.0, 'f', 1))
                                                 : QString());
     leftLabel_->setText(sectorsPerSecond_ > 0 && open > 0
-                            ? QStringLiteral("noch etwa %1").arg(duration(static_cast<double>(open) / sectorsPerSecond_))
+                            ? QStringLiteral("noch etwa %1").arg(durationText(static_cast<double>(open) / sectorsPerSecond_))
                             : QString());
     failedLabel_->setText(QStringLiteral("Fehlversuche: %1").arg(disc_.failedTries()));
 }
 
 int RescueWindow::exitStatus() const
 {
+    if (runStatus_) return *runStatus_;
     if (disc_.empty()) return 0;
     const StateCounts c = disc_.counts();
     return c.missing() == 0 && c.of(SectorState::Suspect) == 0 ? 0 : 1;

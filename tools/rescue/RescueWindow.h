@@ -5,7 +5,9 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QTimer>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,8 +16,10 @@
 #include "RescueArguments.h"
 #include "drive/DriveTable.h"
 #include "drive/LogSink.h"
+#include "rescue/RescueSession.h"
 
 class QCheckBox;
+class QCloseEvent;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -28,6 +32,7 @@ class QTableWidget;
 namespace rilvane::rescuewin {
 
 class DiscView;
+class RescueRun;
 class StateLegend;
 
 class RescueWindow : public QMainWindow, public LogSink {
@@ -43,8 +48,16 @@ public:
     // Opens a rescue folder: shows its map and follows it.
     bool openFolder(const QString& folder);
 
-    // 0 when the disc shown is complete (or none is shown), 1 when sectors
-    // are missing or suspect.
+    // Starts a rescue with the chosen drive, folder and options on a worker
+    // thread; false (with a log line) when it cannot start.
+    bool startRescue();
+    // Asks the rescue to end after the read in progress.
+    void stopRescue();
+    bool rescueRunning() const { return run_ != nullptr; }
+
+    // After a rescue of this window: 0 when it was complete, 1 otherwise.
+    // Without one: 0 when the disc shown is complete (or none is shown), 1
+    // when sectors are missing or suspect.
     int exitStatus() const;
 
     const DiscState& disc() const { return disc_; }
@@ -56,13 +69,26 @@ public:
     QProgressBar* progressBar() const { return progress_; }
     QPlainTextEdit* logPane() const { return log_; }
 
+signals:
+    // A rescue of this window has ended with this exit status.
+    void rescueEnded(int status);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private slots:
     void takeMap(const rilvane::rescuewin::DiscState& disc);
+    void takeNews();
+    void rescueFinished();
     void chooseOutput();
     void chooseFolderToOpen();
     void chooseAccurateRip();
 
 private:
+    enum Column { ColTrack, ColLength, ColGood, ColVerified, ColSuspect, ColMissing, ColCrc, ColAccurateRip, ColFile, ColCount };
+
+    std::optional<rescue::RescueRequest> requestFromControls(QString& problem) const;
+    void setRunning(bool running);
     void buildControls();
     void findDrives();
     void showDisc(const DiscState& disc);
@@ -80,6 +106,14 @@ private:
     QElapsedTimer sinceLast_;
     int64_t lastDone_ = -1;
     double sectorsPerSecond_ = 0;
+
+    // The rescue of this window.
+    std::unique_ptr<RescueRun> run_;
+    QTimer tick_;
+    std::optional<DiscState> baseTries_;  // the map as an earlier run left it
+    int64_t failedReads_ = 0;
+    std::optional<int> runStatus_;
+    bool closeWhenStopped_ = false;
 
     QComboBox* drives_ = nullptr;
     QLineEdit* output_ = nullptr;
@@ -102,4 +136,9 @@ private:
     QLabel* failedLabel_ = nullptr;
 };
 
+}  // namespace rilvane::rescuewin
+
+namespace rilvane::rescuewin {
+// "m:ss" or "h:mm:ss" of a number of seconds.
+QString durationText(double seconds);
 }  // namespace rilvane::rescuewin

@@ -20,6 +20,8 @@
 #include "StateLegend.h"
 #include "rescue/RescueMap.h"
 
+#include <algorithm>
+
 namespace rilvane::rescuewin {
 
 namespace {
@@ -199,6 +201,8 @@ void RescueWindow::rescueFinished()
     const rescue::RescueOutcome outcome = run_->outcome();
     run_.reset();
     setRunning(false);
+    sectorsPerSecond_ = 0;
+    lastDone_ = -1;
     discView_->setPosition(std::nullopt);
     // The map on the disk has the exact tries.
     std::string error;

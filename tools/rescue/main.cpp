@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QSettings>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cstdio>
@@ -47,6 +48,7 @@ int main(int argc, char* argv[])
 
     rilvane::rescuewin::RescueWindow window(*parsed);
     window.show();
+    if (parsed->start) QTimer::singleShot(0, &window, [&window] { window.startRescue(); });
     const int status = QApplication::exec();
     return status != 0 ? status : window.exitStatus();
 }
