@@ -91,16 +91,16 @@ void RescueWindow::buildControls()
     auto* outRow = new QHBoxLayout;
     output_ = new QLineEdit(choose);
     output_->setPlaceholderText(QStringLiteral("Ordner für Arbeitskopie, Karte, Protokoll und Tracks"));
-    auto* outButton = new QPushButton(QStringLiteral("&Wählen …"), choose);
-    auto* openButton = new QPushButton(QStringLiteral("Rettung ö&ffnen …"), choose);
+    outButton_ = new QPushButton(QStringLiteral("&Wählen …"), choose);
+    openButton_ = new QPushButton(QStringLiteral("Rettung ö&ffnen …"), choose);
     outRow->addWidget(output_, 1);
-    outRow->addWidget(outButton);
-    outRow->addWidget(openButton);
+    outRow->addWidget(outButton_);
+    outRow->addWidget(openButton_);
     auto* outLabel = new QLabel(QStringLiteral("&Zielordner:"), choose);
     outLabel->setBuddy(output_);
     chooseForm->addRow(outLabel, outRow);
-    connect(outButton, &QPushButton::clicked, this, &RescueWindow::chooseOutput);
-    connect(openButton, &QPushButton::clicked, this, &RescueWindow::chooseFolderToOpen);
+    connect(outButton_, &QPushButton::clicked, this, &RescueWindow::chooseOutput);
+    connect(openButton_, &QPushButton::clicked, this, &RescueWindow::chooseFolderToOpen);
 
     auto* options = new QGroupBox(QStringLiteral("Optionen"), central);
     auto* optionsRow = new QHBoxLayout(options);
@@ -117,9 +117,9 @@ void RescueWindow::buildControls()
     offset_->setToolTip(QStringLiteral("Leseversatz des Laufwerks in Samples, wie in den Listen von AccurateRip"));
     accurateRip_ = new QLineEdit(options);
     accurateRip_->setPlaceholderText(QStringLiteral("dBAR-….bin (freiwillig)"));
-    auto* arButton = new QPushButton(QStringLiteral("…"), options);
-    arButton->setFixedWidth(28);
-    connect(arButton, &QPushButton::clicked, this, &RescueWindow::chooseAccurateRip);
+    arButton_ = new QPushButton(QStringLiteral("…"), options);
+    arButton_->setFixedWidth(28);
+    connect(arButton_, &QPushButton::clicked, this, &RescueWindow::chooseAccurateRip);
     optionsRow->addWidget(new QLabel(QStringLiteral("Wiederholungen:"), options));
     optionsRow->addWidget(retries_);
     optionsRow->addWidget(verify_);
@@ -128,7 +128,7 @@ void RescueWindow::buildControls()
     optionsRow->addWidget(offset_);
     optionsRow->addWidget(new QLabel(QStringLiteral("AccurateRip:"), options));
     optionsRow->addWidget(accurateRip_, 1);
-    optionsRow->addWidget(arButton);
+    optionsRow->addWidget(arButton_);
 
     auto* buttons = new QHBoxLayout;
     start_ = new QPushButton(QStringLiteral("&Start"), central);

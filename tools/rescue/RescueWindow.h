@@ -122,6 +122,9 @@ private:
     QCheckBox* flac_ = nullptr;
     QSpinBox* offset_ = nullptr;
     QLineEdit* accurateRip_ = nullptr;
+    QPushButton* outButton_ = nullptr;
+    QPushButton* openButton_ = nullptr;
+    QPushButton* arButton_ = nullptr;
     QPushButton* start_ = nullptr;
     QPushButton* stop_ = nullptr;
     DiscView* discView_ = nullptr;

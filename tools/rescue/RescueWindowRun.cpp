@@ -137,7 +137,8 @@ void RescueWindow::setRunning(bool running)
 {
     start_->setEnabled(!running);
     stop_->setEnabled(running);
-    for (QWidget* w : std::initializer_list<QWidget*>{drives_, output_, retries_, verify_, flac_, offset_, accurateRip_})
+    for (QWidget* w : std::initializer_list<QWidget*>{drives_, output_, outButton_, openButton_, retries_, verify_, flac_,
+                                                     offset_, accurateRip_, arButton_})
         w->setEnabled(!running);
 }
 
