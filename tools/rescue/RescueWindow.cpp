@@ -179,7 +179,7 @@ void RescueWindow::buildControls()
     split->addWidget(rightSplit);
     split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 3);
-    split->setSizes({420, 580});
+    split->setSizes({390, 610});
 
     top->addWidget(choose);
     top->addWidget(options);

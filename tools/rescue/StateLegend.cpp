@@ -28,13 +28,13 @@ StateLegend::StateLegend(QWidget* parent) : QWidget(parent)
         box->setPixmap(swatch);
         auto* label = new QLabel(this);
         labels_[static_cast<size_t>(state)] = label;
-        const int row = i / 4;
-        const int column = (i % 4) * 2;
+        const int row = i / 3;
+        const int column = (i % 3) * 2;
         grid->addWidget(box, row, column);
         grid->addWidget(label, row, column + 1);
         ++i;
     }
-    grid->setColumnStretch(7, 1);
+    grid->setColumnStretch(5, 1);
     setCounts(StateCounts{});
 }
 
