@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "DiscState.h"
 #include "MapWatcher.h"
@@ -111,6 +112,7 @@ private:
     std::unique_ptr<RescueRun> run_;
     QTimer tick_;
     std::optional<DiscState> baseTries_;  // the map as an earlier run left it
+    std::vector<rescue::SectorState> lastStates_;  // as the rescue's map last said
     int64_t failedReads_ = 0;
     std::optional<int> runStatus_;
     bool closeWhenStopped_ = false;

@@ -115,6 +115,7 @@ bool RescueWindow::startRescue()
     lastDone_ = -1;
     sectorsPerSecond_ = 0;
     runStatus_.reset();
+    lastStates_.clear();
     run_ = std::make_unique<RescueRun>(*request, this);
     connect(run_.get(), &RescueRun::finished, this, &RescueWindow::rescueFinished);
     logLine(QStringLiteral("Rettung beginnt: Laufwerk %1, Zielordner %2").arg(drives_->currentText().trimmed(), out));
@@ -156,15 +157,19 @@ void RescueWindow::takeNews()
                         .arg(disc_.sectors())
                         .arg(QString::fromStdString(discTime(disc_.sectors()))));
         }
-        const auto n = std::min<size_t>(news.states.size(), static_cast<size_t>(disc_.sectors()));
-        for (size_t s = 0; s < n; ++s)
-            disc_.set(static_cast<int32_t>(s), news.states[s], disc_.tries(static_cast<int32_t>(s)));
-        for (const int32_t s : news.failedSingles)
-            if (s >= 0 && s < disc_.sectors())
-                disc_.set(s, disc_.state(s), static_cast<uint16_t>(std::min(0xFFFF, disc_.tries(s) + 1)));
-        discView_->setDisc(disc_);
-        legend_->setCounts(disc_.counts());
-        fillTracks();
+        // Nothing to redo while the states stand still (a slow read).
+        if (news.states != lastStates_ || !news.failedSingles.empty()) {
+            const auto n = std::min<size_t>(news.states.size(), static_cast<size_t>(disc_.sectors()));
+            for (size_t s = 0; s < n; ++s)
+                disc_.set(static_cast<int32_t>(s), news.states[s], disc_.tries(static_cast<int32_t>(s)));
+            for (const int32_t s : news.failedSingles)
+                if (s >= 0 && s < disc_.sectors())
+                    disc_.set(s, disc_.state(s), static_cast<uint16_t>(std::min(0xFFFF, disc_.tries(s) + 1)));
+            discView_->setDisc(disc_);
+            legend_->setCounts(disc_.counts());
+            fillTracks();
+            lastStates_ = std::move(news.states);
+        }
     }
     if (news.position) discView_->setPosition(news.position);
     failedReads_ = news.failedReads;
