@@ -57,6 +57,7 @@ void RescueRunTest::stopsAndContinuesToTheEnd()
     QVERIFY(window.startRescue());
     QVERIFY(window.rescueRunning());
     QVERIFY(!window.startRescue());  // one at a time
+    QVERIFY(window.rescueRunning());
     // Stop once the first failing read was made: the narrowing that follows
     // has 15 sectors of 200 ms failures before it.
     QTRY_VERIFY_WITH_TIMEOUT(window.logPane()->toPlainText().contains(QStringLiteral("Fehler")), 30000);
@@ -93,6 +94,7 @@ void RescueRunTest::refusesToStartWithoutAFolder()
     QVERIFY(!window.startRescue());
     QVERIFY(!window.rescueRunning());
     QVERIFY(window.logPane()->toPlainText().contains(QStringLiteral("Zielordner")));
+    QCOMPARE(window.exitStatus(), 1);  // asked for, not done
 }
 
 QTEST_MAIN(RescueRunTest)

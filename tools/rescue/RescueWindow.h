@@ -56,7 +56,8 @@ public:
     void stopRescue();
     bool rescueRunning() const { return run_ != nullptr; }
 
-    // After a rescue of this window: 0 when it was complete, 1 otherwise.
+    // After a rescue of this window (or one it was asked to start and could
+    // not): 0 when it was complete, 1 otherwise.
     // Without one: 0 when the disc shown is complete (or none is shown), 1
     // when sectors are missing or suspect.
     int exitStatus() const;

@@ -95,13 +95,17 @@ bool RescueWindow::startRescue()
     if (run_) return false;
     QString problem;
     const auto request = requestFromControls(problem);
+    // A rescue asked for but not begun has not rescued the disc: the exit
+    // status says so (a script's --start must not end in success).
     if (!request) {
         logLine(problem);
+        runStatus_ = 1;
         return false;
     }
     const QString out = QString::fromStdString(request->outDir);
     if (!QDir().mkpath(out)) {
         logLine(QStringLiteral("Konnte den Zielordner %1 nicht anlegen").arg(out));
+        runStatus_ = 1;
         return false;
     }
     watcher_.stop();
