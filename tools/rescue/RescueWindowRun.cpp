@@ -120,6 +120,10 @@ bool RescueWindow::startRescue()
     sectorsPerSecond_ = 0;
     runStatus_.reset();
     lastStates_.clear();
+    // Checksums of an earlier run no longer describe what this one writes.
+    for (int row = 0; row < tracks_->rowCount(); ++row)
+        for (const int column : {ColCrc, ColAccurateRip})
+            if (QTableWidgetItem* item = tracks_->item(row, column)) item->setText(QString());
     run_ = std::make_unique<RescueRun>(*request, this);
     connect(run_.get(), &RescueRun::finished, this, &RescueWindow::rescueFinished);
     logLine(QStringLiteral("Rettung beginnt: Laufwerk %1, Zielordner %2").arg(drives_->currentText().trimmed(), out));
