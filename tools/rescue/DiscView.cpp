@@ -43,8 +43,16 @@ void DiscView::setPosition(std::optional<int32_t> sector)
 {
     if (position_ == sector) return;
     position_ = sector;
-    dirty_ = true;
+    positionMoved_ = true;
     if (!pace_.isActive()) pace_.start();
+}
+
+QRect DiscView::markerRect() const
+{
+    if (!position_ || disc_.empty() || picture_.side() == 0 || *position_ < 0 || *position_ >= disc_.sectors())
+        return {};
+    const QPoint at = widgetPointOf(*position_);
+    return QRect(at - QPoint(18, 18), QSize(37, 37));
 }
 
 void DiscView::flush()
@@ -57,15 +65,24 @@ void DiscView::redraw()
 {
     if (disc_.empty()) return;
     const int side = std::max(16, std::min(width(), height()));
+    bool whole = false;
     if (resized_ || picture_.side() != side) {
         picture_.reset(disc_, side);
         resized_ = false;
-        ++redraws_;
+        whole = true;
     } else if (dirty_) {
-        if (picture_.update(disc_) > 0) ++redraws_;
+        whole = picture_.update(disc_) > 0;
     }
     dirty_ = false;
-    QWidget::update();
+    if (whole) {
+        ++redraws_;
+        QWidget::update();
+    } else if (positionMoved_) {
+        // Only the read position moved: where it was and where it is.
+        QWidget::update(markedAt_ | markerRect());
+    }
+    positionMoved_ = false;
+    markedAt_ = markerRect();
 }
 
 void DiscView::resizeEvent(QResizeEvent* /*event*/)

@@ -53,11 +53,15 @@ protected:
 private:
     void redraw();
     QPointF origin() const;
+    // Where the read position's mark is drawn; empty without one.
+    QRect markerRect() const;
 
     DiscState disc_;
     DiscPicture picture_;
     bool dirty_ = false;
     bool resized_ = false;
+    bool positionMoved_ = false;
+    QRect markedAt_;  // the mark as last drawn
     std::optional<int32_t> position_;
     QTimer pace_;
     int redraws_ = 0;
