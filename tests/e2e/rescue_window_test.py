@@ -176,8 +176,8 @@ def case_stop(desktop, args):
     defects = "1000-1019 flaky 2 03/11/00 300;2100-2119 flaky 2 03/11/00 300"
     disc.defect_map.write_text(disc.defect_map.read_text() + "\n".join(defects.split(";")) + "\n")
     rescue = Rescue(desktop, [disc.entry("E")], args)
-    reference = desktop.work / "reference"
-    expect(rescue.rip(reference) == 0, "rilvane-rip should rescue the whole disc")
+    whole = desktop.work / "whole-rip"
+    expect(rescue.rip(whole) == 0, "rilvane-rip should rescue the whole disc")
 
     # Stop mid-pass with the Stop button, while failing reads take 300 ms.
     folder = desktop.work / "window-first"
@@ -216,7 +216,7 @@ def case_stop(desktop, args):
 
     # rilvane-rip finishes what the window began.
     expect(rescue.rip(folder) == 0, "rilvane-rip should finish the rescue")
-    expect_same_rescue(reference, folder, same_tries=False)
+    expect_same_rescue(whole, folder, same_tries=False)
 
     # And the other way round: rilvane-rip interrupted, the window finishes.
     other = desktop.work / "rip-first"
@@ -228,7 +228,7 @@ def case_stop(desktop, args):
     poll(lambda: any(line in FINISHED for line in desktop.log_lines()), START_TIMEOUT, "the rescue to end")
     expect("Die CD ist vollständig gerettet." in desktop.log_lines(), "the window did not finish the disc")
     expect(rescue.close() == 0, "a complete rescue ends with status 0")
-    expect_same_rescue(reference, other, same_tries=False)
+    expect_same_rescue(whole, other, same_tries=False)
 
 
 def case_watch(desktop, args):
