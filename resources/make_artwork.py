@@ -6,7 +6,7 @@
 
 Besides the pictures the program compiles in, it draws the application icon for the desktop's
 icon theme at every size in ICON_SIZES into resources/icons/rilvane-N.png (installed as
-share/icons/hicolor/NxN/apps/rilvane.png).
+share/icons/hicolor/NxN/apps/rilvane.png), and the rescue window's as rilvane-rescue-N.png.
 
 Everything is computed from code (no input files apart from the DejaVu fonts), so running the
 script twice gives byte-identical PNGs. The build does not run it; the PNGs are committed.
@@ -54,6 +54,7 @@ MAROON = (128, 0, 0)
 
 SIZES = {
     "app-icon.png": (64, 64),
+    "rescue-icon.png": (64, 64),
     "tab0.png": (16, 16),
     "tab1.png": (16, 16),
     "tab2.png": (16, 16),
@@ -274,11 +275,12 @@ def draw_scratches(img, R, ss):
 # --------------------------------------------------------------------------------------------
 # application icon and tab images
 
-def app_icon(size=64):
+def app_icon(size=64, rescue=False):
     """The icon, laid out on a 64-unit grid and drawn at 4 or more pixels per unit.
 
     Large sizes get a finer drawing; 32 px and less use the disc's darker, broader colours so
-    it still reads as a disc.
+    it still reads as a disc. The rescue window's icon has a green badge with a white cross
+    instead of the red one with the sound wave.
     """
     ss = max(4, size * 4 // 64)
     S = 64 * ss
@@ -294,9 +296,14 @@ def app_icon(size=64):
     bm = Image.new("L", (S, S), 0)
     ImageDraw.Draw(bm).rounded_rectangle((bx0, by0, bx1, by1), radius=6 * ss, fill=255)
     img.alpha_composite(soft_shadow(bm, (0, 1 * ss), 1.5 * ss, 0.5))
-    grad = vgradient(S, S, None, None, [(0.0, (120, 0, 0)), (by0 / S, (196, 44, 38)),
-                                        (by1 / S, (104, 0, 0)), (1.0, (104, 0, 0))])
-    paint(img, (70, 0, 0), bm)
+    if rescue:
+        grad = vgradient(S, S, None, None, [(0.0, (0, 90, 30)), (by0 / S, (52, 160, 70)),
+                                            (by1 / S, (0, 96, 36)), (1.0, (0, 96, 36))])
+        paint(img, (0, 60, 20), bm)
+    else:
+        grad = vgradient(S, S, None, None, [(0.0, (120, 0, 0)), (by0 / S, (196, 44, 38)),
+                                            (by1 / S, (104, 0, 0)), (1.0, (104, 0, 0))])
+        paint(img, (70, 0, 0), bm)
     inner = Image.new("L", (S, S), 0)
     ImageDraw.Draw(inner).rounded_rectangle((bx0 + ss, by0 + ss, bx1 - ss, by1 - ss),
                                             radius=5 * ss, fill=255)
@@ -305,8 +312,15 @@ def app_icon(size=64):
     ImageDraw.Draw(gloss).rounded_rectangle((bx0 + ss, by0 + ss, bx1 - ss, by0 + 9 * ss),
                                             radius=5 * ss, fill=70)
     paint(img, (255, 255, 255), gloss)
-    # the wave: a decaying sine
     d = ImageDraw.Draw(img)
+    if rescue:
+        # a white cross in the middle of the badge
+        cx, cy = (bx0 + bx1) / 2, (by0 + by1) / 2 + 0.5 * ss
+        arm, half = 7 * ss, 2.2 * ss
+        d.rectangle((cx - arm, cy - half, cx + arm, cy + half), fill=(255, 255, 255, 255))
+        d.rectangle((cx - half, cy - arm, cx + half, cy + arm), fill=(255, 255, 255, 255))
+        return reduce(img, (size, size))
+    # the wave: a decaying sine
     pts = []
     x0, x1 = bx0 + 4 * ss, bx1 - 4 * ss
     cy = (by0 + by1) / 2 + 0.5 * ss
@@ -1202,6 +1216,7 @@ def glyph_images():
 def all_images():
     imgs = {
         "app-icon.png": app_icon(),
+        "rescue-icon.png": app_icon(rescue=True),
         "tab0.png": tab_speaker(),
         "tab1.png": tab_wavfile(),
         "tab2.png": tab_cd_note(),
@@ -1318,6 +1333,8 @@ def main(argv):
         icon = imgs["app-icon.png"] if size == 64 else app_icon(size)
         assert icon.size == (size, size) and icon.mode == "RGBA", size
         icon.save(os.path.join(ICON_OUT, "rilvane-%d.png" % size), optimize=True)
+        rescue = imgs["rescue-icon.png"] if size == 64 else app_icon(size, rescue=True)
+        rescue.save(os.path.join(ICON_OUT, "rilvane-rescue-%d.png" % size), optimize=True)
     if sheet:
         contact_sheet(imgs, sheet)
     print("wrote %d images to %s and %d icons to %s" % (len(imgs), OUT, len(ICON_SIZES), ICON_OUT))

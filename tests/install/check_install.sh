@@ -51,23 +51,32 @@ usr/bin/rilvane-kernel-drive
 usr/bin/rilvane-make-disc
 usr/bin/rilvane-paced-capture
 usr/bin/rilvane-probe
+usr/bin/rilvane-rescue
 usr/bin/rilvane-rip
 usr/$LIBDIR/libdsound.so
 usr/$LIBDIR/librilvane_platform.so
 usr/$LIBDIR/libwnaspi32.so
 usr/share/applications/de.tormend.Rilvane.desktop
+usr/share/applications/de.tormend.RilvaneRescue.desktop
 usr/share/doc/rilvane/changelog.gz
 usr/share/doc/rilvane/copyright
+usr/share/icons/hicolor/16x16/apps/rilvane-rescue.png
 usr/share/icons/hicolor/16x16/apps/rilvane.png
+usr/share/icons/hicolor/32x32/apps/rilvane-rescue.png
 usr/share/icons/hicolor/32x32/apps/rilvane.png
+usr/share/icons/hicolor/48x48/apps/rilvane-rescue.png
 usr/share/icons/hicolor/48x48/apps/rilvane.png
+usr/share/icons/hicolor/64x64/apps/rilvane-rescue.png
 usr/share/icons/hicolor/64x64/apps/rilvane.png
+usr/share/icons/hicolor/128x128/apps/rilvane-rescue.png
 usr/share/icons/hicolor/128x128/apps/rilvane.png
+usr/share/icons/hicolor/256x256/apps/rilvane-rescue.png
 usr/share/icons/hicolor/256x256/apps/rilvane.png
 usr/share/man/man1/rilvane-kernel-drive.1.gz
 usr/share/man/man1/rilvane-make-disc.1.gz
 usr/share/man/man1/rilvane-paced-capture.1.gz
 usr/share/man/man1/rilvane-probe.1.gz
+usr/share/man/man1/rilvane-rescue.1.gz
 usr/share/man/man1/rilvane-rip.1.gz
 usr/share/man/man1/rilvane.1.gz
 usr/share/metainfo/de.tormend.Rilvane.metainfo.xml
@@ -81,8 +90,10 @@ fi
 echo "ok: $(echo "$actual" | wc -l) files installed"
 
 for size in 16 32 48 64 128 256; do
-  file "$STAGE/usr/share/icons/hicolor/${size}x${size}/apps/rilvane.png" | grep -q "PNG image data, $size x $size," \
-    || fail "icon ${size}x${size} is not a ${size}-pixel PNG"
+  for icon in rilvane rilvane-rescue; do
+    file "$STAGE/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png" | grep -q "PNG image data, $size x $size," \
+      || fail "icon $icon ${size}x${size} is not a ${size}-pixel PNG"
+  done
 done
 
 if grep -rlF -e "$BUILD" -e "$SOURCE" "$STAGE"; then
@@ -102,6 +113,7 @@ echo "ok: no build paths, RUNPATHs relative to \$ORIGIN"
 
 # --- 2. menu entry, metainfo, manual pages --------------------------------------
 desktop-file-validate "$STAGE/usr/share/applications/de.tormend.Rilvane.desktop"
+desktop-file-validate "$STAGE/usr/share/applications/de.tormend.RilvaneRescue.desktop"
 appstreamcli validate --no-net "$STAGE/usr/share/metainfo/de.tormend.Rilvane.metainfo.xml"
 for page in "$STAGE"/usr/share/man/man1/*.1.gz; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
@@ -121,7 +133,7 @@ clean_env=(env -i PATH=/usr/bin:/bin HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/ru
            XDG_CONFIG_HOME="$WORK/home/.config" RILVANE_NO_REAL_DRIVES=1)
 
 # No display and no QT_QPA_PLATFORM: these must answer before any window exists.
-for program in rilvane rilvane-probe rilvane-rip rilvane-make-disc rilvane-paced-capture rilvane-kernel-drive; do
+for program in rilvane rilvane-rescue rilvane-probe rilvane-rip rilvane-make-disc rilvane-paced-capture rilvane-kernel-drive; do
   out=$("${clean_env[@]}" "$TREE/bin/$program" --version) || fail "$program --version failed"
   [ "$out" = "$program $VERSION" ] || fail "$program --version printed '$out'"
   "${clean_env[@]}" "$TREE/bin/$program" --help | grep -q "$program" || fail "$program --help failed"

@@ -1,5 +1,7 @@
 #include "DiscGenerator.h"
 
+#include "DiscSpiral.h"
+
 #include <algorithm>
 
 #include "TestSignal.h"
@@ -51,13 +53,39 @@ bool isDataTrack(const DiscPlan& plan, int t)
            (plan.dataTrack == DataTrack::Last && t == trackCount(plan) - 1);
 }
 
-std::string defectMapText(const DiscPlan& plan)
+// One defect line per turn of the spiral: the audio sector crossing the
+// scratch's angle on that turn.
+std::string scratchLines(const DiscPlan& plan, const GeneratedDisc& disc)
+{
+    std::string text = "# radial scratch at " + std::to_string(static_cast<int>(*plan.scratchDegrees)) + " degrees\n";
+    const double angle = *plan.scratchDegrees * tools::DiscSpiral::kTwoPi / 360.0;
+    const int count = static_cast<int>(disc.trackStarts.size());
+    auto audio = [&](int64_t s) {
+        for (int t = count - 1; t >= 0; --t)
+            if (s >= disc.trackStarts[static_cast<size_t>(t)])
+                return !isDataTrack(plan, t);
+        return false;
+    };
+    const std::string tail = " 03/11/00" + (plan.scratchDelayMs > 0 ? " " + std::to_string(plan.scratchDelayMs) : "");
+    for (int64_t turn = 0;; ++turn) {
+        const int64_t s = tools::DiscSpiral::sectorAtAngle(turn, angle);
+        if (s >= disc.leadOut)
+            break;
+        if (s >= 0 && audio(s))
+            text += std::to_string(s) + tail + "\n";
+    }
+    return text;
+}
+
+std::string defectMapText(const DiscPlan& plan, const GeneratedDisc& disc)
 {
     std::string text = "# defect map of a generated test disc\n";
     if (!plan.name.empty())
         text += "name " + plan.name + "\n";
     for (const std::string& line : plan.defects)
         text += line + "\n";
+    if (plan.scratchDegrees)
+        text += scratchLines(plan, disc);
     return text;
 }
 
@@ -205,7 +233,7 @@ bool validatePlan(const DiscPlan& plan, std::string& error)
             return false;
     // ... and as a whole (a second "inquiry" line, say).
     std::string mapError;
-    if (!vdrive::DefectMap::parse(defectMapText(plan), "defect map", mapError)) {
+    if (!vdrive::DefectMap::parse(defectMapText(plan, GeneratedDisc{}), "defect map", mapError)) {
         error = mapError;
         return false;
     }
@@ -319,9 +347,9 @@ bool writeDisc(const DiscPlan& plan, GeneratedDisc& disc, std::string& error)
     if (!writeText(cuePath, cue))
         return false;
     disc.cuePath = cuePath.string();
-    if (!plan.name.empty() || !plan.defects.empty()) {
+    if (!plan.name.empty() || !plan.defects.empty() || plan.scratchDegrees) {
         const fs::path defectsPath = folder / (stem + ".defects");
-        if (!writeText(defectsPath, defectMapText(plan)))
+        if (!writeText(defectsPath, defectMapText(plan, disc)))
             return false;
         disc.defectsPath = defectsPath.string();
     }

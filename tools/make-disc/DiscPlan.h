@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ struct DiscPlan {
     std::vector<std::string> trackTitles;  // CD-Text of each track in order; an empty entry: none
     std::vector<std::string> trackPerformers;
     std::vector<std::string> trackSongwriters;
+    // A radial scratch: every audio sector whose stretch of the spiral crosses
+    // this angle (degrees, see DiscSpiral) fails, after scratchDelayMs.
+    std::optional<double> scratchDegrees;
+    uint32_t scratchDelayMs = 0;
 };
 
 inline constexpr int64_t kDefaultTrackLength = 1500;

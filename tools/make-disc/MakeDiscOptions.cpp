@@ -62,6 +62,11 @@ std::string usageText()
            "  --title TEXT          CD-Text: the disc's title (also --performer, --songwriter)\n"
            "  --track-titles \"T1;T2;...\"  CD-Text: each track's title (also --track-performers,\n"
            "                        --track-songwriters)\n"
+           "  --radial-scratch DEG[:MS]\n"
+           "                        a scratch from the centre outwards at DEG degrees (0-359,\n"
+           "                        counter-clockwise seen from the read side): every audio\n"
+           "                        sector whose stretch of the spiral crosses it fails with\n"
+           "                        03/11/00 (after MS ms), one sector on every turn\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "\n"
@@ -186,6 +191,21 @@ ParseResult parseArguments(const std::vector<std::string>& args, DiscPlan& plan,
             if (!noValue())
                 return ParseResult::Error;
             plan.stamp = true;
+        } else if (option == "--radial-scratch") {
+            if (!takeValue())
+                return ParseResult::Error;
+            const std::vector<std::string> parts = split(value, ':');
+            int64_t degrees = 0;
+            int64_t delay = 0;
+            if (parts.size() > 2 || !readNumber(option, parts[0], degrees, error) ||
+                (parts.size() == 2 && !readNumber(option, parts[1], delay, error)))
+                return ParseResult::Error;
+            if (degrees > 359 || delay > 600'000) {
+                error = option + " takes 0 to 359 degrees and at most 600000 ms";
+                return ParseResult::Error;
+            }
+            plan.scratchDegrees = static_cast<double>(degrees);
+            plan.scratchDelayMs = static_cast<uint32_t>(delay);
         } else if (option == "--split-files") {
             if (!noValue())
                 return ParseResult::Error;
