@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <random>
 #include <thread>
 
 namespace rilvane::vdrive {
@@ -17,6 +18,8 @@ constexpr uint8_t kInquiry = 0x12;
 constexpr uint8_t kReadToc = 0x43;
 constexpr uint8_t kReadCd = 0xBE;
 constexpr uint8_t kModeSense10 = 0x5A;
+constexpr uint8_t kRead12 = 0xA8;
+constexpr uint8_t kSetCdSpeed = 0xBB;
 constexpr uint8_t kCapabilitiesPage = 0x2A;
 constexpr uint8_t kAllPages = 0x3F;
 
@@ -30,6 +33,22 @@ constexpr int kHeaderBytes = 4;
 constexpr int kEdcEccBytes = kSectorBytes - kMode1UserOffset - kMode1UserBytes;  // 288
 constexpr int kC2PointerBytes = 294;
 constexpr int kC2WithBlockErrorBytes = 296;
+constexpr uint8_t kForceUnitAccess = 0x08;
+// How far the drive reads on after a read from the disc, into its cache:
+// an eighth of the cache, at most this many sectors.
+constexpr int64_t kMaxReadAhead = 32;
+
+uint64_t drawSeed()
+{
+    uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    try {
+        std::random_device source;
+        seed ^= uint64_t{source()} << 32 | source();
+    } catch (const std::exception&) {
+        // No random source: the clock alone still differs between runs.
+    }
+    return seed;
+}
 
 ScsiReply good(uint32_t transferred)
 {
@@ -168,7 +187,7 @@ ScsiReply inDescriptorFormat(ScsiReply reply)
 }
 
 ImageDrive::ImageDrive(std::unique_ptr<DiscImage> image, DefectMap defects)
-    : image_(std::move(image)), defects_(std::move(defects))
+    : image_(std::move(image)), defects_(std::move(defects)), pace_(defects_.timedSpeed()), corruptSeed_(drawSeed())
 {
 }
 
@@ -212,6 +231,10 @@ ScsiReply ImageDrive::dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* da
         return readCd(cdb, cdbLength, data, dataLength);
     case kModeSense10:
         return modeSense(cdb, cdbLength, data, dataLength);
+    case kRead12:
+        return read12(cdb, cdbLength, data, dataLength);
+    case kSetCdSpeed:
+        return setCdSpeed(cdb, cdbLength);
     default:
         return checkCondition(kInvalidOpcode);
     }
@@ -325,14 +348,16 @@ ScsiReply ImageDrive::modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* d
     p[4] = 0x00;
     // Byte 5: CD-DA commands supported, the CD-DA stream is accurate, and
     // bit 4: C2 error pointers supported.
-    p[5] = 0x03 | (defects_.reportsC2() ? 0x10 : 0x00);
+    p[5] = 0x03 | (defects_.reportsC2() ? 0x10 : 0x00);  // a lying drive claims them too
     p[6] = 0x29;  // tray loader, eject, lock
-    p[8] = 0x1B;  // maximum read speed 7056 kB/s (40x)
-    p[9] = 0x90;
+    const uint16_t top = ReadPace::kilobytesPerSecond(pace_.top());
+    const uint16_t current = ReadPace::kilobytesPerSecond(pace_.current());
+    p[8] = static_cast<uint8_t>(top >> 8);  // maximum read speed, kB/s
+    p[9] = static_cast<uint8_t>(top);
     p[12] = 0x00;
     p[13] = 0x00;  // no buffer size given
-    p[14] = 0x1B;
-    p[15] = 0x90;
+    p[14] = static_cast<uint8_t>(current >> 8);  // current read speed, kB/s
+    p[15] = static_cast<uint8_t>(current);
     const uint32_t allocation = uint32_t(cdb[7]) << 8 | cdb[8];
     return good(copyOut(answer.data(), answer.size(), data, std::min(allocation, dataLength)));
 }
@@ -357,13 +382,21 @@ void ImageDrive::remember(int64_t sector, const uint8_t* raw)
     std::memcpy(it->second.bytes.data(), raw, kSectorBytes);
 }
 
-bool ImageDrive::fetchSector(int64_t sector, uint8_t* raw, uint8_t* c2)
+void ImageDrive::emptyCache()
+{
+    cache_.clear();
+    cacheOrder_.clear();
+}
+
+bool ImageDrive::fetchSector(int64_t sector, uint8_t* raw, uint8_t* c2, bool& fromDisc)
 {
     std::memset(c2, 0, kC2PointerBytes);
+    fromDisc = false;
     if (const auto hit = cache_.find(sector); hit != cache_.end()) {
         std::memcpy(raw, hit->second.bytes.data(), kSectorBytes);
         return true;
     }
+    fromDisc = true;
     if (!image_->readSectors(sector, 1, raw))
         return false;
     for (const CorruptRange& range : defects_.corrupt()) {
@@ -374,7 +407,9 @@ bool ImageDrive::fetchSector(int64_t sector, uint8_t* raw, uint8_t* c2)
             break;
         // A burst of wrong bytes whose place, length and values depend on
         // the sector and the read: no two wrong readings are alike.
-        uint64_t state = static_cast<uint64_t>(sector) * 0x9E3779B97F4A7C15ULL ^ (uint64_t{read} << 32 | 0x5BD1E995U);
+        uint64_t state = (static_cast<uint64_t>(sector) * 0x9E3779B97F4A7C15ULL ^ (uint64_t{read} << 32 | 0x5BD1E995U) ^
+                          corruptSeed_) |
+                         1;  // xorshift never leaves 0
         auto next = [&state] {
             state ^= state << 13;
             state ^= state >> 7;
@@ -387,6 +422,8 @@ bool ImageDrive::fetchSector(int64_t sector, uint8_t* raw, uint8_t* c2)
             raw[i] ^= static_cast<uint8_t>(next() % 255 + 1);
             c2[i / 8] |= static_cast<uint8_t>(0x80 >> (i % 8));
         }
+        if (defects_.c2() == C2Support::Lies)
+            std::memset(c2, 0, kC2PointerBytes);
         break;
     }
     remember(sector, raw);
@@ -416,7 +453,11 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
     fields.edcEcc = (flags & 0x08) != 0;
     fields.c2Bytes = c2Code == 1 ? kC2PointerBytes : c2Code == 2 ? kC2WithBlockErrorBytes : 0;
 
-    if (fields.c2Bytes > 0 && !defects_.reportsC2())
+    const C2Support support = defects_.c2();
+    const bool c2Refused = support == C2Support::None ||
+                           (support == C2Support::Only294 && fields.c2Bytes != kC2PointerBytes) ||
+                           (support == C2Support::Only296 && fields.c2Bytes != kC2WithBlockErrorBytes);
+    if (fields.c2Bytes > 0 && c2Refused)
         return checkCondition(kInvalidFieldInCdb);
 
     const int64_t leadOut = image_->leadOut();
@@ -451,11 +492,54 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
         dataLength = std::min(dataLength, defect->action.shortBytes);
     }
 
+    if (const auto failure = mediumFailure(lba, end)) {
+        pace_.spend(uncached(lba, end));
+        return fail(*failure);
+    }
+    const bool plainImage = defects_.cacheSectors() == 0 && defects_.corrupt().empty();
+    uint32_t written = 0;
+    int64_t s = lba;
+    if (plainImage && allAudio && fields.userData && fields.c2Bytes == 0) {
+        // Whole audio sectors, as a read loop asks for them: the raw sectors
+        // themselves, read straight into the caller's buffer in one go.
+        const int64_t whole = std::min<int64_t>(count, dataLength / kSectorBytes);
+        if (whole > 0 && !image_->readSectors(lba, whole, data))
+            return checkCondition(kUnrecoveredReadError);
+        written = static_cast<uint32_t>(whole * kSectorBytes);
+        s += whole;
+        pace_.spend(whole);
+    }
+    if (s == end || written == dataLength)
+        return good(written);
+    int64_t fromDisc = 0;
+    // Sector by sector: the fields asked for, from each raw sector.
+    std::array<uint8_t, kSectorBytes> raw{};
+    std::array<uint8_t, kC2PointerBytes> c2{};
+    std::array<uint8_t, kSectorBytes + kC2WithBlockErrorBytes> sector{};
+    for (; s < end && written < dataLength; ++s) {
+        const TrackMode mode = image_->sheet().trackOf(s).mode;
+        if (bytesPerSector(fields, mode) == 0)
+            continue;
+        bool missed = false;
+        if (!fetchSector(s, raw.data(), c2.data(), missed))
+            return checkCondition(kUnrecoveredReadError);
+        fromDisc += missed;
+        const int n = composeSector(raw.data(), c2.data(), fields, mode, sector.data());
+        written += copyOut(sector.data(), static_cast<size_t>(n), data + written, dataLength - written);
+    }
+    if (fromDisc > 0)
+        fromDisc += readAhead(s);
+    pace_.spend(fromDisc);
+    return good(written);
+}
+
+std::optional<DefectAction> ImageDrive::mediumFailure(int64_t first, int64_t end)
+{
     // Sectors that still fail some reads: every read that reaches the disc
     // counts for each of them, and one with failures left fails the read.
     const FlakyRange* flakyFailure = nullptr;
     for (const FlakyRange& range : defects_.flaky()) {
-        const int64_t from = std::max<int64_t>(range.first, lba);
+        const int64_t from = std::max<int64_t>(range.first, first);
         const int64_t to = std::min<int64_t>(range.last, end - 1);
         for (int64_t f = from; f <= to; ++f) {
             if (cache_.count(f))
@@ -468,36 +552,114 @@ ScsiReply ImageDrive::readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data
         DefectAction action;
         action.sense = flakyFailure->sense;
         action.delayMs = flakyFailure->delayMs;
-        return fail(action);
+        return action;
     }
-    const bool plainImage = defects_.cacheSectors() == 0 && defects_.corrupt().empty();
+    for (const SlowRange& range : defects_.slow()) {
+        if (pace_.current() <= range.maxSpeed)
+            continue;
+        const int64_t from = std::max<int64_t>(range.first, first);
+        const int64_t to = std::min<int64_t>(range.last, end - 1);
+        for (int64_t f = from; f <= to; ++f)
+            if (!cache_.count(f)) {
+                DefectAction action;
+                action.sense = kUnrecoveredReadError;
+                return action;
+            }
+    }
+    return std::nullopt;
+}
 
-    uint32_t written = 0;
-    int64_t s = lba;
-    if (plainImage && allAudio && fields.userData && fields.c2Bytes == 0) {
-        // Whole audio sectors, as a read loop asks for them: the raw sectors
-        // themselves, read straight into the caller's buffer in one go.
-        const int64_t whole = std::min<int64_t>(count, dataLength / kSectorBytes);
-        if (whole > 0 && !image_->readSectors(lba, whole, data))
-            return checkCondition(kUnrecoveredReadError);
-        written = static_cast<uint32_t>(whole * kSectorBytes);
-        s += whole;
-    }
-    if (s == end || written == dataLength)
-        return good(written);
-    // Sector by sector: the fields asked for, from each raw sector.
+int64_t ImageDrive::uncached(int64_t first, int64_t end) const
+{
+    int64_t n = 0;
+    for (int64_t s = first; s < end; ++s)
+        n += cache_.count(s) == 0;
+    return n;
+}
+
+int64_t ImageDrive::readAhead(int64_t end)
+{
+    const int64_t amount = std::min<int64_t>(defects_.cacheSectors() / 8, kMaxReadAhead);
+    const int64_t stop = std::min(end + amount, image_->leadOut());
     std::array<uint8_t, kSectorBytes> raw{};
     std::array<uint8_t, kC2PointerBytes> c2{};
-    std::array<uint8_t, kSectorBytes + kC2WithBlockErrorBytes> sector{};
-    for (; s < end && written < dataLength; ++s) {
-        const TrackMode mode = image_->sheet().trackOf(s).mode;
-        if (bytesPerSector(fields, mode) == 0)
+    int64_t read = 0;
+    for (int64_t s = end; s < stop; ++s) {
+        if (cache_.count(s))
             continue;
-        if (!fetchSector(s, raw.data(), c2.data()))
-            return checkCondition(kUnrecoveredReadError);
-        const int n = composeSector(raw.data(), c2.data(), fields, mode, sector.data());
-        written += copyOut(sector.data(), static_cast<size_t>(n), data + written, dataLength - written);
+        // The drive reads ahead only as far as its reads come out clean: a
+        // sector that fails, or that its decoder would not get right, ends
+        // the read-ahead there and counts for nothing.
+        if (defects_.find(s, 1))
+            break;
+        bool failing = false;
+        for (const FlakyRange& range : defects_.flaky()) {
+            const auto reads = flakyReads_.find(s);
+            failing = failing || (s >= range.first && s <= range.last &&
+                                  (reads == flakyReads_.end() ? 0 : reads->second) < range.failures);
+        }
+        for (const CorruptRange& range : defects_.corrupt()) {
+            const auto reads = corruptReads_.find(s);
+            failing = failing || (s >= range.first && s <= range.last &&
+                                  (reads == corruptReads_.end() ? 0 : reads->second) < range.reads);
+        }
+        for (const SlowRange& range : defects_.slow())
+            failing = failing || (s >= range.first && s <= range.last && pace_.current() > range.maxSpeed);
+        bool missed = false;
+        if (failing || !fetchSector(s, raw.data(), c2.data(), missed))
+            break;
+        ++read;
     }
+    return read;
+}
+
+ScsiReply ImageDrive::setCdSpeed(const uint8_t* cdb, size_t cdbLength)
+{
+    if (cdbLength < 12)
+        return checkCondition(kInvalidFieldInCdb);
+    pace_.request(uint32_t(cdb[2]) << 8 | cdb[3]);
+    return good(0);
+}
+
+ScsiReply ImageDrive::read12(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength)
+{
+    if (cdbLength < 12)
+        return checkCondition(kInvalidFieldInCdb);
+    const auto lba = static_cast<int32_t>(uint32_t(cdb[2]) << 24 | uint32_t(cdb[3]) << 16 | uint32_t(cdb[4]) << 8 |
+                                          uint32_t(cdb[5]));
+    const int64_t count = int64_t(cdb[6]) << 24 | int64_t(cdb[7]) << 16 | int64_t(cdb[8]) << 8 | cdb[9];
+    const int64_t leadOut = image_->leadOut();
+    if (lba < 0 || lba >= leadOut || count > leadOut - lba)
+        return checkCondition(kLbaOutOfRange);
+    // FUA: the data must come from the disc. A drive that honours it for
+    // its cache forgets everything cached, whatever the sectors asked for.
+    if ((cdb[1] & kForceUnitAccess) != 0 && defects_.cacheObeysFua())
+        emptyCache();
+    if (count == 0)
+        return good(0);
+    // Blocks of 2048 bytes: user data of data sectors only.
+    const int64_t end = lba + count;
+    for (int64_t s = lba; s < end; ++s)
+        if (image_->sheet().trackOf(s).mode != TrackMode::Mode1)
+            return checkCondition(kIllegalModeForTrack);
+    if (const DefectRange* defect = defects_.find(lba, count); defect && !defect->action.shortTransfer)
+        return fail(defect->action);
+    if (const auto failure = mediumFailure(lba, end)) {
+        pace_.spend(uncached(lba, end));
+        return fail(*failure);
+    }
+    std::array<uint8_t, kSectorBytes> raw{};
+    std::array<uint8_t, kC2PointerBytes> c2{};
+    uint32_t written = 0;
+    int64_t fromDisc = 0;
+    for (int64_t s = lba; s < end && written < dataLength; ++s) {
+        bool missed = false;
+        if (!fetchSector(s, raw.data(), c2.data(), missed))
+            return checkCondition(kUnrecoveredReadError);
+        fromDisc += missed;
+        written += copyOut(raw.data() + kMode1UserOffset, kMode1UserBytes, data + written, dataLength - written);
+    }
+    pace_.spend(fromDisc);
     return good(written);
 }
 
