@@ -1,4 +1,4 @@
-#include "WorkingCopy.h"
+#include "rescue/WorkingCopy.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 
 #include "drive/CdAudio.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 namespace {
 
@@ -108,4 +108,4 @@ bool WorkingCopy::writeCue(const std::string& cuePath, const std::string& text, 
     return true;
 }
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue
