@@ -51,6 +51,17 @@ RescueEngine::RescueEngine(BlockReader& reader, RescueMap& map, WorkingCopy* cop
             firstAudio_ = layout.trackStarts[t];
             break;
         }
+    // The wanted sectors as runs, so that the passes look at runs of the
+    // map rather than at every sector.
+    if (options_.wanted.empty()) {
+        wantedRuns_.push_back({0, map.sectors()});
+    } else {
+        for (int32_t s = 0; s < map.sectors(); ++s) {
+            if (!wanted(s)) continue;
+            if (!wantedRuns_.empty() && wantedRuns_.back().end == s) ++wantedRuns_.back().end;
+            else wantedRuns_.push_back({s, s + 1});
+        }
+    }
 }
 
 int64_t RescueEngine::readsIn(int32_t first, int32_t end) const
@@ -170,6 +181,23 @@ uint32_t RescueEngine::flushSectors() const
     return cache_.measured ? cache_.sectors + cache_.sectors / 4 : cache_.sectors;
 }
 
+SectorRun RescueEngine::nextOpen(int32_t from, StateSet states) const
+{
+    for (const SectorRun& w : wantedRuns_) {
+        if (w.end <= from) continue;
+        const SectorRun run = map_.nextRun(std::max(from, w.first), w.end, states);
+        if (!run.empty()) return run;
+    }
+    return {map_.sectors(), map_.sectors()};
+}
+
+int64_t RescueEngine::countOpen(StateSet states) const
+{
+    int64_t n = 0;
+    for (const SectorRun& w : wantedRuns_) n += map_.count(std::max(w.first, firstAudio_), w.end, states);
+    return n;
+}
+
 void RescueEngine::setState(int32_t s, SectorState state, uint16_t tries, uint16_t c2Bits)
 {
     map_.set(s, state, tries, c2Bits);
@@ -218,8 +246,9 @@ EngineEnd RescueEngine::run()
     const uint16_t retrySpeed = options_.retrySpeed > 0 ? kilobytesFor(options_.retrySpeed) : 0;
     if (options_.passes >= 2 && !mustStop()) {
         std::vector<int32_t> narrow;
-        for (int32_t s = firstAudio_; s < map_.sectors(); ++s)
-            if (map_.state(s) == SectorState::Narrow && wanted(s)) narrow.push_back(s);
+        for (SectorRun r = nextOpen(firstAudio_, {SectorState::Narrow}); !r.empty();
+             r = nextOpen(r.end, {SectorState::Narrow}))
+            for (int32_t s = r.first; s < r.end; ++s) narrow.push_back(s);
         if (!narrow.empty()) {
             if (retrySpeed) retryGranted_ = setSpeed(retrySpeed, "Eingrenzen und Wiederholen");
             beginPass(PassId::Narrow, static_cast<int64_t>(narrow.size()));
@@ -241,15 +270,13 @@ EngineEnd RescueEngine::run()
     auto retryRounds = [&](PassId pass, bool onlyPending) {
         bool begun = false;
         for (int r = 1; !mustStop(); ++r) {
+            // Sectors waiting for a confirming reading are failed or suspect.
+            constexpr StateSet open{SectorState::Failed, SectorState::Suspect, SectorState::Narrow};
             std::vector<int32_t> targets;
-            for (int32_t s = firstAudio_; s < map_.sectors(); ++s) {
-                const SectorState st = map_.state(s);
-                const bool open = st == SectorState::Failed || st == SectorState::Suspect ||
-                                  st == SectorState::Narrow || pending_.count(s);
-                if (onlyPending && !pending_.count(s)) continue;
-                if (open && wanted(s) && !map_.isGood(s) && runTries_[static_cast<size_t>(s)] <= options_.retries)
-                    targets.push_back(s);
-            }
+            for (SectorRun run = nextOpen(firstAudio_, open); !run.empty(); run = nextOpen(run.end, open))
+                for (int32_t s = run.first; s < run.end; ++s)
+                    if ((!onlyPending || pending_.count(s)) && runTries_[static_cast<size_t>(s)] <= options_.retries)
+                        targets.push_back(s);
             if (targets.empty()) break;
             if (!begun) {
                 if (retrySpeed) retryGranted_ = setSpeed(retrySpeed, "Eingrenzen und Wiederholen");
@@ -279,20 +306,15 @@ EngineEnd RescueEngine::run()
 
 void RescueEngine::copyPass()
 {
-    int64_t untried = 0;
-    for (int32_t s = firstAudio_; s < map_.sectors(); ++s) untried += map_.state(s) == SectorState::Untried && wanted(s);
+    const int64_t untried = countOpen({SectorState::Untried});
     if (untried == 0) return;
     beginPass(PassId::Copy, untried);
     int failuresInRow = 0;
-    for (int32_t s = firstAudio_; s < map_.sectors() && !mustStop();) {
-        if (map_.state(s) != SectorState::Untried || !wanted(s)) {
-            ++s;
-            continue;
-        }
-        int32_t count = 1;
-        while (count < kBlock && s + count < map_.sectors() && map_.state(s + count) == SectorState::Untried &&
-               wanted(s + count))
-            ++count;
+    for (int32_t s = firstAudio_; !mustStop();) {
+        const SectorRun run = nextOpen(s, {SectorState::Untried});
+        if (run.empty()) break;
+        s = run.first;
+        const int32_t count = std::min(kBlock, run.end - s);
         if (readSectors(s, count)) {
             failuresInRow = 0;
             for (int32_t i = 0; i < count; ++i) {
@@ -669,22 +691,17 @@ void RescueEngine::verifyPass()
     // What trusted C2 pointers confirmed needs no second reading, unless
     // every sector is to be read twice.
     if (c2Trusted() && !options_.verifyAll) return;
-    int64_t toVerify = 0;
-    for (int32_t s = firstAudio_; s < map_.sectors(); ++s) toVerify += map_.state(s) == SectorState::Good && wanted(s);
+    const int64_t toVerify = countOpen({SectorState::Good});
     if (toVerify == 0) return;
     setSpeed(kTopSpeed, "Prüfen");
     beginPass(PassId::Verify, toVerify);
     std::array<uint8_t, cd::kReadBlockBytes> reading{};
     std::vector<int32_t> again;
-    for (int32_t s = firstAudio_; s < map_.sectors() && !mustStop();) {
-        if (map_.state(s) != SectorState::Good || !wanted(s)) {
-            ++s;
-            continue;
-        }
-        int32_t count = 1;
-        while (count < kBlock && s + count < map_.sectors() && map_.state(s + count) == SectorState::Good &&
-               wanted(s + count))
-            ++count;
+    for (int32_t s = firstAudio_; !mustStop();) {
+        const SectorRun run = nextOpen(s, {SectorState::Good});
+        if (run.empty()) break;
+        s = run.first;
+        const int32_t count = std::min(kBlock, run.end - s);
         bool recent = false;
         for (int32_t i = 0; i < count; ++i) recent = recent || recentlyRead(s + i);
         // After a flush that failed a second reading can still show a

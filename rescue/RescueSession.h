@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/DriveTable.h"
 #include "rescue/FileNamePattern.h"
 #include "rescue/Handover.h"
 #include "rescue/RescueLog.h"

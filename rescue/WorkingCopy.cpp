@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "drive/CdAudio.h"
+#include "rescue/TextFile.h"
 
 namespace rilvane::rescue {
 
@@ -89,23 +90,7 @@ bool WorkingCopy::sync()
 
 bool WorkingCopy::writeCue(const std::string& cuePath, const std::string& text, std::string& error)
 {
-    const std::string temp = cuePath + ".neu";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            error = std::strerror(errno);
-            ::unlink(temp.c_str());
-            return false;
-        }
-    }
-    if (::rename(temp.c_str(), cuePath.c_str()) != 0) {
-        error = std::strerror(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return replaceFile(cuePath, text, error);
 }
 
 }  // namespace rilvane::rescue
