@@ -13,7 +13,7 @@ uint8_t* AspiBlockReader::read(int32_t sector, int32_t sectors)
 
 uint8_t* AspiBlockReader::readWithC2(int32_t sector, int32_t sectors)
 {
-    return finish(execute(CommandCatalogue::readCdWithC2(sector, sectors)));
+    return finish(execute(CommandCatalogue::readCdWithC2(sector, sectors, c2Bytes_)));
 }
 
 uint8_t AspiBlockReader::execute(const ScsiCommand& command)

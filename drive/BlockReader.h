@@ -26,8 +26,9 @@ public:
     }
 
     // The same read asking the drive for its C2 error pointers too: each
-    // sector's 2352 bytes are followed by its 294 pointer bytes (one bit a
-    // byte of the sector, the first byte in the most significant bit).
+    // sector's 2352 bytes are followed by its c2Bytes() pointer bytes (one
+    // bit a byte of the sector, the first byte in the most significant bit;
+    // in the 296-byte form the block error byte and a pad byte follow).
     // nullptr on failure, and where the transport cannot ask for them.
     uint8_t* readBlockWithC2(int32_t sector, int32_t sectors = CommandCatalogue::kSectorsPerRead)
     {
@@ -36,6 +37,14 @@ public:
         if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return nullptr;
         return readWithC2(sector, sectors);
     }
+
+    // The form of the C2 pointers readBlockWithC2 asks for: 294 (the
+    // default) or 296 bytes a sector.
+    void setC2Bytes(uint32_t bytes)
+    {
+        c2Bytes_ = bytes == CommandCatalogue::kC2WithBlockErrorBytes ? bytes : CommandCatalogue::kC2PointerBytes;
+    }
+    uint32_t c2Bytes() const { return c2Bytes_; }
 
     // Whether the last read failed because the drive could not be reached
     // at all (unplugged, switched off): not a read error, the drive is gone.
@@ -80,6 +89,7 @@ protected:
     bool driveGone_ = false;
     bool mediumGone_ = false;
     Sense sense_;
+    uint32_t c2Bytes_ = CommandCatalogue::kC2PointerBytes;
 };
 
 }  // namespace rilvane

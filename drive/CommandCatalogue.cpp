@@ -41,11 +41,37 @@ ScsiCommand CommandCatalogue::readCd(int32_t sector, int32_t sectors)
     return command;
 }
 
-ScsiCommand CommandCatalogue::readCdWithC2(int32_t sector, int32_t sectors)
+ScsiCommand CommandCatalogue::readCdWithC2(int32_t sector, int32_t sectors, uint32_t c2Bytes)
 {
     ScsiCommand command = readCd(sector, sectors);
-    command.cdb[9] = 0x12;  // user data and the C2 error pointers
-    command.dataLength = static_cast<uint32_t>(sectors) * (kSectorBytes + kC2PointerBytes);
+    const bool blockError = c2Bytes == kC2WithBlockErrorBytes;
+    command.cdb[9] = blockError ? 0x14 : 0x12;  // user data and the C2 error pointers
+    command.dataLength =
+        static_cast<uint32_t>(sectors) * (kSectorBytes + (blockError ? kC2WithBlockErrorBytes : kC2PointerBytes));
+    return command;
+}
+
+ScsiCommand CommandCatalogue::setCdSpeed(uint16_t kilobytesPerSecond)
+{
+    ScsiCommand command;
+    command.cdb[0] = 0xBB;
+    command.cdb[2] = static_cast<uint8_t>(kilobytesPerSecond >> 8);
+    command.cdb[3] = static_cast<uint8_t>(kilobytesPerSecond);
+    command.cdb[4] = 0xFF;  // write speed: as fast as it can
+    command.cdb[5] = 0xFF;
+    command.cdbLength = 12;
+    command.timeoutSeconds = kShortTimeoutSeconds;
+    return command;
+}
+
+ScsiCommand CommandCatalogue::forceUnitAccess(int32_t sector)
+{
+    ScsiCommand command;
+    command.cdb[0] = 0xA8;
+    command.cdb[1] = 0x08;
+    writeReadCdSector(command.cdb.data(), sector);
+    command.cdbLength = 12;
+    command.timeoutSeconds = kReadTimeoutSeconds;
     return command;
 }
 

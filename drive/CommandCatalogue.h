@@ -31,7 +31,18 @@ struct CommandCatalogue {
     // The same with the C2 error pointers after each sector's data:
     // byte 9 is 12, 2352 + 294 bytes a sector.
     static constexpr uint32_t kC2PointerBytes = 294;
-    static ScsiCommand readCdWithC2(int32_t sector, int32_t sectors = kSectorsPerRead);
+    // With the block error byte and a pad byte after the pointers (byte 9 is
+    // 14, 2352 + 296 bytes a sector): `c2Bytes` 296.
+    static constexpr uint32_t kC2WithBlockErrorBytes = 296;
+    static ScsiCommand readCdWithC2(int32_t sector, int32_t sectors = kSectorsPerRead,
+                                    uint32_t c2Bytes = kC2PointerBytes);
+    // SET CD SPEED: BB 00 r1 r0 FF FF 00 ..., the read speed in kB/s
+    // (0xFFFF: as fast as the drive can), no data.
+    static ScsiCommand setCdSpeed(uint16_t kilobytesPerSecond);
+    // READ(12) of no blocks at `sector` with FUA set: A8 08 a3 a2 a1 a0 00 00
+    // 00 00 00 00. Brings no data; a drive that honours FUA for its cache
+    // forgets what it holds.
+    static ScsiCommand forceUnitAccess(int32_t sector);
     // MODE SENSE (10) of the CD capabilities page 2Ah, current values:
     // 5A 00 2A 00 00 00 00 00 40 00.
     static ScsiCommand modeSenseCapabilities();

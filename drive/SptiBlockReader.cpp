@@ -42,11 +42,11 @@ uint8_t* SptiBlockReader::read(int32_t sector, int32_t sectors)
 
 uint8_t* SptiBlockReader::readWithC2(int32_t sector, int32_t sectors)
 {
-    bool read = session_.readBlockWithC2(sector, sectors);
+    bool read = session_.readBlockWithC2(sector, sectors, c2Bytes_);
     if (firstRead_) {
         firstRead_ = false;
         for (TransientRetry retry; !read && retry.again(session_.lastStatus(), session_.lastSense());)
-            read = session_.readBlockWithC2(sector, sectors);
+            read = session_.readBlockWithC2(sector, sectors, c2Bytes_);
     }
     if (!read) {
         driveGone_ = session_.deviceGone();
@@ -55,7 +55,7 @@ uint8_t* SptiBlockReader::readWithC2(int32_t sector, int32_t sectors)
         return nullptr;
     }
     const uint32_t expected =
-        static_cast<uint32_t>(sectors) * (CommandCatalogue::kSectorBytes + CommandCatalogue::kC2PointerBytes);
+        static_cast<uint32_t>(sectors) * (CommandCatalogue::kSectorBytes + c2Bytes_);
     const uint32_t received = session_.wideTransferredLength();
     if (received < expected) {
         log_.logLine(DriveMessages::shortRead(received, expected));

@@ -26,7 +26,7 @@ struct SptiRequest {
 // The same record with room for ten sectors and their C2 error pointers
 // (2352 + 294 bytes each), for reads that ask for them.
 struct SptiWideRequest {
-    static constexpr uint32_t kDataAreaBytes = 10 * (2352 + 294);
+    static constexpr uint32_t kDataAreaBytes = 10 * (2352 + 296);
 
     SCSI_PASS_THROUGH header;
     uint8_t filler[4];

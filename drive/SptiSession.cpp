@@ -76,11 +76,11 @@ void SptiSession::setReadTimeout(uint32_t seconds)
     request_->header.TimeOutValue = seconds;
 }
 
-bool SptiSession::readBlockWithC2(int32_t sector, int32_t sectors)
+bool SptiSession::readBlockWithC2(int32_t sector, int32_t sectors, uint32_t c2Bytes)
 {
     if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return false;
     std::memset(wide_.get(), 0, offsetof(SptiWideRequest, data));
-    ScsiCommand command = CommandCatalogue::readCdWithC2(sector, sectors);
+    ScsiCommand command = CommandCatalogue::readCdWithC2(sector, sectors, c2Bytes);
     command.timeoutSeconds = readTimeout_;
     fillHeader(wide_->header, command);
     return sendRecord(wide_.get(), wide_->header, sizeof(SptiWideRequest));

@@ -43,7 +43,7 @@ public:
 
     // READ CD of `sectors` (1 to 10) with the C2 error pointers, in a record
     // of its own; the data is then at wideData().
-    bool readBlockWithC2(int32_t sector, int32_t sectors);
+    bool readBlockWithC2(int32_t sector, int32_t sectors, uint32_t c2Bytes = CommandCatalogue::kC2PointerBytes);
     uint8_t* wideData() { return wide_->data; }
     uint32_t wideTransferredLength() const { return wide_->header.DataTransferLength; }
 

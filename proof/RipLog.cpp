@@ -59,24 +59,30 @@ std::string RipLog::verdict(const LogContents& c)
 {
     int64_t missing = 0;
     int64_t suspect = 0;
+    int64_t unconfirmed = 0;
     int damagedTracks = 0;
     bool fileFailed = false;
     for (const LogTrack& t : c.tracks) {
         missing += t.missingSectors;
         suspect += t.suspectSectors;
-        if (t.missingSectors > 0 || t.suspectSectors > 0) ++damagedTracks;
+        unconfirmed += t.unconfirmedSectors;
+        if (t.missingSectors > 0 || t.suspectSectors > 0 || t.unconfirmedSectors > 0) ++damagedTracks;
         fileFailed = fileFailed || t.fileFailed;
     }
     // A scan saves nothing: it can say only how the disc reads.
     const std::string done = c.scanOnly ? "gelesen" : "gerettet";
     if (c.interrupted)
         return "Ergebnis: Die Rettung wurde abgebrochen; die CD ist nicht vollständig " + done + ".";
-    if (missing > 0 || suspect > 0) {
+    if (missing > 0 || suspect > 0 || unconfirmed > 0) {
         std::string what;
         if (missing > 0)
             what = sectors(missing) + (missing == 1 ? " fehlt" : " fehlen") + (c.scanOnly ? "" : " (als Stille geschrieben)");
         if (suspect > 0)
             what += (what.empty() ? "" : ", ") + sectors(suspect) + (suspect == 1 ? " ist" : " sind") + " unsicher";
+        if (unconfirmed > 0)
+            what += (what.empty() ? "" : ", ") + sectors(unconfirmed) +
+                    (unconfirmed == 1 ? " wurde gelesen, aber nicht bestätigt" : " wurden gelesen, aber nicht bestätigt") +
+                    (c.verificationSkipped ? " (ohne Prüfen, --no-verify)" : "");
         return "Ergebnis: Die CD ist NICHT vollständig " + done + ": " + what + ", in " + std::to_string(damagedTracks) +
                (damagedTracks == 1 ? " Track." : " Tracks.");
     }

@@ -27,6 +27,7 @@ struct LogTrack {
     int64_t missingSectors = 0;      // sectors that could not be read (silence in the file)
     std::vector<std::string> missingRanges;  // where, as the summary writes them
     int64_t suspectSectors = 0;      // a reading is kept, but it could not be confirmed
+    int64_t unconfirmedSectors = 0;  // read once, nothing confirmed the reading
     std::vector<std::string> suspectRanges;
     std::optional<Checksums> checksums;
     bool fileFailed = false;         // the file could not be written whole
@@ -48,6 +49,7 @@ struct LogContents {
     bool allTracksChosen = true;     // every audio track of the disc is in `tracks`
     bool interrupted = false;
     bool scanOnly = false;           // read to see, nothing was saved
+    bool verificationSkipped = false;  // nothing was read a second time to confirm it
 };
 
 class RipLog {

@@ -7,13 +7,28 @@
 //   2 narrow   every such sector read alone;
 //   3 retry    what is still missing read again, round after round, each
 //              sector at most `retries` more times;
-//   verify     (--verify) every good sector read a second time.
+//   verify     every good sector that nothing else proves read a second
+//              time, with the drive's cache defeated, and compared.
 //
-// A sector counts as good when a read brings it without an error and, on a
-// drive that reports C2 error pointers, with all of them clear. A sector
-// recovered by passes 2 and 3 on a drive without C2 needs two equal
-// readings with the drive's cache defeated in between (by reading as many
-// other sectors first as the cache holds).
+// The engine believes only what the drive proves:
+//
+// - Cache: after the copy pass it learns by timing how many sectors the
+//   drive's cache holds (a re-read from the cache takes no time), and
+//   whether READ(12) with FUA empties it. The cache is defeated by FUA
+//   where that is proven, otherwise by reading sectors that were not read
+//   lately, far away, as many as the cache holds (a little more, for the
+//   drive's read-ahead). Where a flush cannot be done (the disc is smaller
+//   than the cache) readings after it confirm nothing.
+// - C2: a sector that reads without flagged bytes is good. The pointers
+//   are trusted once proven (a reading they flagged turned out wrong: a
+//   later clean reading differs) and for as long as no sector reads
+//   differently twice with clean pointers; untrusted pointers prove
+//   nothing, and only equal readings count.
+// - A good sector is confirmed by trusted C2 or by a second equal reading;
+//   verification (on by default) reads the others again.
+// - Speed: the copy and verify passes run at the drive's top speed,
+//   narrowing and retries at `retrySpeed`; the drive is set back to its top
+//   speed at the end.
 //
 // The engine reads only between checks of the stop token, the time limit
 // and the drive's presence; the map is handed to `checkpoint` regularly.
@@ -29,6 +44,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -44,9 +60,12 @@ namespace rilvane::rescue {
 struct EngineOptions {
     int passes = 3;
     int retries = 10;
-    bool verify = false;
-    bool useC2 = false;
+    bool verify = true;      // confirm what nothing else proves
+    bool verifyAll = false;  // read every good sector a second time, also where C2 proves it
+    bool useC2 = false;      // the drive gives C2 pointers (in the reader's form)
     uint32_t cacheSectors = 2400;
+    bool learnCache = true;  // false: cacheSectors was given and stands
+    int retrySpeed = 8;      // ×, for narrowing and retries; 0: the speed is left alone
     std::optional<std::chrono::steady_clock::time_point> deadline;
     std::vector<bool> wanted;  // per sector: to be rescued (empty: all)
 };
@@ -63,6 +82,16 @@ struct PassStats {
 
 enum class EngineEnd { Done, Stopped, TimeUp, DriveGone, NoMedium, CopyFailed };
 
+// What the engine found out about the drive's cache.
+struct CacheFindings {
+    bool measured = false;     // the size comes from timing
+    bool atLeast = false;      // the cache held everything the disc allowed to try
+    uint32_t sectors = 0;      // the size used to defeat it
+    bool fua = false;          // READ(12) with FUA proved to empty it
+    std::string how;           // in words, for log and report
+    int64_t failedFlushes = 0; // flushes that could not read enough sectors
+};
+
 class RescueEngine {
 public:
     // `copy` may be null (reading only); `checkpoint(force)` saves the map
@@ -74,6 +103,12 @@ public:
     EngineEnd run();
 
     const std::array<PassStats, kPassCount>& passes() const { return passes_; }
+    const CacheFindings& cache() const { return cache_; }
+    // Whether the C2 pointers confirm what they call clean.
+    bool c2Trusted() const { return options_.useC2 && c2Proven_ && !c2Disproven_; }
+    bool c2Disproven() const { return c2Disproven_; }
+    // The speed the drive granted for narrowing and retries (kB/s; 0: not set).
+    uint16_t retrySpeedGranted() const { return retryGranted_; }
     Origin origin(int32_t s) const { return origin_[static_cast<size_t>(s)]; }
     // Reads (and failed reads) whose first sector lies in [first, end).
     int64_t readsIn(int32_t first, int32_t end) const;
@@ -109,11 +144,30 @@ private:
     void verifyPass();
     // Reads as many good sectors far from `avoidFirst`..`avoidEnd` as the
     // drive's cache holds.
-    void flushCache(int32_t avoidFirst, int32_t avoidEnd);
+    // Returns false when the cache could not be defeated.
+    bool flushCache(int32_t avoidFirst, int32_t avoidEnd);
+    // Learning the cache by timing, and its helpers.
+    void learnCache();
+    bool timedRead(int32_t first, double& seconds);
+    // The next `count` good audio sectors from `cursor_` on (wrapping) none
+    // of which was read in the last `fresh` sectors; -1 when there are none.
+    int32_t takeFresh(int32_t count, int64_t fresh);
+    // Reads `sectors` fresh sectors; false when the disc has too few.
+    bool readFresh(int64_t sectors, int64_t fresh);
+    bool forceUnitAccess();
+    // Asks the drive for a speed and logs what it granted.
+    uint16_t setSpeed(uint16_t kilobytes, const std::string& why);
+    void noteC2Lie(int32_t s);
     bool recentlyRead(int32_t s) const;
+    // How many sectors a flush reads.
+    uint32_t flushSectors() const;
     void markGood(int32_t s, const uint8_t* bytes, SectorState state, Origin origin);
     bool writeCopy(int32_t s, const uint8_t* bytes, int32_t count);
     bool sameAsCopy(int32_t s, const uint8_t* bytes);
+    // A second clean reading of good sector `at` against the copy: equal
+    // (and `fresh`, the cache defeated) makes it verified, different makes
+    // it suspect. True when it was demoted.
+    bool compareWithCopy(int32_t at, const uint8_t* bytes, bool fresh);
     void beginPass(PassId pass, int64_t sectors);
     void beginRound(Round round, int64_t sectors);
     // Sets the sector's state in the map and tells the observer.
@@ -147,6 +201,23 @@ private:
     std::unordered_map<int32_t, Reading> pending_;  // a reading waiting for its equal
     std::array<uint8_t, cd::kReadBlockBytes> block_{};
     std::array<uint16_t, cd::kSectorsPerRead> c2Bits_{};
+    uint32_t c2Stride_ = 0;
+    double lastReadSeconds_ = 0;
+    CacheFindings cache_;
+    bool cacheDefeated_ = true;  // the last round's flush worked (or none was needed)
+    bool c2Proven_ = false;
+    bool c2Disproven_ = false;
+    uint16_t topSpeed_ = 0;
+    uint16_t retryGranted_ = 0;
+    int32_t cursor_ = 0;
+    int32_t avoidFirst_ = 0;  // takeFresh leaves these out
+    int32_t avoidEnd_ = 0;
+    bool probing_ = false;
+    bool cacheSuspected_ = false;
+    bool speedSet_ = false;
+    bool speedRefused_ = false;
+    uint16_t speedAsked_ = 0;
+    uint16_t speedGranted_ = 0;
     bool gone_ = false;
     bool noMedium_ = false;
     bool copyFailed_ = false;

@@ -39,7 +39,8 @@ std::string jsonFile(const char* key, const std::string& path)
 void jsonCounts(std::ostream& out, const SectorCounts& c)
 {
     out << "\"earlier\": " << c.earlier << ", \"copied\": " << c.copied << ", \"narrowed\": " << c.narrowed
-        << ", \"retried\": " << c.retried << ", \"verified\": " << c.verified << ", \"suspect\": " << c.suspect
+        << ", \"retried\": " << c.retried << ", \"verified\": " << c.verified << ", \"unconfirmed\": " << c.unconfirmed
+        << ", \"suspect\": " << c.suspect
         << ", \"missing\": " << c.missing << ", \"reads\": " << c.reads << ", \"failedReads\": " << c.failedReads
         << ", \"secondsByPass\": [" << c.passSeconds[0] << ", " << c.passSeconds[1] << ", " << c.passSeconds[2] << ", "
         << c.passSeconds[3] << "]";
@@ -91,6 +92,7 @@ void SectorCounts::add(const SectorCounts& o)
     retried += o.retried;
     verified += o.verified;
     suspect += o.suspect;
+    unconfirmed += o.unconfirmed;
     missing += o.missing;
     reads += o.reads;
     failedReads += o.failedReads;
@@ -127,7 +129,9 @@ void RescueReport::printSummary(std::ostream& out) const
     auto countsLine = [&out](const SectorCounts& c) {
         out << c.copied << " kopiert, " << c.narrowed << " durch Eingrenzen, " << c.retried << " durch Wiederholen";
         if (c.earlier > 0) out << ", " << c.earlier << " aus früheren Läufen";
-        out << ", " << c.verified << " geprüft, " << c.suspect << " zweifelhaft, " << c.missing << " fehlen; "
+        out << ", " << c.verified << " geprüft, ";
+        if (c.unconfirmed > 0) out << c.unconfirmed << " nicht bestätigt, ";
+        out << c.suspect << " zweifelhaft, " << c.missing << " fehlen; "
             << counted(c.reads, "Lesevorgang", "Lesevorgänge") << ", " << c.failedReads << " fehlgeschlagen, "
             << secondsText(std::accumulate(c.passSeconds.begin(), c.passSeconds.end(), 0.0));
     };
@@ -153,6 +157,11 @@ void RescueReport::printSummary(std::ostream& out) const
             appendRange(out, r, t.firstSector);
             out << '\n';
         }
+        for (const SectorRange& r : t.unconfirmed) {
+            out << "  nicht bestätigt: ";
+            appendRange(out, r, t.firstSector);
+            out << '\n';
+        }
     }
     out << "CD: " << counted(static_cast<int64_t>(tracks.size()), "Track", "Tracks") << ", Sektoren: ";
     countsLine(totals());
@@ -167,7 +176,8 @@ void RescueReport::printSummary(std::ostream& out) const
     if (timeUp) out << "Die Zeit (--max-time) ist um; das Gerettete ist gesichert.\n";
     if (interrupted) out << "Abgebrochen: das Gerettete ist gesichert.\n";
     if (!mapFile.empty() &&
-        (driveGone || timeUp || interrupted || !problem.empty() || totals().missing + totals().suspect > 0))
+        (driveGone || timeUp || interrupted || !problem.empty() ||
+         totals().missing + totals().suspect + totals().unconfirmed > 0))
         out << "Ein neuer Aufruf mit demselben --out setzt die Rettung fort (auch mit einem anderen Laufwerk).\n";
 }
 
@@ -181,7 +191,11 @@ void RescueReport::writeJson(std::ostream& out) const
         return;
     }
     out << ",\n  \"refused\": false,\n  \"scan\": " << boolean(scan) << ",\n  \"karaoke\": " << boolean(karaoke)
-        << ",\n  \"verify\": " << boolean(verify) << ",\n  \"c2\": " << boolean(c2) << ",\n  \"retries\": " << retries
+        << ",\n  \"verify\": " << boolean(verify) << ",\n  \"c2\": " << boolean(c2) << ",\n  \"c2Bytes\": " << c2Bytes
+        << ",\n  \"c2Trusted\": " << boolean(c2Trusted) << ",\n  \"cache\": {\"sectors\": " << cacheSectors
+        << ", \"measured\": " << boolean(cacheMeasured) << ", \"fua\": " << boolean(cacheFua)
+        << ", \"failedFlushes\": " << failedFlushes << ", \"how\": " << jsonString(cacheText) << "}"
+        << ",\n  \"retrySpeedKilobytes\": " << retrySpeed << ",\n  \"retries\": " << retries
         << ",\n  \"passes\": " << passesAllowed << ",\n  \"resumed\": " << boolean(resumed)
         << ",\n  \"interrupted\": " << boolean(interrupted) << ",\n  \"timeUp\": " << boolean(timeUp)
         << ",\n  \"driveGone\": " << boolean(driveGone) << ",\n  " << jsonFile("workingCopy", workingCopy) << ",\n  "
@@ -206,6 +220,8 @@ void RescueReport::writeJson(std::ostream& out) const
         jsonRanges(out, t.missing, t.firstSector);
         out << ",\n     \"suspectRanges\": ";
         jsonRanges(out, t.suspect, t.firstSector);
+        out << ",\n     \"unconfirmedRanges\": ";
+        jsonRanges(out, t.unconfirmed, t.firstSector);
         if (t.checksums)
             out << ",\n     \"checksums\": {\"accurateRipV1\": \"" << proof::hex8(t.checksums->accurateRipV1)
                 << "\", \"accurateRipV2\": \"" << proof::hex8(t.checksums->accurateRipV2) << "\", \"crc32\": \""

@@ -42,6 +42,7 @@ struct SectorCounts {
     int64_t verified = 0;  // good, and confirmed by a second reading
     int64_t suspect = 0;   // a reading is kept, but it is not trustworthy
     int64_t missing = 0;   // no reading at all: silence in the files
+    int64_t unconfirmed = 0;  // read once; neither a second reading nor trusted C2 confirms it
     int64_t reads = 0;
     int64_t failedReads = 0;
     std::array<double, kPassCount> passSeconds{};  // reading time by pass
@@ -58,6 +59,7 @@ struct TrackReport {
     SectorCounts counts;
     std::vector<SectorRange> missing;
     std::vector<SectorRange> suspect;
+    std::vector<SectorRange> unconfirmed;  // read once, nothing confirmed the reading
     bool fileFailed = false;   // the file could not be made or written whole
     std::optional<proof::Checksums> checksums;  // of the audio in the file
     std::string accurateRip;   // how they compare with the AccurateRip database, if asked
@@ -78,6 +80,14 @@ struct RescueReport {
     bool karaoke = false;
     bool verify = false;
     bool c2 = false;
+    int c2Bytes = 0;          // the form of the pointers: 294 or 296 bytes a sector
+    bool c2Trusted = false;   // the pointers proved right and never wrong
+    int64_t cacheSectors = 0; // the drive's cache as the rescue reckoned with it
+    bool cacheMeasured = false;
+    bool cacheFua = false;    // READ(12) with FUA proved to empty it
+    std::string cacheText;    // how the size was found, in words
+    int64_t failedFlushes = 0;
+    uint16_t retrySpeed = 0;  // kB/s the drive granted for narrowing and retries
     int retries = 0;
     int passesAllowed = 3;
     bool resumed = false;

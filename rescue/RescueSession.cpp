@@ -13,6 +13,7 @@
 #include <sstream>
 #include <vector>
 
+#include "rescue/DriveSpeed.h"
 #include "rescue/RescueEngine.h"
 #include "rescue/HiddenTrack.h"
 #include "rescue/RescueMap.h"
@@ -107,6 +108,30 @@ std::string sectorRangeText(const SectorRange& r, int32_t trackStart)
            counted(n, "Sektor", "Sektoren") + " ab " + std::to_string(r.firstSector) + ")";
 }
 
+// The form of C2 pointers the drive gives: 294 bytes a sector, else 296 (with
+// the block error byte); 0 when it refuses both. A sector that fails to read
+// for another reason says nothing: the next of a few is tried.
+uint32_t c2FormOf(BlockReader& reader, const DiscLayout& layout)
+{
+    std::vector<int32_t> places;
+    for (size_t t = 0; t < layout.trackStarts.size(); ++t)
+        if (!layout.dataTrack[t]) {
+            const int32_t end = t + 1 < layout.trackStarts.size() ? layout.trackStarts[t + 1] : layout.leadOut;
+            for (int32_t s = layout.trackStarts[t]; s < end && places.size() < 8; s += std::max<int32_t>(1, (end - s) / 4))
+                places.push_back(s);
+        }
+    for (const uint32_t form : {CommandCatalogue::kC2PointerBytes, CommandCatalogue::kC2WithBlockErrorBytes}) {
+        reader.setC2Bytes(form);
+        for (const int32_t s : places) {
+            if (reader.readBlockWithC2(s, 1)) return form;
+            if (reader.driveGone() || reader.mediumGone()) return 0;
+            if (reader.lastSense().key == 0x05) break;  // this form refused
+        }
+    }
+    reader.setC2Bytes(CommandCatalogue::kC2PointerBytes);
+    return 0;
+}
+
 }  // namespace
 
 RescueSession::RescueSession(RescueRequest request, RescueObserver& observer, const StopToken& stop)
@@ -199,9 +224,12 @@ RescueResult RescueSession::rescue()
     const std::unique_ptr<BlockReader> reader = transport->blockReader();
     if (!reader) return refuse(RescueResult::NoDisc, "Kein Lesezugriff auf das Laufwerk");
     reader->setReadTimeout(kReadTimeoutSeconds);
+    // The capabilities page may claim C2 pointers; the drive shows in
+    // which form it really gives them.
     const auto capabilities = DriveCapabilities::query(*reader);
-    const bool c2 = capabilities && capabilities->c2Pointers;
+    const bool c2 = capabilities && capabilities->c2Pointers && c2FormOf(*reader, layout) != 0;
     report_.c2 = c2;
+    report_.c2Bytes = c2 ? static_cast<int>(reader->c2Bytes()) : 0;
 
     HandoverOptions handing;
     handing.format = request_.flac ? AudioFormat::Flac : AudioFormat::Wav;
@@ -334,20 +362,24 @@ RescueResult RescueSession::rescue()
         report_.mapFile = mapPath;
     }
 
-    log_.fileLine("---- rilvane-rip: " + report_.drive + ", Inhaltsverzeichnis " +
-                      layout.tocText() + (report_.resumed ? ", Fortsetzung" : "") + (c2 ? ", mit C2" : ", ohne C2"));
+    log_.fileLine("---- rilvane-rip: " + report_.drive + ", Inhaltsverzeichnis " + layout.tocText() +
+                  (report_.resumed ? ", Fortsetzung" : "") +
+                  (c2 ? ", mit C2 (" + std::to_string(report_.c2Bytes) + " Bytes je Sektor)" : ", ohne C2"));
     sayDataTracks();
     for (const std::string& line : handover_->subchannel().lines) log_.logLine(line);
-    if (!c2 && !request_.verify)
-        log_.logLine("Das Laufwerk meldet keine C2-Fehlerzeiger: falsch gelesene Sektoren erkennt nur --verify");
+    if (!request_.verify && !request_.scan)
+        log_.logLine("Ohne Prüfen (--no-verify): was nicht bewährte C2-Fehlerzeiger bestätigen, bleibt unbestätigt");
     log_.setTrackStarts(layout.trackStarts);
 
     EngineOptions options;
     options.passes = request_.passes;
     options.retries = request_.retries;
     options.verify = request_.verify;
+    options.verifyAll = request_.verifyAll;
     options.useC2 = c2;
     options.cacheSectors = static_cast<uint32_t>(request_.cacheSectors);
+    options.learnCache = !request_.cacheSectorsGiven;
+    options.retrySpeed = request_.retrySpeed;
     if (request_.maxSeconds) options.deadline = Clock::now() + std::chrono::seconds(*request_.maxSeconds);
     if (!request_.tracks.empty()) {
         options.wanted.assign(static_cast<size_t>(layout.leadOut), false);
@@ -406,13 +438,21 @@ RescueResult RescueSession::rescue()
     if (!request_.scan && !writeTrackCue()) code = RescueResult::Incomplete;
     report_.subchannelJson = handover_->subchannel().json();
     const SectorCounts totals = report_.totals();
-    if (totals.missing + totals.suspect > 0 || report_.anyFileFailed()) code = RescueResult::Incomplete;
+    if (totals.missing + totals.suspect + totals.unconfirmed > 0 || report_.anyFileFailed())
+        code = RescueResult::Incomplete;
     if (report_.interrupted) code = RescueResult::Stopped;
     return code;
 }
 
 void RescueSession::fillReport(const RescueMap& map, const RescueEngine& engine)
 {
+    report_.c2Trusted = engine.c2Trusted();
+    report_.cacheSectors = static_cast<int64_t>(engine.cache().sectors);
+    report_.cacheMeasured = engine.cache().measured;
+    report_.cacheFua = engine.cache().fua;
+    report_.cacheText = engine.cache().how;
+    report_.failedFlushes = engine.cache().failedFlushes;
+    report_.retrySpeed = engine.retrySpeedGranted();
     for (size_t i = 0; i < report_.passes.size(); ++i) {
         const PassStats& p = engine.passes()[i];
         report_.passes[i].ran = p.ran;
@@ -444,6 +484,12 @@ void RescueSession::fillReport(const RescueMap& map, const RescueEngine& engine)
                 continue;
             }
             if (st == SectorState::Verified) ++c.verified;
+            // Read once, and no trusted C2 pointers vouch for it (a scan
+            // only says how the disc reads).
+            else if (!request_.scan && !engine.c2Trusted()) {
+                ++c.unconfirmed;
+                addTo(t.unconfirmed, s);
+            }
             switch (engine.origin(s)) {
             case Origin::Earlier:
             case Origin::Verify: ++c.earlier; break;
@@ -518,7 +564,12 @@ proof::LogContents RescueSession::logContents() const
         c.toc = handover_->toc();
         c.ids = handover_->ids();
     }
-    c.discFigures.emplace_back("C2-Fehlerzeiger", report_.c2 ? "ja" : "nein");
+    c.discFigures.emplace_back("C2-Fehlerzeiger",
+                               !report_.c2 ? "nein"
+                                           : std::to_string(report_.c2Bytes) + " Bytes je Sektor, " +
+                                                 (report_.c2Trusted ? "bewährt" : "nicht vertraut"));
+    if (!report_.cacheText.empty()) c.discFigures.emplace_back("Laufwerkspuffer", report_.cacheText);
+    if (report_.retrySpeed > 0) c.discFigures.emplace_back("Wiederholen mit", speedText(report_.retrySpeed));
     for (const PassReport& p : report_.passes)
         if (p.ran)
             c.discFigures.emplace_back("Durchgang " + p.name, std::to_string(p.reads) + " Lesungen, " +
@@ -544,6 +595,7 @@ proof::LogContents RescueSession::logContents() const
                       {"Lesungen", std::to_string(n.reads) + ", davon " + std::to_string(n.failedReads) + " fehlgeschlagen"}};
         lt.missingSectors = n.missing;
         for (const SectorRange& r : t.missing) lt.missingRanges.push_back(sectorRangeText(r, t.firstSector));
+        lt.unconfirmedSectors = n.unconfirmed;
         lt.suspectSectors = n.suspect;
         for (const SectorRange& r : t.suspect) lt.suspectRanges.push_back(sectorRangeText(r, t.firstSector));
         c.tracks.push_back(std::move(lt));
@@ -551,6 +603,7 @@ proof::LogContents RescueSession::logContents() const
     c.allTracksChosen = handover_ && audioChosen == static_cast<int>(handover_->toc().audioTracks().size());
     c.interrupted = report_.interrupted || report_.timeUp || report_.driveGone;
     c.scanOnly = request_.scan;
+    c.verificationSkipped = !request_.verify;
     return c;
 }
 

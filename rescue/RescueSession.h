@@ -49,9 +49,12 @@ struct RescueRequest {
     std::string accurateRipFile;  // the disc's file from the AccurateRip database, to compare with
     int retries = 10;             // more single-sector reads of a sector still missing
     int passes = 3;               // 1 copy, 2 and narrow, 3 and retry
-    bool verify = false;
+    bool verify = true;           // confirm by a second reading what nothing else proves
+    bool verifyAll = false;       // read every sector a second time, also where C2 confirms it
     std::optional<long> maxSeconds;
     int cacheSectors = 2400;      // sectors read elsewhere to empty the drive's cache
+    bool cacheSectorsGiven = false;  // the size stands; none is learnt
+    int retrySpeed = 8;           // × for narrowing and retries; 0: the drive's own
     std::string program = "rilvane";  // name and version, for the CUE sheets and the log
     std::string options;          // the options as a command line gives them, for the log
 };

@@ -131,16 +131,39 @@ std::optional<DefectMap> DefectMap::parse(std::string_view text, const std::stri
         }
 
         if (equalsIgnoreCase(t[0], "c2")) {
-            if (t.size() != 2 || (!equalsIgnoreCase(t[1], "yes") && !equalsIgnoreCase(t[1], "no")))
-                return fail(lineNo, "'c2' needs 'yes' or 'no'");
-            map.reportsC2_ = equalsIgnoreCase(t[1], "yes");
+            static const struct {
+                const char* word;
+                C2Support support;
+            } kinds[] = {{"yes", C2Support::Both},
+                         {"no", C2Support::None},
+                         {"294", C2Support::Only294},
+                         {"296", C2Support::Only296},
+                         {"lies", C2Support::Lies}};
+            bool known = false;
+            for (const auto& kind : kinds)
+                if (t.size() == 2 && equalsIgnoreCase(t[1], kind.word)) {
+                    map.c2_ = kind.support;
+                    known = true;
+                }
+            if (!known)
+                return fail(lineNo, "'c2' needs 'yes', 'no', '294', '296' or 'lies'");
             continue;
         }
         if (equalsIgnoreCase(t[0], "cache")) {
-            const auto sectors = t.size() == 2 ? parseDecimal(t[1], kMaxCacheSectors) : std::nullopt;
-            if (!sectors)
-                return fail(lineNo, "'cache' needs a number of sectors (0 to " + std::to_string(kMaxCacheSectors) + ")");
+            const auto sectors =
+                t.size() == 2 || t.size() == 3 ? parseDecimal(t[1], kMaxCacheSectors) : std::nullopt;
+            if (!sectors || (t.size() == 3 && !equalsIgnoreCase(t[2], "fua")))
+                return fail(lineNo, "'cache' needs a number of sectors (0 to " + std::to_string(kMaxCacheSectors) +
+                                        "), then optionally 'fua'");
             map.cacheSectors_ = static_cast<uint32_t>(*sectors);
+            map.cacheFua_ = t.size() == 3;
+            continue;
+        }
+        if (equalsIgnoreCase(t[0], "speed")) {
+            const auto speed = t.size() == 2 ? parseDecimal(t[1], kMaxSpeed) : std::nullopt;
+            if (!speed || *speed == 0)
+                return fail(lineNo, "'speed' needs the top speed (1 to " + std::to_string(kMaxSpeed) + ")");
+            map.timedSpeed_ = static_cast<uint32_t>(*speed);
             continue;
         }
 
@@ -160,7 +183,7 @@ std::optional<DefectMap> DefectMap::parse(std::string_view text, const std::stri
 
         if (t[0].empty() || t[0][0] < '0' || t[0][0] > '9')
             return fail(lineNo, "unknown directive '" + t[0] +
-                                    "' (name, inquiry, toc, startup, sense, c2, cache or a sector range)");
+                                    "' (name, inquiry, toc, startup, sense, c2, cache, speed or a sector range)");
         const size_t dash = t[0].find('-');
         const auto first = parseDecimal(std::string_view(t[0]).substr(0, dash), kMaxSector);
         const auto last = dash == std::string::npos ? first
@@ -191,6 +214,14 @@ std::optional<DefectMap> DefectMap::parse(std::string_view text, const std::stri
                 flaky.delayMs = static_cast<uint32_t>(*delay);
             }
             map.flaky_.push_back(flaky);
+            continue;
+        }
+        if (equalsIgnoreCase(t[1], "slow")) {
+            const auto speed = t.size() == 3 ? parseDecimal(t[2], kMaxSpeed) : std::nullopt;
+            if (!speed || *speed == 0)
+                return fail(lineNo, "'slow' needs the highest speed at which the sectors read (1 to " +
+                                        std::to_string(kMaxSpeed) + ")");
+            map.slow_.push_back({*first, *last, static_cast<uint32_t>(*speed)});
             continue;
         }
         if (equalsIgnoreCase(t[1], "corrupt")) {

@@ -25,14 +25,29 @@
 //   FIRST[-LAST] corrupt N       the first N reads of each of these sectors
 //                                answer GOOD with wrong samples, different
 //                                each read; then correct
-//   c2 yes | no                  whether the drive reports C2 error pointers
-//                                (yes by default)
-//   cache N                      the drive answers a re-read of any of the
+//   FIRST[-LAST] slow N          these sectors read correctly only at N× or
+//                                slower; a faster read touching them fails
+//                                (03/11/00)
+//   c2 yes | no | 294 | 296 | lies
+//                                whether the drive reports C2 error pointers
+//                                (yes, the default: in both forms), only in
+//                                the 294-byte or only in the 296-byte form
+//                                (the other is refused, 05/24/00), or says
+//                                it does and always reports them clean
+//   cache N [fua]                the drive answers a re-read of any of the
 //                                last N sectors it read without an error
-//                                from its cache (0, the default: no cache)
+//                                from its cache (0, the default: no cache),
+//                                and reads ahead into it; with 'fua' a
+//                                READ(12) with FUA set empties the cache
+//   speed N                      the drive's top speed (1x = 75 sectors a
+//                                second): every read from the disc takes
+//                                its sectors' time at the current speed (a
+//                                cache hit none), SET CD SPEED lowers it;
+//                                without this line reads take no time
 //
 // Reads of flaky and corrupt sectors are counted per sector for as long as
-// the drive exists.
+// the drive exists; a corrupt sector's wrong readings differ from read to
+// read and from one drive (and process) to the next.
 #pragma once
 
 #include "SenseCode.h"
@@ -81,7 +96,20 @@ struct CorruptRange {
     uint32_t reads = 0;
 };
 
+// Sectors that read correctly only at `maxSpeed` or slower.
+struct SlowRange {
+    int64_t first = 0;
+    int64_t last = 0;
+    uint32_t maxSpeed = 0;
+};
+
+// Which C2 error pointers the drive gives.
+enum class C2Support : uint8_t { Both, None, Only294, Only296, Lies };
+
 inline constexpr uint32_t kMaxCacheSectors = 100'000;
+inline constexpr uint32_t kMaxSpeed = 100;
+// The speed the drive names in its capabilities page without a 'speed' line.
+inline constexpr uint32_t kDefaultTopSpeed = 40;
 
 struct DefectRange {
     int64_t first = 0;
@@ -104,8 +132,14 @@ public:
     bool descriptorSense() const { return descriptorSense_; }
     const std::vector<FlakyRange>& flaky() const { return flaky_; }
     const std::vector<CorruptRange>& corrupt() const { return corrupt_; }
-    bool reportsC2() const { return reportsC2_; }
+    const std::vector<SlowRange>& slow() const { return slow_; }
+    C2Support c2() const { return c2_; }
+    bool reportsC2() const { return c2_ != C2Support::None; }
     uint32_t cacheSectors() const { return cacheSectors_; }
+    // READ(12) with FUA set empties the cache.
+    bool cacheObeysFua() const { return cacheFua_; }
+    // The top speed from the 'speed' line, 0 without one (reads untimed).
+    uint32_t timedSpeed() const { return timedSpeed_; }
 
     // The first range (in the order of the map) that touches sectors
     // first .. first + count - 1, or nullptr.
@@ -120,8 +154,11 @@ private:
     bool descriptorSense_ = false;
     std::vector<FlakyRange> flaky_;
     std::vector<CorruptRange> corrupt_;
-    bool reportsC2_ = true;
+    std::vector<SlowRange> slow_;
+    C2Support c2_ = C2Support::Both;
     uint32_t cacheSectors_ = 0;
+    bool cacheFua_ = false;
+    uint32_t timedSpeed_ = 0;
 };
 
 }  // namespace rilvane::vdrive

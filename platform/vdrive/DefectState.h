@@ -16,7 +16,7 @@ class SectorCache;
 
 class DefectState {
 public:
-    explicit DefectState(DefectMap map) : map_(std::move(map)) {}
+    explicit DefectState(DefectMap map);
 
     const DefectMap& map() const { return map_; }
 
@@ -24,12 +24,17 @@ public:
     // or report the disc change: the answer to give instead of the command's.
     std::optional<ScsiReply> startupAnswer(uint8_t opcode);
 
-    // A read of count sectors from lba that is about to reach the disc: the
-    // failure of a defect range or of a flaky sector with failures left, or
-    // nothing. Every flaky sector the read touches counts a read, unless the
-    // cache holds it. A short-transfer defect lowers dataLength instead.
-    std::optional<ScsiReply> readFailure(int64_t lba, int64_t count, const SectorCache& cache,
+    // A read of count sectors from lba that is about to reach the disc at
+    // `speed`: the failure of a defect range, of a flaky sector with failures
+    // left or of a slow sector read too fast, or nothing. Every flaky sector
+    // the read touches counts a read, unless the cache holds it. A
+    // short-transfer defect lowers dataLength instead.
+    std::optional<ScsiReply> readFailure(int64_t lba, int64_t count, const SectorCache& cache, uint32_t speed,
                                          uint32_t& dataLength);
+
+    // Whether a read of this sector alone at `speed` would fail or bring it
+    // wrong, without counting it as a read (read-ahead stops there).
+    bool wouldGoWrong(int64_t sector, uint32_t speed) const;
 
     // A sector just read from the image, as this read brings it: wrong where
     // the sector is corrupt and has wrong reads left; c2 (294 bytes, cleared
@@ -46,6 +51,9 @@ private:
     uint32_t startupAnswered_ = 0;
     std::unordered_map<int64_t, uint32_t> flakyReads_;
     std::unordered_map<int64_t, uint32_t> corruptReads_;
+    // Mixed into every wrong reading, drawn anew for each drive, so that a
+    // corrupt sector does not read wrong the same way in the next process.
+    uint64_t corruptSeed_;
 };
 
 }  // namespace rilvane::vdrive

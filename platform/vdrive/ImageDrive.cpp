@@ -67,9 +67,13 @@ ScsiReply ImageDrive::dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* da
             return defectReply(*map.tocFailure());
         return readToc(*image_, cdb, cdbLength, data, dataLength);
     case op::kReadCd:
+        if (refusesC2Form(cdb, cdbLength))
+            return checkCondition(kInvalidFieldInCdb);
         reply = readCd(reader_, subChannel_, map.reportsC2(), cdb, cdbLength, data, dataLength, lastSector);
         break;
     case op::kReadCdMsf:
+        if (refusesC2Form(cdb, cdbLength))
+            return checkCondition(kInvalidFieldInCdb);
         reply = readCdMsf(reader_, subChannel_, map.reportsC2(), cdb, cdbLength, data, dataLength, lastSector);
         break;
     case op::kRead10:
@@ -143,10 +147,19 @@ ScsiReply ImageDrive::setCdSpeed(const uint8_t* cdb, size_t cdbLength)
 {
     if (cdbLength < 12)
         return checkCondition(kInvalidFieldInCdb);
-    // 0xFFFF asks for the fastest; a drive takes the nearest speed it has.
-    const uint16_t asked = be16(cdb + 2);
-    readSpeed_ = std::clamp<uint16_t>(asked, kSingleSpeed, kMaxReadSpeed);
+    // 0xFFFF asks for the fastest; the drive takes the nearest whole speed
+    // from 1x to its top speed.
+    reader_.pace().request(be16(cdb + 2));
     return good(0);
+}
+
+bool ImageDrive::refusesC2Form(const uint8_t* cdb, size_t cdbLength) const
+{
+    if (cdbLength < 12)
+        return false;
+    const int c2Code = (cdb[9] >> 1) & 0x03;
+    const C2Support support = defects_.map().c2();
+    return (c2Code == 1 && support == C2Support::Only296) || (c2Code == 2 && support == C2Support::Only294);
 }
 
 ScsiReply ImageDrive::playAudio(const uint8_t* cdb, size_t cdbLength)
@@ -269,9 +282,9 @@ ScsiReply ImageDrive::modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* d
         p[5] = 0x01 | 0x02 | 0x04 | (defects_.map().reportsC2() ? 0x10 : 0x00) | 0x20 | 0x40;
         p[6] = 0x29;  // tray loader, eject, lock
         p[7] = 0x03;  // separate volume and mute of each channel
-        putBe16(p + 8, kMaxReadSpeed);
+        putBe16(p + 8, ReadPace::kilobytesPerSecond(reader_.pace().top()));
         putBe16(p + 10, 256);  // volume levels
-        putBe16(p + 14, readSpeed_);
+        putBe16(p + 14, ReadPace::kilobytesPerSecond(reader_.pace().current()));
         answer.insert(answer.end(), p, p + sizeof p);
     }
     if (six)

@@ -17,9 +17,6 @@
 
 namespace rilvane::vdrive {
 
-// The fastest the drive reads, in kB/s (40x; 1x is 176.4 kB/s).
-inline constexpr uint16_t kMaxReadSpeed = 7056;
-inline constexpr uint16_t kSingleSpeed = 176;
 
 class ImageDrive final : public VirtualDrive {
 public:
@@ -33,6 +30,8 @@ private:
     ScsiReply inquiry(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
     ScsiReply modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
     ScsiReply setCdSpeed(const uint8_t* cdb, size_t cdbLength);
+    // READ CD asking for C2 pointers in the form the drive does not give.
+    bool refusesC2Form(const uint8_t* cdb, size_t cdbLength) const;
     ScsiReply playAudio(const uint8_t* cdb, size_t cdbLength);
     ScsiReply mechanismStatus(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
 
@@ -41,7 +40,6 @@ private:
     SectorReader reader_;
     SubChannel subChannel_;
     AudioPlayback playback_;
-    uint16_t readSpeed_ = kMaxReadSpeed;
     std::mutex mutex_;
 };
 

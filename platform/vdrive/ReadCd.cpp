@@ -193,9 +193,11 @@ ScsiReply readRange(SectorReader& reader, const SubChannel& subChannels, bool re
             return checkCondition(kUnrecoveredReadError);
         written = static_cast<uint32_t>(whole * kSectorBytes);
         s += whole;
+        reader.finishRead(s, whole);
     }
     if (s == end || written == dataLength)
         return good(written);
+    int64_t fromDisc = 0;
     // Sector by sector: the fields asked for, from each raw sector.
     std::array<uint8_t, kSectorBytes> raw{};
     std::array<uint8_t, kC2PointerBytes> c2{};
@@ -204,11 +206,14 @@ ScsiReply readRange(SectorReader& reader, const SubChannel& subChannels, bool re
         const TrackMode mode = image.sheet().trackOf(s).mode;
         if (bytesPerSector(fields, mode) == 0)
             continue;
-        if (!reader.fetch(s, raw.data(), c2.data()))
+        bool missed = false;
+        if (!reader.fetch(s, raw.data(), c2.data(), &missed))
             return checkCondition(kUnrecoveredReadError);
+        fromDisc += missed;
         const int n = composeSector(s, raw.data(), c2.data(), subChannels, fields, mode, sector.data());
         written += copyOut(sector.data(), static_cast<size_t>(n), data + written, dataLength - written);
     }
+    reader.finishRead(s, fromDisc);
     return good(written);
 }
 
@@ -251,6 +256,10 @@ ScsiReply readBlocks(SectorReader& reader, const uint8_t* cdb, size_t cdbLength,
     const DiscImage& image = reader.image();
     if (lba >= image.leadOut() || count > image.leadOut() - lba)
         return checkCondition(kLbaOutOfRange);
+    // FUA: the data must come from the disc. A drive that honours it for
+    // its cache forgets everything cached, whatever the blocks asked for.
+    if ((cdb[1] & 0x08) != 0)
+        reader.forceUnitAccess();
     if (count == 0)
         return good(0);
     for (int64_t s = lba; s < lba + count; ++s)
@@ -261,11 +270,16 @@ ScsiReply readBlocks(SectorReader& reader, const uint8_t* cdb, size_t cdbLength,
     std::array<uint8_t, kSectorBytes> raw{};
     std::array<uint8_t, kC2PointerBytes> c2{};
     uint32_t written = 0;
-    for (int64_t s = lba; s < lba + count && written < dataLength; ++s) {
-        if (!reader.fetch(s, raw.data(), c2.data()))
+    int64_t fromDisc = 0;
+    int64_t s = lba;
+    for (; s < lba + count && written < dataLength; ++s) {
+        bool missed = false;
+        if (!reader.fetch(s, raw.data(), c2.data(), &missed))
             return checkCondition(kUnrecoveredReadError);
+        fromDisc += missed;
         written += copyOut(raw.data() + kMode1UserOffset, kMode1UserBytes, data + written, dataLength - written);
     }
+    reader.finishRead(s, fromDisc);
     lastSector = lba + count - 1;
     return good(written);
 }

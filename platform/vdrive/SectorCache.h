@@ -24,6 +24,15 @@ public:
     // Keeps a sector just read, dropping the oldest when full.
     void remember(int64_t sector, const uint8_t* raw);
 
+    // Forgets everything (FUA on a drive that honours it).
+    void clear()
+    {
+        entries_.clear();
+        order_.clear();
+    }
+
+    uint32_t capacity() const { return capacity_; }
+
 private:
     struct Entry {
         std::list<int64_t>::iterator place;

@@ -102,10 +102,26 @@ TEST(RipToolArgumentsTest, RescueOptionsAndDurations)
     EXPECT_TRUE(a->verify);
     EXPECT_EQ(a->maxSeconds, 5400);
     EXPECT_EQ(a->cacheSectors, 1200);
+    EXPECT_TRUE(a->cacheSectorsGiven);
     const auto defaults = RipToolArguments::parse({}, error);
     EXPECT_EQ(defaults->retries, 10);
     EXPECT_EQ(defaults->passes, 3);
     EXPECT_FALSE(defaults->maxSeconds);
+    // The cache is measured unless its size is given; retries run at 8x.
+    EXPECT_FALSE(defaults->cacheSectorsGiven);
+    EXPECT_EQ(defaults->retrySpeed, 8);
+    EXPECT_FALSE(defaults->noVerify);
+    const auto quick = RipToolArguments::parse({"--no-verify", "--retry-speed", "0"}, error);
+    ASSERT_TRUE(quick) << error;
+    EXPECT_TRUE(quick->noVerify);
+    EXPECT_EQ(quick->retrySpeed, 0);
+    EXPECT_NE(describeOptions(*quick).find("--no-verify"), std::string::npos);
+    EXPECT_FALSE(RipToolArguments::parse({"--verify", "--no-verify"}, error));
+    EXPECT_NE(error.find("schließen einander aus"), std::string::npos) << error;
+    for (const char* bad : {"101", "-1", "x", "8x"}) {
+        EXPECT_FALSE(RipToolArguments::parse({"--retry-speed", bad}, error)) << bad;
+        EXPECT_NE(error.find("--retry-speed"), std::string::npos) << error;
+    }
 
     EXPECT_EQ(parseDuration("90"), 90);
     EXPECT_EQ(parseDuration("90s"), 90);

@@ -209,8 +209,9 @@ std::set<int32_t> reportedSectors(const QJsonObject& report, const char* key)
 }
 
 // The map file as sector -> state, checked against the working copy: what
-// it calls good or verified is the image's sector, byte for byte.
-std::map<int32_t, std::string> checkMap(const Disc& disc, const std::string& out)
+// it calls good or verified is the image's sector, byte for byte (only
+// what it calls verified when good sectors may be unconfirmed).
+std::map<int32_t, std::string> checkMap(const Disc& disc, const std::string& out, bool goodIsConfirmed = true)
 {
     std::map<int32_t, std::string> states;
     std::istringstream in(readText(out + "/disc.map"));
@@ -231,7 +232,7 @@ std::map<int32_t, std::string> checkMap(const Disc& disc, const std::string& out
         next = last + 1;
         for (int32_t s = first; s <= last; ++s) {
             states[s] = state;
-            if (state != "good" && state != "verified") continue;
+            if (state != "verified" && (state != "good" || !goodIsConfirmed)) continue;
             const bool same = copy.size() >= size_t(s + 1) * kSectorBytes &&
                               std::equal(copy.begin() + s * kSectorBytes, copy.begin() + (s + 1) * kSectorBytes,
                                          disc.image.begin() + s * kSectorBytes);
@@ -412,7 +413,9 @@ TEST_P(RipToolTest, ResumeOnAnotherDriveReadsOnlyWhatIsMissing)
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_TRUE(readFile(out + "/disc.bin") == expectedImage(disc, sectorsOf(bad)));
 
-    run = tool({"--out", out, "--drive", "1", "--report", disc.folder + "/r.json"});
+    // Only what is missing is read (and read again to confirm it): the
+    // second drive has no cache to empty by reading elsewhere.
+    run = tool({"--out", out, "--drive", "1", "--report", disc.folder + "/r.json", "--cache-sectors", "0"});
     EXPECT_EQ(run.exitCode, 0) << run.err << run.out;
     const QJsonObject report = readReport(disc.folder + "/r.json");
     EXPECT_FALSE(report["driveGone"].toBool());
@@ -498,7 +501,9 @@ TEST_P(RipToolTest, VanishedDriveStopsTheReading)
 // the old flag is still accepted.
 TEST_P(RipToolTest, DataTrackAndChosenTracks)
 {
-    Disc disc({600, 700, 800}, {}, {}, makedisc::DataTrack::Last);
+    // Drives whose reads take their time: they show that they keep no
+    // cache, so a disc shorter than any assumed cache can be verified.
+    Disc disc({600, 700, 800}, {}, {"speed 100"}, makedisc::DataTrack::Last);
     Tool tool(disc.folder, drives(disc));
     const std::string out = disc.folder + "/out";
     const ToolRun run = tool({"--out", out, "--fill-silence", "--report", disc.folder + "/r.json"});
@@ -518,7 +523,7 @@ TEST_P(RipToolTest, DataTrackAndChosenTracks)
     EXPECT_EQ(report["totals"].toObject()["missing"].toInt(), 0);
     EXPECT_NE(readText(out + "/disc.map").find("1300-2099 data"), std::string::npos);
 
-    Disc audio({600, 700, 800}, {});
+    Disc audio({600, 700, 800}, {}, {"speed 100"});
     const ToolRun chosen = Tool(audio.folder, drives(audio))({"--out", audio.folder + "/k", "--tracks", "2"});
     EXPECT_EQ(chosen.exitCode, 0) << chosen.err;
     EXPECT_FALSE(fs::exists(audio.folder + "/k/track01.wav"));
@@ -551,7 +556,7 @@ TEST_P(RipToolTest, DataTrackAndChosenTracks)
 // contents ends with 3; output that cannot be written is an error.
 TEST_P(RipToolTest, RefusalsAndFailedOutput)
 {
-    Disc disc({300, 300}, {});
+    Disc disc({300, 300}, {}, {"speed 100"});
     Tool tool(disc.folder, drives(disc));
     const std::string out = disc.folder + "/out";
     fs::create_directories(out);
@@ -672,7 +677,7 @@ TEST_P(RipToolTest, RefusalsAndFailedOutput)
 TEST_P(RipToolTest, PassesAndTimeLimit)
 {
     const std::vector<Defect> flaky{{400, 409, "flaky 2"}};
-    Disc disc({1000}, flaky);
+    Disc disc({1000}, flaky, {"speed 100"});
     Tool tool(disc.folder, drives(disc));
     const std::string out = disc.folder + "/out";
     ToolRun run = tool({"--out", out, "--passes", "2", "--report", disc.folder + "/r.json"});
@@ -691,6 +696,131 @@ TEST_P(RipToolTest, PassesAndTimeLimit)
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
     EXPECT_TRUE(readReport(slowDisc.folder + "/r.json")["timeUp"].toBool());
+}
+
+// Drives that break the engine's old assumptions: a cache larger than it
+// assumed (with and without FUA), no C2, lying C2, C2 only in the other
+// form. Whatever the drive, the files end exact, nothing wrong is ever
+// called good, the cache is measured within a quarter of its size, and the
+// report says which C2 was used and whether it was trusted.
+TEST_P(RipToolTest, BelievesOnlyWhatTheDriveProves)
+{
+    const std::vector<Defect> wrong{{1000, 1009, "corrupt 2"}, {4000, 4004, "corrupt 1"}, {7500, 7500, "corrupt 3"}};
+    const struct {
+        const char* name;
+        std::vector<std::string> lines;
+        int cache;
+        bool fua;
+        int c2Bytes;
+        bool trusted;
+    } kinds[] = {
+        {"no C2, cache 5000", {"speed 100", "c2 no", "cache 5000"}, 5000, false, 0, false},
+        {"no C2, cache 3000 emptied by FUA", {"speed 100", "c2 no", "cache 3000 fua"}, 3000, true, 0, false},
+        {"lying C2", {"speed 100", "c2 lies", "cache 3000"}, 3000, false, 294, false},
+        {"C2 only with the block error byte", {"speed 100", "c2 296", "cache 5000"}, 5000, false, 296, true},
+    };
+    for (const auto& d : kinds) {
+        SCOPED_TRACE(d.name);
+        Disc disc({3000, 3000, 3000}, wrong, d.lines);
+        Tool tool(disc.folder, drives(disc));
+        const std::string out = disc.folder + "/out";
+        const ToolRun run = tool({"--out", out, "--report", disc.folder + "/r.json"});
+        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+        EXPECT_NE(run.out.find("Die CD ist vollständig gerettet"), std::string::npos) << run.out;
+        EXPECT_TRUE(readFile(out + "/disc.bin") == disc.image);
+        expectTrackFiles(disc, out, disc.image);
+        checkMap(disc, out);
+        const QJsonObject report = readReport(disc.folder + "/r.json");
+        EXPECT_EQ(report["c2Bytes"].toInt(), d.c2Bytes);
+        EXPECT_EQ(report["c2Trusted"].toBool(), d.trusted);
+        const QJsonObject cache = report["cache"].toObject();
+        EXPECT_TRUE(cache["measured"].toBool()) << cache["how"].toString().toStdString();
+        EXPECT_LE(std::abs(cache["sectors"].toInt() - d.cache), d.cache / 4) << cache["how"].toString().toStdString();
+        EXPECT_EQ(cache["fua"].toBool(), d.fua);
+        EXPECT_NE(readText(out + "/disc.log").find("Puffer des Laufwerks: etwa"), std::string::npos);
+        EXPECT_EQ(report["totals"].toObject()["unconfirmed"].toInt(), 0);
+    }
+}
+
+// Where nothing can confirm a reading (the cache is larger than the disc
+// and reads take no time, or --no-verify), the sectors are counted and
+// named as not confirmed, the verdict says so and the exit status is 1;
+// no wrong sector is called verified.
+TEST_P(RipToolTest, UnconfirmedSectorsAreCountedNotPassedOff)
+{
+    const std::vector<Defect> wrong{{100, 104, "corrupt 2"}};
+    Disc small({500, 500}, wrong, {"c2 no", "cache 1200"});
+    Tool tool(small.folder, drives(small));
+    ToolRun run = tool({"--out", small.folder + "/out", "--report", small.folder + "/r.json"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.out.find("wurden gelesen, aber nicht bestätigt"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("lässt sich nicht leeren"), std::string::npos) << run.err;
+    QJsonObject report = readReport(small.folder + "/r.json");
+    const std::set<int32_t> unconfirmed = reportedSectors(report, "unconfirmedRanges");
+    const auto states = checkMap(small, small.folder + "/out", false);
+    for (const int32_t s : sectorsOf(wrong)) {
+        EXPECT_NE(states.at(s), "verified") << s;
+        EXPECT_TRUE(unconfirmed.count(s) || states.at(s) == "suspect") << s;
+    }
+    EXPECT_EQ(report["totals"].toObject()["unconfirmed"].toInt(), static_cast<int>(unconfirmed.size()));
+
+    Disc healthy({1500, 1500}, {}, {"c2 no"});
+    Tool second(healthy.folder, drives(healthy));
+    run = second({"--out", healthy.folder + "/out", "--report", healthy.folder + "/r.json", "--no-verify"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.out.find("3000 Sektoren wurden gelesen, aber nicht bestätigt (ohne Prüfen, --no-verify)"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(readReport(healthy.folder + "/r.json")["totals"].toObject()["unconfirmed"].toInt(), 3000);
+    // Verifying afterwards, in the same folder, confirms them.
+    run = second({"--out", healthy.folder + "/out", "--report", healthy.folder + "/r2.json"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(readReport(healthy.folder + "/r2.json")["totals"].toObject()["verified"].toInt(), 3000);
+}
+
+// Sectors that read only at 8x or slower: the copy pass runs at the top
+// speed, narrowing at the retry speed recovers them, and the drive is set
+// back to its top speed at the end, also after Ctrl+C in the retries. A
+// retry speed they do not read at leaves them missing.
+TEST_P(RipToolTest, SlowSectorsAreReadSlowerAndTheSpeedIsSetBack)
+{
+    const std::vector<Defect> slow{{2000, 2009, "slow 8"}};
+    Disc disc({1500, 1500}, slow, {"speed 40", "cache 500"});
+    Tool tool(disc.folder, drives(disc));
+    ToolRun run = tool({"--out", disc.folder + "/out"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_TRUE(readFile(disc.folder + "/out/disc.bin") == disc.image);
+    EXPECT_NE(run.err.find("Geschwindigkeit für Kopieren: Höchstgeschwindigkeit erbeten, 40× gewährt"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Geschwindigkeit für Eingrenzen und Wiederholen: 8× erbeten, 8× gewährt"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Geschwindigkeit für den Schluss: Höchstgeschwindigkeit erbeten, 40× gewährt"),
+              std::string::npos)
+        << run.err;
+
+    run = tool({"--out", disc.folder + "/fast", "--retry-speed", "16", "--report", disc.folder + "/r.json"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(reportedSectors(readReport(disc.folder + "/r.json"), "missingRanges"), sectorsOf(slow));
+
+    // Ctrl+C while the retries run slowly.
+    Disc stubborn({1500, 1500}, {{2000, 2009, "03/11/00 100"}}, {"speed 40"});
+    Tool third(stubborn.folder, drives(stubborn));
+    const pid_t pid = third.start({"--out", stubborn.folder + "/out"});
+    ASSERT_GT(pid, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (readText(third.errPath()).find("Durchgang 2") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    kill(pid, SIGINT);
+    run = third.wait(pid);
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    const size_t slower = run.err.find("Eingrenzen und Wiederholen: 8× erbeten");
+    const size_t back = run.err.find("Geschwindigkeit für den Schluss: Höchstgeschwindigkeit erbeten, 40× gewährt");
+    EXPECT_NE(slower, std::string::npos) << run.err;
+    EXPECT_NE(back, std::string::npos) << run.err;
+    EXPECT_LT(slower, back);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTransports, RipToolTest, ::testing::ValuesIn(kTransports),

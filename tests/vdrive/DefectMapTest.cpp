@@ -92,7 +92,44 @@ TEST(DefectMap, ReadsTheDamageThatRetriesAndChecksMeetWith)
 
     const auto plain = DefectMap::parse("", "m", error);
     EXPECT_TRUE(plain->reportsC2());
+    EXPECT_EQ(plain->c2(), C2Support::Both);
     EXPECT_EQ(plain->cacheSectors(), 0u);
+    EXPECT_FALSE(plain->cacheObeysFua());
+    EXPECT_EQ(plain->timedSpeed(), 0u);
+    EXPECT_TRUE(plain->slow().empty());
+}
+
+TEST(DefectMap, ReadsTheDrivesHabits)
+{
+    std::string error;
+    const auto map = DefectMap::parse("speed 40\n"
+                                      "2000-2009 slow 8   # only at 8x or slower\n"
+                                      "cache 3000 FUA\n",
+                                      "m", error);
+    ASSERT_TRUE(map) << error;
+    EXPECT_EQ(map->timedSpeed(), 40u);
+    ASSERT_EQ(map->slow().size(), 1u);
+    EXPECT_EQ(map->slow()[0].first, 2000);
+    EXPECT_EQ(map->slow()[0].last, 2009);
+    EXPECT_EQ(map->slow()[0].maxSpeed, 8u);
+    EXPECT_EQ(map->cacheSectors(), 3000u);
+    EXPECT_TRUE(map->cacheObeysFua());
+    EXPECT_TRUE(map->ranges().empty());
+
+    const struct {
+        const char* line;
+        C2Support support;
+    } forms[] = {{"c2 yes", C2Support::Both},
+                 {"c2 no", C2Support::None},
+                 {"c2 294", C2Support::Only294},
+                 {"c2 296", C2Support::Only296},
+                 {"c2 LIES", C2Support::Lies}};
+    for (const auto& form : forms) {
+        const auto parsed = DefectMap::parse(form.line, "m", error);
+        ASSERT_TRUE(parsed) << error;
+        EXPECT_EQ(parsed->c2(), form.support) << form.line;
+        EXPECT_EQ(parsed->reportsC2(), form.support != C2Support::None) << form.line;
+    }
 }
 
 TEST(DefectMap, BadLinesAreReportedWithFileAndLine)
@@ -132,7 +169,16 @@ TEST(DefectMap, BadLinesAreReportedWithFileAndLine)
         {"2000 flaky 3 03/11/00 4 5\n", "m.defects:1: 'flaky' needs"},
         {"7000 corrupt\n", "m.defects:1: 'corrupt' needs the number of wrong reads"},
         {"7000 corrupt 2 3\n", "m.defects:1: 'corrupt' needs the number of wrong reads"},
-        {"c2 maybe\n", "m.defects:1: 'c2' needs 'yes' or 'no'"},
+        {"c2 maybe\n", "m.defects:1: 'c2' needs 'yes', 'no', '294', '296' or 'lies'"},
+        {"c2 295\n", "m.defects:1: 'c2' needs"},
+        {"cache 100 lru\n", "m.defects:1: 'cache' needs a number of sectors"},
+        {"cache fua\n", "m.defects:1: 'cache' needs a number of sectors"},
+        {"speed 0\n", "m.defects:1: 'speed' needs the top speed"},
+        {"speed 101\n", "m.defects:1: 'speed' needs the top speed"},
+        {"speed\n", "m.defects:1: 'speed' needs the top speed"},
+        {"2000 slow\n", "m.defects:1: 'slow' needs the highest speed"},
+        {"2000 slow 0\n", "m.defects:1: 'slow' needs the highest speed"},
+        {"2000 slow 8 9\n", "m.defects:1: 'slow' needs the highest speed"},
         {"cache\n", "m.defects:1: 'cache' needs a number of sectors"},
         {"cache 100001\n", "m.defects:1: 'cache' needs a number of sectors"},
     };

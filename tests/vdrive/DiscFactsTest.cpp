@@ -327,15 +327,16 @@ TEST_F(DiscFactsTest, PlayMovesTheHeadPauseHoldsItSpeedIsReported)
     EXPECT_EQ(buffer[1], 0x15);
     EXPECT_EQ(run({0x45, 0, 0, 0, 0x07, 0x9E, 0, 0x00, 0x10}, 0).status, 2);  // none from the lead-out on
 
-    // SET CD SPEED: 4x asked, 4x in the capabilities page; 0xFFFF the fastest.
+    // SET CD SPEED: 4x asked (4 x 177 kB/s), 4x (4 x 176.4 kB/s) in the
+    // capabilities page; 0xFFFF the fastest.
     ASSERT_EQ(run({0xBB, 0, 0x02, 0xC4, 0xFF, 0xFF}, 0).status, 0);
     r = run({0x5A, 0, 0x2A, 0, 0, 0, 0, 0, 30}, 30);
     ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(buffer[8 + 14] << 8 | buffer[8 + 15], 708);
+    EXPECT_EQ(buffer[8 + 14] << 8 | buffer[8 + 15], 706);
     r = run({0x1A, 0, 0x2A, 0, 26}, 26);  // MODE SENSE(6): 4-byte header
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(buffer[4], 0x2A);
-    EXPECT_EQ(buffer[4 + 14] << 8 | buffer[4 + 15], 708);
+    EXPECT_EQ(buffer[4 + 14] << 8 | buffer[4 + 15], 706);
     ASSERT_EQ(run({0xBB, 0, 0xFF, 0xFF, 0xFF, 0xFF}, 0).status, 0);
     run({0x5A, 0, 0x2A, 0, 0, 0, 0, 0, 30}, 30);
     EXPECT_EQ(buffer[8 + 14] << 8 | buffer[8 + 15], 7056);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -560,4 +561,180 @@ TEST_F(ImageDriveTest, CapabilitiesPageAndDriveWithoutC2)
             EXPECT_SENSE(run(readCdCdb(0, 2, 0x12), 2 * (2352 + 294)), 0x05, 0x24, 0x00);
         }
     }
+}
+
+namespace {
+
+Cdb setCdSpeedCdb(uint16_t kilobytesPerSecond)
+{
+    return {0xBB, 0, static_cast<uint8_t>(kilobytesPerSecond >> 8), static_cast<uint8_t>(kilobytesPerSecond),
+            0xFF, 0xFF, 0, 0, 0, 0, 0, 0};
+}
+
+Cdb read12Cdb(int32_t lba, uint32_t count, bool fua)
+{
+    const auto a = static_cast<uint32_t>(lba);
+    return {0xA8,
+            static_cast<uint8_t>(fua ? 0x08 : 0),
+            static_cast<uint8_t>(a >> 24),
+            static_cast<uint8_t>(a >> 16),
+            static_cast<uint8_t>(a >> 8),
+            static_cast<uint8_t>(a),
+            static_cast<uint8_t>(count >> 24),
+            static_cast<uint8_t>(count >> 16),
+            static_cast<uint8_t>(count >> 8),
+            static_cast<uint8_t>(count),
+            0,
+            0};
+}
+
+const Cdb kCapabilities{0x5A, 0, 0x2A, 0, 0, 0, 0, 0, 0x40, 0, 0, 0};
+
+}  // namespace
+
+// The speed: the capabilities page names top and current speed, SET CD
+// SPEED takes the nearest whole speed up to the top, and slow sectors read
+// only when the drive is slow enough. A read from the disc takes its time;
+// the same sectors from the cache do not.
+TEST_F(ImageDriveTest, SpeedSlowSectorsAndTheTimeReadsTake)
+{
+    DiscPlan plan;
+    plan.stamp = true;
+    plan.defects = {"speed 24", "2000-2009 slow 8", "cache 100"};
+    load(plan);
+    auto speeds = [&] {
+        EXPECT_EQ(run(kCapabilities, 0x40).status, 0);
+        return std::pair<int, int>{buffer[16] << 8 | buffer[17], buffer[22] << 8 | buffer[23]};
+    };
+    EXPECT_EQ(speeds(), (std::pair<int, int>{4234, 4234}));  // 24 x 176.4 kB/s
+
+    EXPECT_SENSE(run(readCdCdb(2005, 1), 2352), 0x03, 0x11, 0x00);
+    EXPECT_SENSE(run(readCdCdb(1995, 10), 23520), 0x03, 0x11, 0x00);  // touches 2000
+    EXPECT_EQ(run(setCdSpeedCdb(9 * 176), 0).status, 0);
+    EXPECT_EQ(speeds().second, 1588);
+    EXPECT_SENSE(run(readCdCdb(2005, 1), 2352), 0x03, 0x11, 0x00);
+    EXPECT_EQ(run(setCdSpeedCdb(8 * 176), 0).status, 0);              // 1408 kB/s: still 8x
+    EXPECT_EQ(speeds(), (std::pair<int, int>{4234, 1411}));
+    ASSERT_EQ(run(readCdCdb(2000, 10), 23520).status, 0);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 2000 * 2352));
+    EXPECT_EQ(run(setCdSpeedCdb(0xFFFF), 0).status, 0);
+    EXPECT_EQ(speeds().second, 4234);
+    EXPECT_EQ(run(setCdSpeedCdb(52 * 177), 0).status, 0);             // more than the drive can
+    EXPECT_EQ(speeds().second, 4234);
+    EXPECT_EQ(run(setCdSpeedCdb(0), 0).status, 0);                    // the slowest it has
+    EXPECT_EQ(speeds().second, 176);
+    EXPECT_SENSE(run(setCdSpeedCdb(0).data(), 10, 0), 0x05, 0x24, 0x00);
+
+    // At 1x one sector takes 1/75 s, and the drive reads an eighth of its
+    // cache ahead (12 sectors); those come from the cache at once.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point started = Clock::now();
+    ASSERT_EQ(run(readCdCdb(3000, 1), 2352).status, 0);
+    const Clock::duration fromDisc = Clock::now() - started;
+    EXPECT_GE(fromDisc, std::chrono::milliseconds(13 * 1000 / 75));
+    const Clock::time_point again = Clock::now();
+    ASSERT_EQ(run(readCdCdb(3001, 12), 12 * 2352).status, 0);
+    EXPECT_LT(Clock::now() - again, fromDisc / 2);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 3001 * 2352));
+
+    // Without a 'speed' line the drive names 40x, and slow sectors still
+    // need the drive slowed down.
+    DiscPlan untimed;
+    untimed.defects = {"10 slow 4"};
+    load(untimed);
+    EXPECT_EQ(speeds(), (std::pair<int, int>{7056, 7056}));
+    EXPECT_SENSE(run(readCdCdb(10, 1), 2352), 0x03, 0x11, 0x00);
+    EXPECT_EQ(run(setCdSpeedCdb(4 * 177), 0).status, 0);
+    EXPECT_EQ(run(readCdCdb(10, 1), 2352).status, 0);
+}
+
+// C2 in one form only, and a drive whose pointers are always clean.
+TEST_F(ImageDriveTest, C2FormsAndLyingPointers)
+{
+    for (const char* form : {"c2 294", "c2 296", "c2 lies"}) {
+        DiscPlan plan;
+        plan.stamp = true;
+        plan.defects = {form, "100 corrupt 1"};
+        load(plan);
+        const std::string f = form;
+        ASSERT_EQ(run(kCapabilities, 0x40).status, 0);
+        EXPECT_NE(buffer[8 + 5] & 0x10, 0) << form;  // every one of them claims C2
+        const ScsiReply with294 = run(readCdCdb(0, 1, 0x12), 2352 + 294);
+        const ScsiReply with296 = run(readCdCdb(0, 1, 0x14), 2352 + 296);
+        if (f == "c2 296") {
+            EXPECT_SENSE(run(readCdCdb(0, 1, 0x12), 2352 + 294), 0x05, 0x24, 0x00);
+        } else {
+            EXPECT_EQ(with294.status, 0) << form;
+        }
+        if (f == "c2 294") {
+            EXPECT_SENSE(run(readCdCdb(0, 1, 0x14), 2352 + 296), 0x05, 0x24, 0x00);
+        } else {
+            EXPECT_EQ(with296.status, 0) << form;
+        }
+        const uint8_t flags = f == "c2 296" ? 0x14 : 0x12;
+        const uint32_t length = f == "c2 296" ? 2352 + 296 : 2352 + 294;
+        ASSERT_EQ(run(readCdCdb(100, 1, flags), length).status, 0);
+        EXPECT_FALSE(std::equal(buffer.begin(), buffer.begin() + 2352, bin.begin() + 100 * 2352)) << form;
+        const bool clean = std::all_of(buffer.begin() + 2352, buffer.end(), [](uint8_t b) { return b == 0; });
+        EXPECT_EQ(clean, f == "c2 lies") << form;
+    }
+}
+
+// The cache reads ahead, but only as far as its readings come out right;
+// READ(12) with FUA empties it only on a drive that honours FUA. Either way
+// READ(12) reads data sectors as 2048-byte blocks and refuses audio ones.
+TEST_F(ImageDriveTest, ReadAheadAndForceUnitAccess)
+{
+    for (const bool fua : {true, false}) {
+        DiscPlan plan;
+        plan.stamp = true;
+        plan.defects = {fua ? "cache 800 fua" : "cache 800", "100 corrupt 1", "120 corrupt 1", "300 flaky 1"};
+        load(plan);
+        // The wrong reading of 100 is cached; read-ahead stops before 120.
+        ASSERT_EQ(run(readCdCdb(100, 1), 2352).status, 0);
+        const std::vector<uint8_t> wrong = buffer;
+        EXPECT_FALSE(std::equal(wrong.begin(), wrong.end(), bin.begin() + 100 * 2352));
+        EXPECT_EQ(run(read12Cdb(100, 0, fua), 0).status, 0);
+        EXPECT_SENSE(run(read12Cdb(100, 1, true), 2048), 0x05, 0x64, 0x00);  // audio
+        ASSERT_EQ(run(readCdCdb(100, 1), 2352).status, 0);
+        EXPECT_EQ(buffer == wrong, !fua) << fua;
+        ASSERT_EQ(run(readCdCdb(120, 1), 2352).status, 0);
+        EXPECT_FALSE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 120 * 2352));
+        // 280 brings 281..299 in, not the flaky 300: its failure is still to come.
+        ASSERT_EQ(run(readCdCdb(280, 1), 2352).status, 0);
+        EXPECT_SENSE(run(readCdCdb(300, 1), 2352), 0x03, 0x11, 0x00);
+        // A READ(12) without FUA leaves the cache alone.
+        EXPECT_EQ(run(read12Cdb(0, 0, false), 0).status, 0);
+        ASSERT_EQ(run(readCdCdb(120, 1), 2352).status, 0);
+        EXPECT_FALSE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 120 * 2352));
+    }
+
+    DiscPlan data;
+    data.dataTrack = DataTrack::First;
+    data.lengths = {100, 100};
+    load(data);
+    ASSERT_EQ(run(read12Cdb(10, 2, false), 4096).transferred, 4096u);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 2048, bin.begin() + 10 * 2352 + 16));
+    EXPECT_TRUE(std::equal(buffer.begin() + 2048, buffer.end(), bin.begin() + 11 * 2352 + 16));
+    EXPECT_SENSE(run(read12Cdb(99, 2, false), 4096), 0x05, 0x64, 0x00);  // into the audio track
+    EXPECT_SENSE(run(read12Cdb(199, 2, false), 4096), 0x05, 0x21, 0x00);
+    EXPECT_SENSE(run(read12Cdb(0, 1, false).data(), 10, 2048), 0x05, 0x24, 0x00);
+}
+
+// A corrupt sector reads wrong differently on another drive made from the
+// same files, as a second run of a program meets a fresh drive.
+TEST_F(ImageDriveTest, WrongReadingsDoNotRepeatOnAnotherDrive)
+{
+    DiscPlan plan;
+    plan.stamp = true;
+    plan.defects = {"100-103 corrupt 1"};
+    load(plan);
+    ASSERT_EQ(run(readCdCdb(100, 4), 4 * 2352).status, 0);
+    const std::vector<uint8_t> first = buffer;
+    std::string error;
+    drive = VirtualDrive::load(disc.cuePath, disc.defectsPath, error);
+    ASSERT_TRUE(drive) << error;
+    ASSERT_EQ(run(readCdCdb(100, 4), 4 * 2352).status, 0);
+    EXPECT_NE(buffer, first);
+    EXPECT_FALSE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 100 * 2352));
 }

@@ -66,8 +66,10 @@ std::string describeOptions(const RipToolArguments& a)
         for (const int t : a.tracks) text += (first ? "" : ",") + std::to_string(t), first = false;
     }
     text += " --passes " + std::to_string(a.passes) + " --retries " + std::to_string(a.retries) +
-            " --cache-sectors " + std::to_string(a.cacheSectors);
+            " --retry-speed " + std::to_string(a.retrySpeed);
+    if (a.cacheSectorsGiven) text += " --cache-sectors " + std::to_string(a.cacheSectors);
     if (a.verify) text += " --verify";
+    if (a.noVerify) text += " --no-verify";
     if (a.maxSeconds) text += " --max-time " + std::to_string(*a.maxSeconds) + "s";
     if (a.offset) text += std::string(" --offset ") + (a.offset > 0 ? "+" : "") + std::to_string(a.offset);
     if (a.flac) text += " --flac";
@@ -177,6 +179,16 @@ std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::s
             result.action = Action::CheckLog;
             result.checkLog = *text;
             return result;
+        } else if (option == "--retry-speed") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            const auto n = wholeNumber(*text, 0, 100);
+            if (!n) {
+                error = "--retry-speed braucht eine Geschwindigkeit von 1 bis 100 (oder 0: die des Laufwerks), nicht '" +
+                        *text + "'";
+                return std::nullopt;
+            }
+            result.retrySpeed = *n;
         } else if (option == "--retries" || option == "--passes" || option == "--cache-sectors") {
             const auto text = value();
             if (!text) return std::nullopt;
@@ -201,6 +213,7 @@ std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::s
                     return std::nullopt;
                 }
                 result.cacheSectors = *n;
+                result.cacheSectorsGiven = true;
             }
         } else if (option == "--max-time") {
             const auto text = value();
@@ -213,6 +226,8 @@ std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::s
             result.maxSeconds = *seconds;
         } else if (option == "--verify") {
             if (!flag(result.verify)) return std::nullopt;
+        } else if (option == "--no-verify") {
+            if (!flag(result.noVerify)) return std::nullopt;
         } else if (option == "--fill-silence") {
             if (!flag(result.fillSilence)) return std::nullopt;
         } else if (option == "--karaoke") {
@@ -225,6 +240,10 @@ std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::s
             error = "Unbekannte Angabe '" + args[i] + "'";
             return std::nullopt;
         }
+    }
+    if (result.verify && result.noVerify) {
+        error = "--verify und --no-verify schließen einander aus";
+        return std::nullopt;
     }
     if (result.scan && result.verify) {
         error = "--verify vergleicht mit der Arbeitskopie, die es mit --scan nicht gibt";
@@ -239,8 +258,9 @@ std::optional<RipToolArguments> RipToolArguments::parse(const std::vector<std::s
 const char* RipToolArguments::usage()
 {
     return "Aufruf: rilvane-rip [--drive N] [--tracks LISTE|all] [--out ORDNER] [--name MUSTER]\n"
-           "                   [--retries N] [--passes 1|2|3] [--verify] [--max-time DAUER]\n"
-           "                   [--cache-sectors N] [--karaoke] [--scan] [--report DATEI] [--force]\n"
+           "                   [--retries N] [--passes 1|2|3] [--verify|--no-verify] [--max-time DAUER]\n"
+           "                   [--cache-sectors N] [--retry-speed N] [--karaoke] [--scan]\n"
+           "                   [--report DATEI] [--force]\n"
            "                   [--offset SAMPLES] [--flac] [--accuraterip-file DATEI]\n"
            "       rilvane-rip --check-log PROTOKOLL\n"
            "\n"
@@ -250,8 +270,12 @@ const char* RipToolArguments::usage()
            "  2 Eingrenzen   jeder vorgemerkte Sektor wird einzeln gelesen\n"
            "  3 Wiederholen  was dann noch fehlt, wird bis zu N weitere Male gelesen\n"
            "Meldet das Laufwerk C2-Fehlerzeiger, zählt ein Sektor mit gesetzten Zeigern nicht als\n"
-           "gelesen; ohne sie zählt ein in Durchgang 2 oder 3 geretteter Sektor erst, wenn zwei\n"
-           "Lesungen mit geleertem Laufwerkspuffer dazwischen übereinstimmen.\n"
+           "gelesen. Den Zeigern wird erst geglaubt, wenn sie sich bewährt haben (eine markierte\n"
+           "Lesung war wirklich falsch), und nicht mehr, sobald ein Sektor zweimal verschieden,\n"
+           "aber ohne markierte Bytes kommt. Was sie nicht bestätigen, wird zum Prüfen ein zweites\n"
+           "Mal gelesen, mit geleertem Laufwerkspuffer dazwischen, und zählt erst, wenn beide\n"
+           "Lesungen übereinstimmen. Wie groß der Puffer ist, misst das Programm an der Lesezeit.\n"
+           "Eingrenzen und Wiederholen laufen langsamer (--retry-speed), am Ende wieder schnell.\n"
            "\n"
            "Im Zielordner entstehen die Arbeitskopie der ganzen CD (disc.bin, rohe Sektoren, mit\n"
            "disc.cue), die Karte disc.map (welcher Sektor wie gelesen ist), das Protokoll disc.log\n"
@@ -277,10 +301,17 @@ const char* RipToolArguments::usage()
            "                     der beim 2. bis 11. Versuch lesbar ist, wird gerettet; ein ganz\n"
            "                     unlesbarer kostet so höchstens 11 Fehlversuche)\n"
            "  --passes N         nur die Durchgänge 1 bis N (Vorgabe 3)\n"
-           "  --verify           jeden gelesenen Sektor ein zweites Mal lesen und vergleichen\n"
+           "  --verify           jeden gelesenen Sektor ein zweites Mal lesen und vergleichen, auch\n"
+           "                     wo bewährte C2-Fehlerzeiger ihn schon bestätigen\n"
+           "  --no-verify        nichts zum Bestätigen ein zweites Mal lesen (schneller; nicht\n"
+           "                     bestätigte Sektoren werden gezählt, das Ergebnis sagt es)\n"
            "  --max-time DAUER   nach dieser Zeit aufhören und sichern, z.B. 90s, 15m, 1h30m\n"
            "  --cache-sectors N  so viele Sektoren liest das Programm woanders, um den Puffer des\n"
-           "                     Laufwerks zu leeren (Vorgabe 2400, gut 5 MB)\n"
+           "                     Laufwerks zu leeren, statt seine Größe zu messen (Vorgabe, wo\n"
+           "                     nichts zu messen ist: 2400, gut 5 MB)\n"
+           "  --retry-speed N    Geschwindigkeit fürs Eingrenzen und Wiederholen (Vorgabe 8: langsam\n"
+           "                     genug, dass ein Laufwerk zerkratzte Stellen besser liest, schnell\n"
+           "                     genug für viele Versuche; 0: das Laufwerk wählt)\n"
            "  --fill-silence     ohne Wirkung: Fehlendes ist immer Stille (für alte Aufrufe)\n"
            "  --karaoke          Karaoke-Modus: die Mitte des Stereobilds entfernen (nur in den\n"
            "                     WAV-Dateien, nicht in der Arbeitskopie)\n"
@@ -299,7 +330,8 @@ const char* RipToolArguments::usage()
            "  --help             diese Hilfe\n"
            "  --version          die Version\n"
            "\n"
-           "Exit-Status: 0 alles gelesen, 1 Sektoren fehlen oder sind zweifelhaft, eine Ausgabe\n"
+           "Exit-Status: 0 alles gelesen und bestätigt, 1 Sektoren fehlen, sind zweifelhaft oder nicht\n"
+           "bestätigt, eine Ausgabe\n"
            "wurde nicht geschrieben, das Laufwerk ist verschwunden oder die Zeit um,\n"
            "2 falscher Aufruf, 3 kein Laufwerk, kein Inhaltsverzeichnis oder eine andere CD,\n"
            "130 abgebrochen (Strg+C): Arbeitskopie, Karte, Dateien und Bericht sind dann fertig.\n";

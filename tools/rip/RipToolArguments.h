@@ -31,9 +31,12 @@ struct RipToolArguments {
     std::string accurateRipFile;  // the disc's file from the AccurateRip database, to compare with
     int retries = 10;             // more single-sector reads of a sector still missing
     int passes = 3;               // 1 copy, 2 and narrow, 3 and retry
-    bool verify = false;
+    bool verify = false;          // every sector read twice, also where C2 confirms it
+    bool noVerify = false;        // nothing read twice to confirm it
     std::optional<long> maxSeconds;
     int cacheSectors = 2400;      // sectors read elsewhere to empty the drive's cache
+    bool cacheSectorsGiven = false;  // --cache-sectors: the size stands, none is learnt
+    int retrySpeed = 8;           // ×, for narrowing and retries; 0: the drive's own
 
     // Empty when the arguments make no sense; `error` then says why (German).
     static std::optional<RipToolArguments> parse(const std::vector<std::string>& args, std::string& error);

@@ -56,7 +56,10 @@ rilvane::rescue::RescueRequest requestOf(const rilvane::riptool::RipToolArgument
     r.accurateRipFile = args.accurateRipFile;
     r.retries = args.retries;
     r.passes = args.passes;
-    r.verify = args.verify;
+    r.verify = !args.noVerify;
+    r.verifyAll = args.verify;
+    r.cacheSectorsGiven = args.cacheSectorsGiven;
+    r.retrySpeed = args.retrySpeed;
     r.maxSeconds = args.maxSeconds;
     r.cacheSectors = args.cacheSectors;
     r.program = std::string("rilvane-rip ") + RILVANE_VERSION;
