@@ -15,6 +15,7 @@
 
 #include "RescueEngine.h"
 #include "RescueMap.h"
+#include "ToolFiles.h"
 #include "WorkingCopy.h"
 #include "drive/BlockReader.h"
 #include "drive/CdAudio.h"
@@ -26,6 +27,7 @@
 #include "drive/TocExchange.h"
 #include "platform/Console.h"
 #include "platform/OutputFile.h"
+#include "platform/OwnFiles.h"
 #include "proof/CueSheetWriter.h"
 #include "proof/RipLog.h"
 
@@ -244,11 +246,12 @@ int DiscRescue::rescue()
     report_.ids = handover_->ids();
     report_.readOffset = args_.offset;
     if (!args_.accurateRipFile.empty()) {
-        std::ifstream in(args_.accurateRipFile, std::ios::binary);
-        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string text;
         std::string error;
-        if (!in && !in.eof()) error = std::strerror(errno);
-        const auto database = error.empty() ? proof::AccurateRipDatabase::parse(bytes, error) : std::nullopt;
+        if (!readToolFile(args_.accurateRipFile, FileLimits::kAccurateRip, text, error))
+            return refuse(ExitCode::kUsage, "Die AccurateRip-Datei " + args_.accurateRipFile + " " + error);
+        const auto database =
+            proof::AccurateRipDatabase::parse(std::vector<uint8_t>(text.begin(), text.end()), error);
         if (!database)
             return refuse(ExitCode::kUsage, "Die AccurateRip-Datei " + args_.accurateRipFile + " ist nicht lesbar: " + error);
         if (!database->isFor(handover_->ids()))
@@ -292,10 +295,11 @@ int DiscRescue::rescue()
     const std::string mapPath = pathIn(args_.outDir, RescueFiles::kMap);
     const std::string logPath = pathIn(args_.outDir, RescueFiles::kLog);
     const std::string trackCuePath = pathIn(args_.outDir, RescueFiles::kTrackCueSheet);
+    const std::string lockPath = pathIn(args_.outDir, RescueFiles::kLock);
     std::vector<std::pair<std::string, fs::path>> outputs;
     if (!args_.scan) {
         for (const std::string& p :
-             {binPath, cuePath, mapPath, logPath, mapPath + ".neu", cuePath + ".neu", trackCuePath, logPath + ".neu"})
+             {binPath, cuePath, mapPath, logPath, mapPath + ".neu", trackCuePath, lockPath})
             outputs.emplace_back(p, comparable(p));
         for (const TrackReport& t : report_.tracks)
             if (!t.file.empty()) outputs.emplace_back(t.file, comparable(t.file));
@@ -322,18 +326,40 @@ int DiscRescue::rescue()
             const std::string reason = ec ? ec.message() : std::strerror(ENOTDIR);
             return refuse(ExitCode::kUsage, "Konnte den Ordner " + args_.outDir + " nicht anlegen: " + reason);
         }
+        // One run at a time in a folder: two would write the same copy, map
+        // and track files, each trusting what the other changed.
+        platform::FolderLock::Outcome locking{};
+        long holder = 0;
+        int lockError = 0;
+        folderLock_ = platform::FolderLock::take(platform::FilePath::fromUtf8(lockPath), locking, holder, lockError);
+        if (!folderLock_) {
+            if (locking == platform::FolderLock::Outcome::Busy)
+                return refuse(ExitCode::kUsage,
+                              "Im Ordner " + args_.outDir + " arbeitet schon eine Rettung" +
+                                  (holder > 0 ? " (Prozess " + std::to_string(holder) + ")" : std::string()) +
+                                  "; ein zweiter Lauf im selben Ordner würde ihre Dateien vermischen. Warten, bis "
+                                  "sie endet, oder einen anderen Ordner wählen");
+            return refuse(ExitCode::kUsage, "Konnte den Ordner " + args_.outDir + " nicht für diesen Lauf sperren (" +
+                                                lockPath + "): " + std::strerror(lockError));
+        }
         if (fs::exists(fs::symlink_status(mapPath, ec))) {
             std::string error;
             auto loaded = RescueMap::load(mapPath, error);
             if (!loaded)
-                return refuse(ExitCode::kUsage, "Die Karte " + mapPath + " ist nicht lesbar: " + error);
+                return refuse(ExitCode::kUsage, "Die Karte " + mapPath + " " + error);
             if (!(loaded->layout() == layout))
                 return refuse(ExitCode::kNoDisc,
                               "Die CD im Laufwerk ist nicht die CD der Rettung in " + args_.outDir +
                                   " (Inhaltsverzeichnis " + layout.tocText() + ", die Rettung hat " +
                                   loaded->layout().tocText() + "); anderen Zielordner wählen");
-            if (!fs::is_regular_file(binPath, ec))
-                return refuse(ExitCode::kUsage, "Die Arbeitskopie " + binPath + " fehlt zur Karte " + mapPath);
+            if (const platform::FileKind kind = platform::kindAt(platform::FilePath::fromUtf8(binPath));
+                kind != platform::FileKind::Regular) {
+                platform::FileProblem problem;
+                problem.kind = kind;
+                return refuse(ExitCode::kUsage, "Die Arbeitskopie " + binPath + " zur Karte " + mapPath + " " +
+                                                    (kind == platform::FileKind::Missing ? std::string("fehlt")
+                                                                                         : fileProblemText(problem, 0)));
+            }
             map = std::make_unique<RescueMap>(std::move(*loaded));
             report_.resumed = true;
         } else {
@@ -344,8 +370,8 @@ int DiscRescue::rescue()
                         return refuse(ExitCode::kUsage,
                                       "Die Datei " + track.file + " gibt es schon (überschreiben mit --force)");
         }
-        if (!console_.openLogFile(logPath))
-            return refuse(ExitCode::kUsage, "Konnte das Protokoll " + logPath + " nicht anlegen: " + std::strerror(errno));
+        if (std::string problem; !console_.openLogFile(logPath, problem))
+            return refuse(ExitCode::kUsage, "Das Protokoll " + logPath + " " + problem);
         logPath_ = logPath;
         copy = std::make_unique<WorkingCopy>();
         std::string error;
@@ -578,17 +604,18 @@ proof::LogContents DiscRescue::logContents() const
 bool DiscRescue::sealLog()
 {
     if (logPath_.empty()) return true;
-    std::ifstream in(logPath_, std::ios::binary);
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in && !in.eof()) return false;
-    if (!text.empty() && text.back() != '\n') text += '\n';
-    // The seal covers the whole log, earlier runs on the same output included.
-    const std::string sealed = proof::RipLog::seal(text + "\n" + proof::RipLog::body(logContents()));
+    std::string text;
     std::string problem;
-    const std::string temp = logPath_ + ".neu";
-    if (!writeTextFile(temp, sealed, problem) || std::rename(temp.c_str(), logPath_.c_str()) != 0) {
-        if (problem.empty()) problem = "Konnte " + logPath_ + " nicht ersetzen: " + std::strerror(errno);
-        std::remove(temp.c_str());
+    if (!readToolFile(logPath_, FileLimits::kLog, text, problem, platform::Links::Refuse)) {
+        console_.logLine("Das Protokoll " + logPath_ + " " + problem);
+        return false;
+    }
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    // The seal covers the whole log, earlier runs on the same output
+    // included. The log is replaced as a whole: a link at its name is
+    // replaced, not followed.
+    const std::string sealed = proof::RipLog::seal(text + "\n" + proof::RipLog::body(logContents()));
+    if (!writeTextFile(logPath_, sealed, problem)) {
         console_.logLine(problem);
         return false;
     }

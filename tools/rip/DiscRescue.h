@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Handover.h"
+#include "platform/FolderLock.h"
 
 #include "RescueConsole.h"
 #include "RescueReport.h"
@@ -42,6 +43,7 @@ struct RescueFiles {
     static constexpr const char* kMap = "disc.map";
     static constexpr const char* kLog = "disc.log";
     static constexpr const char* kTrackCueSheet = "tracks.cue";  // the track files'
+    static constexpr const char* kLock = "disc.lock";            // there while a run works in the folder
 };
 
 class DiscRescue {
@@ -79,6 +81,7 @@ private:
     std::vector<HandedTrack> handed_;
     std::string logPath_;                 // empty: no log file
     bool reportAllowed_ = true;  // false when writing it would overwrite what must stay
+    std::unique_ptr<platform::FolderLock> folderLock_;  // held from before the map is read to the end
 };
 
 }  // namespace rilvane::riptool

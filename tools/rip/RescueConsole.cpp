@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "RescueReport.h"
+#include "ToolFiles.h"
 
 namespace rilvane::riptool {
 
@@ -27,25 +28,27 @@ std::string durationText(double seconds)
 
 RescueConsole::RescueConsole(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
 
-bool RescueConsole::openLogFile(const std::string& path)
+bool RescueConsole::openLogFile(const std::string& path, std::string& problem)
 {
-    logFile_.open(path, std::ios::app | std::ios::binary);
-    return logFile_.is_open();
+    platform::FileProblem trouble;
+    logFile_ = platform::openAppendFile(platform::FilePath::fromUtf8(path), trouble);
+    if (!logFile_) problem = fileProblemText(trouble, 0, "lässt sich nicht anlegen");
+    return logFile_ != nullptr;
 }
 
 void RescueConsole::fileLine(const std::string& line)
 {
-    if (!logFile_.is_open()) return;
-    logFile_ << line << '\n';
-    logFile_.flush();
-    if (!logFile_) logFailed_ = true;
+    if (!logFile_) return;
+    // One write a line: a line is in the file whole or not at all.
+    const std::string text = line + '\n';
+    if (!logFile_->append(text.data(), text.size())) logFailed_ = true;
 }
 
 void RescueConsole::closeLogFile()
 {
-    if (!logFile_.is_open()) return;
-    logFile_.close();
-    if (logFile_.fail()) logFailed_ = true;
+    if (!logFile_) return;
+    if (!logFile_->close()) logFailed_ = true;
+    logFile_.reset();
 }
 
 std::string RescueConsole::place() const

@@ -8,12 +8,13 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "drive/LogSink.h"
+#include "platform/OwnFiles.h"
 
 namespace rilvane::riptool {
 
@@ -21,9 +22,10 @@ class RescueConsole : public LogSink {
 public:
     RescueConsole(std::ostream& out, bool terminal);
 
-    // Lines go to `path` too from now on (appended). False when it cannot
-    // be opened.
-    bool openLogFile(const std::string& path);
+    // Lines go to `path` too from now on (appended; only to a regular
+    // file, never through a link). False with `problem` saying what is
+    // wrong ("ist ein Ordner, keine Datei") when it cannot be opened.
+    bool openLogFile(const std::string& path, std::string& problem);
     // Writes a line into the log file only.
     void fileLine(const std::string& line);
     // Whether every line reached the log file.
@@ -63,7 +65,7 @@ private:
     using Clock = std::chrono::steady_clock;
     std::ostream& out_;
     bool terminal_;
-    std::ofstream logFile_;
+    std::unique_ptr<platform::AppendFile> logFile_;
     bool logFailed_ = false;
     std::vector<int32_t> starts_;
     bool holding_ = false;

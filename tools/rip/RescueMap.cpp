@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "ToolFiles.h"
 #include "WholeNumber.h"
 
 namespace rilvane::riptool {
@@ -178,7 +178,10 @@ bool RescueMap::save(const std::string& path, std::string& error) const
 {
     const std::string temp = path + ".neu";
     const std::string content = text();
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // Whatever a run that was stopped left at the name (or a link put
+    // there) goes first: the file is made new, never opened through a link.
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
         error = systemReason(errno);
         return false;
@@ -219,14 +222,11 @@ bool RescueMap::save(const std::string& path, std::string& error) const
 
 std::optional<RescueMap> RescueMap::load(const std::string& path, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = systemReason(errno);
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parse(text.str(), error);
+    std::string text;
+    if (!readToolFile(path, FileLimits::kMap, text, error, platform::Links::Refuse)) return std::nullopt;
+    auto map = parse(text, error);
+    if (!map) error = "ist nicht lesbar: " + error;
+    return map;
 }
 
 }  // namespace rilvane::riptool

@@ -81,6 +81,9 @@ public:
     // the disk, renamed over the old one, and the folder flushed. False
     // with `error` (the system's reason) when any step failed.
     bool save(const std::string& path, std::string& error) const;
+    // Reads the map file at `path` (a regular file, never through a link);
+    // empty with `error` saying what is wrong ("ist ein Ordner, keine
+    // Datei", "ist nicht lesbar: Zeile 3: ...").
     static std::optional<RescueMap> load(const std::string& path, std::string& error);
 
 private:

@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "drive/CdAudio.h"
+#include "platform/OutputFile.h"
 
 namespace rilvane::riptool {
 
@@ -89,23 +89,19 @@ bool WorkingCopy::sync()
 
 bool WorkingCopy::writeCue(const std::string& cuePath, const std::string& text, std::string& error)
 {
-    const std::string temp = cuePath + ".neu";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            error = std::strerror(errno);
-            ::unlink(temp.c_str());
-            return false;
-        }
+    // Written under a hidden name of its own and renamed over the sheet: a
+    // link at either name is replaced, never followed.
+    int code = 0;
+    const auto file = platform::createOutputFile(platform::FilePath::fromUtf8(cuePath), code);
+    bool ok = file != nullptr;
+    if (ok) {
+        ok = file->write(reinterpret_cast<const uint8_t*>(text.data()), text.size()) && file->flush();
+        code = file->lastError();
+        ok = file->close() && ok;
+        if (!code) code = file->lastError();
     }
-    if (::rename(temp.c_str(), cuePath.c_str()) != 0) {
-        error = std::strerror(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    if (!ok) error = std::strerror(code ? code : EIO);
+    return ok;
 }
 
 }  // namespace rilvane::riptool

@@ -1,0 +1,68 @@
+#include "LogCheck.h"
+
+#include "ToolFiles.h"
+#include "proof/RipLog.h"
+
+namespace rilvane::riptool {
+
+namespace {
+
+std::string runs(int n)
+{
+    return n == 1 ? "1 Lauf" : std::to_string(n) + " Läufe";
+}
+
+std::string lines(size_t n)
+{
+    return n == 1 ? "1 Zeile" : std::to_string(n) + " Zeilen";
+}
+
+}  // namespace
+
+int checkLog(const std::string& path, std::ostream& out, std::ostream& err)
+{
+    using proof::RipLog;
+    std::string text;
+    std::string problem;
+    if (!readToolFile(path, FileLimits::kLog, text, problem)) {
+        err << "rilvane-rip: " << path << " " << problem << "\n";
+        return 2;
+    }
+    const RipLog::SealReport report = RipLog::inspect(text);
+    const std::string sealedUpTo = runs(report.sealedRuns) + (report.lastDate.empty() ? "" : ", der letzte vom " + report.lastDate);
+    switch (report.seal) {
+    case RipLog::Seal::Broken:
+        out << path << ": VERÄNDERT (die Prüfsumme nach " << runs(report.sealedRuns)
+            << " stimmt nicht mit dem Text davor überein)\n";
+        return 1;
+    case RipLog::Seal::Missing:
+        if (report.tail == RipLog::Tail::Run) {
+            out << path << ": ohne Prüfsumme: der erste Lauf kam nicht zu Ende (abgebrochen, etwa durch kill -9 "
+                << "oder einen Stromausfall); seine " << lines(report.tailLines) << " belegt nichts\n";
+            return 1;
+        }
+        out << path << ": kein Protokoll von rilvane-rip (keine Prüfsumme)\n";
+        return 1;
+    case RipLog::Seal::Valid: break;
+    }
+    switch (report.tail) {
+    case RipLog::Tail::None:
+        out << path << ": unverändert bis zur letzten Prüfsumme (" << sealedUpTo << ")\n"
+            << "  Ein Protokoll, von dem hinten ganze Läufe abgeschnitten wurden, sähe ebenso aus: "
+               "die Zahl der Läufe zeigt die Karte der Rettung\n";
+        return 0;
+    case RipLog::Tail::Run:
+        out << path << ": unverändert bis zur letzten Prüfsumme (" << sealedUpTo
+            << "); danach ein Lauf, der nicht zu Ende kam (abgebrochen, etwa durch kill -9 oder einen "
+               "Stromausfall): seine "
+            << lines(report.tailLines) << " deckt keine Prüfsumme\n";
+        return 1;
+    case RipLog::Tail::Lines:
+        out << path << ": VERÄNDERT: nach der letzten Prüfsumme (" << sealedUpTo << ") stehen "
+            << lines(report.tailLines) << ", die keine Prüfsumme deckt\n";
+        return 1;
+    }
+    return 1;
+}
+
+}  // namespace rilvane::riptool
