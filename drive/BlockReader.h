@@ -20,6 +20,7 @@ public:
     uint8_t* readBlock(int32_t sector, int32_t sectors = CommandCatalogue::kSectorsPerRead)
     {
         driveGone_ = mediumGone_ = false;
+        sense_ = {};
         if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return nullptr;
         return read(sector, sectors);
     }
@@ -31,6 +32,7 @@ public:
     uint8_t* readBlockWithC2(int32_t sector, int32_t sectors = CommandCatalogue::kSectorsPerRead)
     {
         driveGone_ = mediumGone_ = false;
+        sense_ = {};
         if (sectors < 1 || sectors > CommandCatalogue::kSectorsPerRead) return nullptr;
         return readWithC2(sector, sectors);
     }
@@ -42,6 +44,15 @@ public:
     // Whether the last read failed because the drive has no disc (sense
     // key 2, ASC 3A): no sector can be read until one is put in.
     bool mediumGone() const { return mediumGone_; }
+
+    // The sense key, ASC and ASCQ of the last read when it failed with
+    // sense data (all zero otherwise).
+    struct Sense {
+        uint8_t key = 0;
+        uint8_t asc = 0;
+        uint8_t ascq = 0;
+    };
+    const Sense& lastSense() const { return sense_; }
 
     // The time a read may take before the transport gives it up, in
     // seconds. Only the pass-through has such a limit.
@@ -62,11 +73,13 @@ protected:
         const bool descriptor = format == 0x72 || format == 0x73;
         const uint8_t key = (descriptor ? sense[1] : sense[2]) & 0x0F;
         const uint8_t asc = descriptor ? sense[2] : sense[12];
+        sense_ = {key, asc, descriptor ? sense[3] : sense[13]};
         mediumGone_ = scsiStatus == 2 && key == 0x02 && asc == 0x3A;
     }
 
     bool driveGone_ = false;
     bool mediumGone_ = false;
+    Sense sense_;
 };
 
 }  // namespace rilvane

@@ -15,8 +15,10 @@ constexpr uint32_t kBytesPerSecond = kSampleRate * kFrameBytes;
 static_assert(kFrameBytes == 4 && kBytesPerSecond == 176400);
 
 // A raw sector holds 1/75 s of audio.
-constexpr uint32_t kSectorBytes = 2352;
-static_assert(kSectorBytes * 75 == kBytesPerSecond);
+constexpr int32_t kSectorsPerSecond = 75;
+constexpr uint32_t kSectorBytes = kBytesPerSecond / kSectorsPerSecond;
+constexpr uint32_t kFramesPerSector = kSectorBytes / kFrameBytes;
+static_assert(kSectorBytes == 2352 && kFramesPerSector == 588);
 
 // Every READ CD reads ten sectors: one read block.
 constexpr int32_t kSectorsPerRead = 10;

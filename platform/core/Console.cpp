@@ -12,10 +12,13 @@ namespace {
 // Written in the signal handler: a lock-free atomic is async-signal-safe.
 std::atomic<bool> stopFlag{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<void (*)()> stopCallback{nullptr};
+static_assert(std::atomic<void (*)()>::is_always_lock_free);
 
 extern "C" void onStopSignal(int)
 {
     stopFlag.store(true, std::memory_order_relaxed);
+    if (void (*call)() = stopCallback.load(std::memory_order_relaxed)) call();
 }
 
 }  // namespace
@@ -35,6 +38,12 @@ void catchStopSignals()
     action.sa_flags = SA_RESTART | SA_RESETHAND;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void catchStopSignals(void (*onStop)())
+{
+    stopCallback.store(onStop, std::memory_order_relaxed);
+    catchStopSignals();
 }
 
 bool stopSignalled()

@@ -4,11 +4,13 @@
 
 #include <optional>
 
-#include "FileNamePattern.h"
-#include "RescueReport.h"
+#include "rescue/FileNamePattern.h"
+#include "rescue/RescueReport.h"
 #include "RipToolArguments.h"
 
 namespace rilvane::riptool {
+
+using namespace rilvane::rescue;
 namespace {
 
 TEST(FileNamePatternTest, FillsInTheTrackNumberOrRefuses)

@@ -1,9 +1,12 @@
 #include "LogCheck.h"
 
-#include "ToolFiles.h"
+#include "rescue/ToolFiles.h"
 #include "proof/RipLog.h"
 
 namespace rilvane::riptool {
+
+using rescue::FileLimits;
+using rescue::readToolFile;
 
 namespace {
 

@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "FileNamePattern.h"
+#include "drive/CdAudio.h"
+#include "rescue/FileNamePattern.h"
 
 namespace rilvane::riptool {
+
+using rescue::FileNamePattern;
 
 struct RipToolArguments {
     enum class Action { Rip, Help, Version, CheckLog };
@@ -40,7 +43,7 @@ struct RipToolArguments {
 // The largest read offset taken: five sectors of samples. Known drives stay
 // far below it, and AccurateRip leaves out exactly that much at the disc's
 // edges, so its sums still mean something at the limit.
-constexpr int kMaxOffset = 5 * 588;
+constexpr int kMaxOffset = 5 * static_cast<int>(cd::kFramesPerSector);
 
 // "90", "90s", "15m", "2h", "1h30m": seconds; empty when not a duration.
 std::optional<long> parseDuration(const std::string& text);

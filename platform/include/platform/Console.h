@@ -13,6 +13,9 @@ bool isTerminal(ConsoleStream stream);
 // the stop flag, so that the tool can finish what it writes; a second one
 // ends the process the usual way.
 void catchStopSignals();
+// The same, calling `onStop` from the signal handler as well: it may do no
+// more than a signal handler may (store into a lock-free atomic).
+void catchStopSignals(void (*onStop)());
 
 // Whether such a request has come. Safe to ask from any thread at any time.
 bool stopSignalled();

@@ -1,4 +1,4 @@
-#include "WorkingCopy.h"
+#include "rescue/WorkingCopy.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include "drive/CdAudio.h"
 #include "platform/OutputFile.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 namespace {
 
@@ -104,4 +104,4 @@ bool WorkingCopy::writeCue(const std::string& cuePath, const std::string& text, 
     return ok;
 }
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

@@ -32,11 +32,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 enum class SectorState : uint8_t { Untried, Narrow, Failed, Suspect, Good, Verified, Data };
 
@@ -56,6 +58,10 @@ struct DiscLayout {
     std::string tocText() const;
 };
 
+// Threads: one thread changes the map (the one running the rescue); it
+// may read every accessor without a lock. Any other thread (a window
+// drawing the disc) reads only through snapshot(), which copies the states
+// under the map's lock; set() and setTries() take the same lock.
 class RescueMap {
 public:
     explicit RescueMap(DiscLayout layout);
@@ -67,7 +73,13 @@ public:
     uint16_t tries(int32_t s) const { return tries_[static_cast<size_t>(s)]; }
     uint16_t c2Bits(int32_t s) const { return c2Bits_[static_cast<size_t>(s)]; }
     void set(int32_t s, SectorState state, uint16_t tries = 0, uint16_t c2Bits = 0);
-    void setTries(int32_t s, uint16_t tries) { tries_[static_cast<size_t>(s)] = tries; }
+    void setTries(int32_t s, uint16_t tries);
+
+    // The state of every sector, copied; safe from any thread.
+    std::vector<SectorState> snapshot() const;
+    // The first sector in [from, end) whose state `match` accepts; `end`
+    // when there is none.
+    int32_t nextIn(int32_t from, int32_t end, bool (*match)(SectorState)) const;
 
     bool isGood(int32_t s) const { return state(s) == SectorState::Good || state(s) == SectorState::Verified; }
     // The working copy holds a reading of the sector.
@@ -91,8 +103,9 @@ private:
     std::vector<SectorState> states_;
     std::vector<uint16_t> tries_;
     std::vector<uint16_t> c2Bits_;
+    std::unique_ptr<std::mutex> mutex_ = std::make_unique<std::mutex>();
 };
 
 const char* stateName(SectorState state);
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

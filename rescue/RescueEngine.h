@@ -15,8 +15,13 @@
 // readings with the drive's cache defeated in between (by reading as many
 // other sectors first as the cache holds).
 //
-// The engine reads only between checks of the stop request, the time limit
+// The engine reads only between checks of the stop token, the time limit
 // and the drive's presence; the map is handed to `checkpoint` regularly.
+// It tells what it does through the rescue's log (and so its observer).
+//
+// Threads: run() runs on one thread and changes the map there; the stop
+// token may be triggered from any thread, and other threads read the map
+// only through RescueMap::snapshot().
 #pragma once
 
 #include <array>
@@ -27,12 +32,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "RescueConsole.h"
-#include "RescueMap.h"
-#include "WorkingCopy.h"
+#include "rescue/RescueMap.h"
 #include "drive/BlockReader.h"
+#include "rescue/RescueLog.h"
+#include "rescue/RescueObserver.h"
+#include "rescue/StopToken.h"
+#include "rescue/WorkingCopy.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 struct EngineOptions {
     int passes = 3;
@@ -46,9 +53,6 @@ struct EngineOptions {
 
 // Where a sector became good in this run.
 enum class Origin : uint8_t { Earlier, Copy, Narrow, Retry, Verify };
-
-enum class PassId : int { Copy = 0, Narrow = 1, Retry = 2, Verify = 3 };
-inline constexpr int kPassCount = 4;
 
 struct PassStats {
     bool ran = false;
@@ -65,7 +69,7 @@ public:
     // (force: now; otherwise when it is time) and returns false when it
     // could not.
     RescueEngine(BlockReader& reader, RescueMap& map, WorkingCopy* copy, const EngineOptions& options,
-                 RescueConsole& console, std::function<bool(bool)> checkpoint);
+                 RescueLog& log, const StopToken& stop, std::function<bool(bool)> checkpoint);
 
     EngineEnd run();
 
@@ -101,7 +105,10 @@ private:
     void markGood(int32_t s, const uint8_t* bytes, SectorState state, Origin origin);
     bool writeCopy(int32_t s, const uint8_t* bytes, int32_t count);
     bool sameAsCopy(int32_t s, const uint8_t* bytes);
-    void beginPass(PassId pass, int64_t sectors, const char* round = nullptr);
+    void beginPass(PassId pass, int64_t sectors);
+    void beginRound(Round round, int64_t sectors);
+    // Sets the sector's state in the map and tells the observer.
+    void setState(int32_t s, SectorState state, uint16_t tries = 0, uint16_t c2Bits = 0);
     void endPass();
     void showProgress();
 
@@ -109,7 +116,8 @@ private:
     RescueMap& map_;
     WorkingCopy* copy_;
     EngineOptions options_;
-    RescueConsole& console_;
+    RescueLog& log_;
+    const StopToken& stop_;
     std::function<bool(bool)> checkpoint_;
 
     std::array<PassStats, kPassCount> passes_{};
@@ -136,4 +144,4 @@ private:
     int32_t firstAudio_ = 0;
 };
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

@@ -1,11 +1,10 @@
-#include "RescueEngine.h"
+#include "rescue/RescueEngine.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/Console.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 namespace {
 
@@ -17,8 +16,6 @@ constexpr uint32_t kC2Bytes = CommandCatalogue::kC2PointerBytes;
 constexpr int32_t kMaxSkip = 150;
 constexpr int64_t kNeverRead = -(int64_t{1} << 40);
 
-const char* const kPassNames[kPassCount] = {"Kopieren", "Eingrenzen", "Wiederholen", "Prüfen"};
-
 uint16_t countBits(const uint8_t* c2)
 {
     int bits = 0;
@@ -29,8 +26,8 @@ uint16_t countBits(const uint8_t* c2)
 }  // namespace
 
 RescueEngine::RescueEngine(BlockReader& reader, RescueMap& map, WorkingCopy* copy, const EngineOptions& options,
-                           RescueConsole& console, std::function<bool(bool)> checkpoint)
-    : reader_(reader), map_(map), copy_(copy), options_(options), console_(console),
+                           RescueLog& log, const StopToken& stop, std::function<bool(bool)> checkpoint)
+    : reader_(reader), map_(map), copy_(copy), options_(options), log_(log), stop_(stop),
       checkpoint_(std::move(checkpoint)),
       origin_(static_cast<size_t>(map.sectors()), Origin::Earlier),
       lastGoodRead_(static_cast<size_t>(map.sectors()), kNeverRead),
@@ -74,39 +71,41 @@ bool RescueEngine::mustStop()
 {
     if (options_.deadline && Clock::now() >= *options_.deadline) timeUp_ = true;
     if (!copyFailed_ && !checkpoint_(false)) copyFailed_ = true;
-    return gone_ || noMedium_ || copyFailed_ || timeUp_ || platform::stopSignalled();
+    return gone_ || noMedium_ || copyFailed_ || timeUp_ || stop_.stopRequested();
 }
 
 bool RescueEngine::readSectors(int32_t first, int32_t count)
 {
     if (first < 0 || count < 1 || count > kBlock || first + count > map_.sectors()) return false;
-    console_.reading(first);
+    log_.reading(first);
     PassStats& stats = passes_[static_cast<size_t>(pass_)];
     ++stats.reads;
     ++readsByStart_[static_cast<size_t>(first)];
-    console_.hold();
+    log_.hold();
     const Clock::time_point started = Clock::now();
     const uint8_t* data = options_.useC2 ? reader_.readBlockWithC2(first, count) : reader_.readBlock(first, count);
     secondsByStart_[static_cast<size_t>(first)][static_cast<size_t>(pass_)] +=
         std::chrono::duration<float>(Clock::now() - started).count();
     // The drive's line of a failed single-sector read goes to the log file
     // only, unless it says why the reading stops.
-    console_.release(!data && reader_.driveGone(), count == 1 && !(!data && reader_.mediumGone()));
+    log_.release(!data && reader_.driveGone(), count == 1 && !(!data && reader_.mediumGone()));
     if (!data) {
         if (reader_.driveGone()) {
             gone_ = true;
-            console_.logLine("Das Laufwerk ist nicht mehr erreichbar (Gerät nicht vorhanden): es wird nicht weiter "
-                             "gelesen");
+            log_.line(LineKind::Reading,
+                      "Das Laufwerk ist nicht mehr erreichbar (Gerät nicht vorhanden): es wird nicht weiter gelesen");
             return false;
         }
         if (reader_.mediumGone()) {
             // No disc: not a damaged sector. Nothing is read until the next run.
             noMedium_ = true;
-            console_.logLine("Keine CD im Laufwerk: es wird nicht weiter gelesen");
+            log_.line(LineKind::Reading, "Keine CD im Laufwerk: es wird nicht weiter gelesen");
             return false;
         }
         ++stats.failedReads;
         ++failedByStart_[static_cast<size_t>(first)];
+        const BlockReader::Sense& sense = reader_.lastSense();
+        log_.observer().driveError(first, count, SenseCode{sense.key, sense.asc, sense.ascq});
         return false;
     }
     for (int32_t i = 0; i < count; ++i) {
@@ -127,7 +126,7 @@ bool RescueEngine::writeCopy(int32_t s, const uint8_t* bytes, int32_t count)
 {
     if (!copy_ || copyFailed_) return !copyFailed_;
     if (copy_->write(s, bytes, count)) return true;
-    console_.logLine("Konnte die Arbeitskopie nicht schreiben: " + copy_->error());
+    log_.line(LineKind::Reading, "Konnte die Arbeitskopie nicht schreiben: " + copy_->error());
     copyFailed_ = true;
     return false;
 }
@@ -142,7 +141,7 @@ bool RescueEngine::sameAsCopy(int32_t s, const uint8_t* bytes)
 void RescueEngine::markGood(int32_t s, const uint8_t* bytes, SectorState state, Origin origin)
 {
     if (!writeCopy(s, bytes, 1)) return;
-    map_.set(s, state, map_.tries(s));
+    setState(s, state, map_.tries(s));
     origin_[static_cast<size_t>(s)] = origin;
     best_.erase(s);
     pending_.erase(s);
@@ -153,28 +152,39 @@ bool RescueEngine::recentlyRead(int32_t s) const
     return goodSectors_ - lastGoodRead_[static_cast<size_t>(s)] < int64_t{options_.cacheSectors};
 }
 
-void RescueEngine::beginPass(PassId pass, int64_t sectors, const char* round)
+void RescueEngine::setState(int32_t s, SectorState state, uint16_t tries, uint16_t c2Bits)
+{
+    map_.set(s, state, tries, c2Bits);
+    log_.observer().sectorsChanged(s, s + 1, state);
+}
+
+void RescueEngine::beginPass(PassId pass, int64_t sectors)
 {
     pass_ = pass;
     passes_[static_cast<size_t>(pass)].ran = true;
     passStarted_ = Clock::now();
     passSectors_ = sectors;
     passDone_ = 0;
-    std::string name = kPassNames[static_cast<size_t>(pass)];
-    if (round) name += round;
-    console_.startPass(static_cast<int>(pass) + 1, name, sectors);
+    log_.passStarted(pass, Round{}, sectors);
+}
+
+void RescueEngine::beginRound(Round round, int64_t sectors)
+{
+    passSectors_ = sectors;
+    passDone_ = 0;
+    log_.passStarted(pass_, round, sectors);
 }
 
 void RescueEngine::endPass()
 {
     PassStats& stats = passes_[static_cast<size_t>(pass_)];
     stats.seconds += std::chrono::duration<double>(Clock::now() - passStarted_).count();
-    console_.finishPass(stats.reads, stats.failedReads);
+    log_.passFinished(stats.reads, stats.failedReads);
 }
 
 void RescueEngine::showProgress()
 {
-    console_.progress(passDone_, passes_[static_cast<size_t>(pass_)].failedReads);
+    log_.progress(passDone_, passes_[static_cast<size_t>(pass_)].failedReads);
 }
 
 EngineEnd RescueEngine::run()
@@ -193,9 +203,7 @@ EngineEnd RescueEngine::run()
             for (const int32_t s : narrow)
                 if (pending_.count(s)) unconfirmed.push_back(s);
             if (!unconfirmed.empty() && !mustStop()) {
-                passSectors_ = static_cast<int64_t>(unconfirmed.size());
-                passDone_ = 0;
-                console_.startRound(" (Bestätigen)", passSectors_);
+                beginRound(Round{RoundKind::Confirm, 0}, static_cast<int64_t>(unconfirmed.size()));
                 round(unconfirmed, Origin::Narrow);
             }
             endPass();
@@ -217,10 +225,7 @@ EngineEnd RescueEngine::run()
                 beginPass(pass, 0);
                 begun = true;
             }
-            const std::string label = " (Runde " + std::to_string(r) + ")";
-            passSectors_ = static_cast<int64_t>(targets.size());
-            passDone_ = 0;
-            console_.startRound(label, passSectors_);
+            beginRound(Round{RoundKind::Retry, r}, static_cast<int64_t>(targets.size()));
             round(targets, Origin::Retry);
         }
         if (begun) endPass();
@@ -234,7 +239,7 @@ EngineEnd RescueEngine::run()
     if (copyFailed_) return EngineEnd::CopyFailed;
     if (gone_) return EngineEnd::DriveGone;
     if (noMedium_) return EngineEnd::NoMedium;
-    if (platform::stopSignalled()) return EngineEnd::Stopped;
+    if (stop_.stopRequested()) return EngineEnd::Stopped;
     if (timeUp_) return EngineEnd::TimeUp;
     return EngineEnd::Done;
 }
@@ -262,21 +267,21 @@ void RescueEngine::copyPass()
                 const uint16_t bits = c2Bits_[static_cast<size_t>(i)];
                 if (bits == 0) {
                     if (!writeCopy(s + i, bytes, 1)) break;
-                    map_.set(s + i, SectorState::Good);
+                    setState(s + i, SectorState::Good);
                     origin_[static_cast<size_t>(s + i)] = Origin::Copy;
                 } else {
                     // The drive flagged bytes as wrong: narrowed and retried later.
                     Reading& r = best_[s + i];
                     std::memcpy(r.bytes.data(), bytes, kSectorBytes);
                     r.c2Bits = bits;
-                    map_.set(s + i, SectorState::Narrow);
+                    setState(s + i, SectorState::Narrow);
                 }
             }
             passDone_ += count;
             s += count;
         } else {
             if (gone_ || noMedium_) break;
-            for (int32_t i = 0; i < count; ++i) map_.set(s + i, SectorState::Narrow);
+            for (int32_t i = 0; i < count; ++i) setState(s + i, SectorState::Narrow);
             passDone_ += count;
             s += count;
             // Failures in a row: skip ahead, twice as far each time, and
@@ -285,7 +290,7 @@ void RescueEngine::copyPass()
                 const int32_t skip = std::min<int32_t>(kBlock << std::min(failuresInRow - 2, 10), kMaxSkip);
                 for (int32_t k = 0; k < skip && s < map_.sectors(); ++k, ++s) {
                     if (map_.state(s) != SectorState::Untried || !wanted(s)) continue;
-                    map_.set(s, SectorState::Narrow);
+                    setState(s, SectorState::Narrow);
                     ++passDone_;
                 }
             }
@@ -326,9 +331,9 @@ void RescueEngine::trySingle(int32_t s, Origin origin)
             map_.setTries(s, tries);
         } else if (const auto b = best_.find(s); b != best_.end()) {
             // Only damaged readings so far: the least damaged one is kept.
-            if (writeCopy(s, b->second.bytes.data(), 1)) map_.set(s, SectorState::Suspect, tries, b->second.c2Bits);
+            if (writeCopy(s, b->second.bytes.data(), 1)) setState(s, SectorState::Suspect, tries, b->second.c2Bits);
         } else {
-            map_.set(s, SectorState::Failed, tries);
+            setState(s, SectorState::Failed, tries);
         }
         return;
     }
@@ -349,7 +354,7 @@ void RescueEngine::trySingle(int32_t s, Origin origin)
             b = best_.find(s);
         }
         if (b->second.c2Bits < kept) {
-            if (writeCopy(s, b->second.bytes.data(), 1)) map_.set(s, SectorState::Suspect, tries, b->second.c2Bits);
+            if (writeCopy(s, b->second.bytes.data(), 1)) setState(s, SectorState::Suspect, tries, b->second.c2Bits);
         } else {
             map_.setTries(s, tries);
         }
@@ -366,7 +371,7 @@ void RescueEngine::trySingle(int32_t s, Origin origin)
     std::memcpy(r.bytes.data(), bytes, kSectorBytes);
     r.c2Bits = 0;
     if (map_.state(s) == SectorState::Suspect) map_.setTries(s, tries);
-    else map_.set(s, SectorState::Failed, tries);
+    else setState(s, SectorState::Failed, tries);
 }
 
 void RescueEngine::flushCache(int32_t avoidFirst, int32_t avoidEnd)
@@ -429,7 +434,7 @@ void RescueEngine::verifyPass()
             // A failed or flagged second reading proves nothing either way.
             if (!ok || bits[static_cast<size_t>(i)] != 0) continue;
             if (sameAsCopy(at, bytes)) {
-                map_.set(at, SectorState::Verified, map_.tries(at));
+                setState(at, SectorState::Verified, map_.tries(at));
                 if (origin_[static_cast<size_t>(at)] == Origin::Earlier) origin_[static_cast<size_t>(at)] = Origin::Verify;
                 continue;
             }
@@ -437,7 +442,7 @@ void RescueEngine::verifyPass()
             // until a reading is confirmed, marked as not trustworthy.
             Reading& r = pending_[at];
             std::memcpy(r.bytes.data(), bytes, kSectorBytes);
-            map_.set(at, SectorState::Suspect, map_.tries(at), kUnknownC2);
+            setState(at, SectorState::Suspect, map_.tries(at), kUnknownC2);
             demoted = true;
         }
         if (demoted && !checkpoint_(true)) copyFailed_ = true;
@@ -448,4 +453,4 @@ void RescueEngine::verifyPass()
     endPass();
 }
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

@@ -1,14 +1,17 @@
-#include "RescueReport.h"
+#include "rescue/RescueReport.h"
+
+#include "proof/RipLog.h"
 
 #include <cstdio>
+#include <numeric>
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 namespace {
 
 void appendRange(std::ostream& out, const SectorRange& r, int32_t trackStart)
 {
-    out << trackTime(r.firstSector - trackStart) << " - " << trackTime(int64_t{r.lastSector} + 1 - trackStart)
+    out << rangeStartTime(r, trackStart) << " - " << rangeEndTime(r, trackStart)
         << " (Sektor " << r.firstSector << (r.firstSector == r.lastSector ? "" : " bis " + std::to_string(r.lastSector))
         << ")";
 }
@@ -48,8 +51,8 @@ void jsonRanges(std::ostream& out, const std::vector<SectorRange>& ranges, int32
     for (size_t k = 0; k < ranges.size(); ++k) {
         const SectorRange& r = ranges[k];
         out << (k ? ", " : "") << "{\"firstSector\": " << r.firstSector << ", \"lastSector\": " << r.lastSector
-            << ", \"start\": \"" << trackTime(r.firstSector - trackStart) << "\", \"end\": \""
-            << trackTime(int64_t{r.lastSector} + 1 - trackStart) << "\"}";
+            << ", \"start\": \"" << rangeStartTime(r, trackStart) << "\", \"end\": \""
+            << rangeEndTime(r, trackStart) << "\"}";
     }
     out << "]";
 }
@@ -59,12 +62,26 @@ std::string secondsText(double seconds)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", seconds);
-    std::string s = text;
-    if (const size_t dot = s.find('.'); dot != std::string::npos) s[dot] = ',';
-    return s;
+    return decimalComma(text);
 }
 
 }  // namespace
+
+std::string rangeStartTime(const SectorRange& r, int32_t trackStart)
+{
+    return trackTime(int64_t{r.firstSector} - trackStart);
+}
+
+std::string rangeEndTime(const SectorRange& r, int32_t trackStart)
+{
+    return trackTime(int64_t{r.lastSector} + 1 - trackStart);
+}
+
+std::string decimalComma(std::string text, size_t upTo)
+{
+    if (const size_t dot = text.rfind('.', upTo); dot != std::string::npos) text[dot] = ',';
+    return text;
+}
 
 void SectorCounts::add(const SectorCounts& o)
 {
@@ -101,11 +118,7 @@ bool RescueReport::anyFileFailed() const
 
 std::string trackTime(int64_t sectors)
 {
-    if (sectors < 0) sectors = 0;
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld.%02lld", static_cast<long long>(sectors / 4500),
-                  static_cast<long long>(sectors / 75 % 60), static_cast<long long>(sectors % 75));
-    return text;
+    return proof::discTime(sectors < 0 ? 0 : sectors);
 }
 
 void RescueReport::printSummary(std::ostream& out) const
@@ -116,7 +129,7 @@ void RescueReport::printSummary(std::ostream& out) const
         if (c.earlier > 0) out << ", " << c.earlier << " aus früheren Läufen";
         out << ", " << c.verified << " geprüft, " << c.suspect << " zweifelhaft, " << c.missing << " fehlen; "
             << counted(c.reads, "Lesevorgang", "Lesevorgänge") << ", " << c.failedReads << " fehlgeschlagen, "
-            << secondsText(c.passSeconds[0] + c.passSeconds[1] + c.passSeconds[2] + c.passSeconds[3]);
+            << secondsText(std::accumulate(c.passSeconds.begin(), c.passSeconds.end(), 0.0));
     };
     for (const TrackReport& t : tracks) {
         char head[16];
@@ -272,4 +285,4 @@ bool isUtf8(const std::string& text)
     return !replaced;
 }
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

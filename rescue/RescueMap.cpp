@@ -1,18 +1,20 @@
-#include "RescueMap.h"
+#include "rescue/RescueMap.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <algorithm>
 #include <sstream>
 
-#include "ToolFiles.h"
-#include "WholeNumber.h"
+#include "rescue/ToolFiles.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 namespace {
 
@@ -27,6 +29,16 @@ constexpr StateName kStateNames[] = {
     {SectorState::Suspect, "suspect"}, {SectorState::Good, "good"},     {SectorState::Verified, "verified"},
     {SectorState::Data, "data"},
 };
+// A whole decimal number within [low, high] and nothing else.
+template <typename T>
+std::optional<T> wholeNumber(const std::string& text, T low, T high)
+{
+    T value{};
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high) return std::nullopt;
+    return value;
+}
 
 std::vector<std::string> words(const std::string& line)
 {
@@ -74,9 +86,30 @@ RescueMap::RescueMap(DiscLayout layout)
 void RescueMap::set(int32_t s, SectorState state, uint16_t tries, uint16_t c2Bits)
 {
     const auto i = static_cast<size_t>(s);
+    const std::lock_guard<std::mutex> lock(*mutex_);
     states_[i] = state;
     tries_[i] = tries;
     c2Bits_[i] = c2Bits;
+}
+
+void RescueMap::setTries(int32_t s, uint16_t tries)
+{
+    const std::lock_guard<std::mutex> lock(*mutex_);
+    tries_[static_cast<size_t>(s)] = tries;
+}
+
+std::vector<SectorState> RescueMap::snapshot() const
+{
+    const std::lock_guard<std::mutex> lock(*mutex_);
+    return states_;
+}
+
+int32_t RescueMap::nextIn(int32_t from, int32_t end, bool (*match)(SectorState)) const
+{
+    end = std::min(end, sectors());
+    for (int32_t s = std::max(from, 0); s < end; ++s)
+        if (match(states_[static_cast<size_t>(s)])) return s;
+    return end;
 }
 
 std::string RescueMap::text() const
@@ -129,7 +162,7 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
         if (w[0] == "toc") {
             if (map || w.size() < 3) return fail("'toc' braucht die Startsektoren und die Auslaufrille");
             for (size_t i = 1; i < w.size(); ++i) {
-                const auto v = tools::wholeNumber<int32_t>(w[i], 0, 500'000);
+                const auto v = wholeNumber<int32_t>(w[i], 0, 500'000);
                 if (!v || (!layout.trackStarts.empty() && *v < layout.trackStarts.back()))
                     return fail("falscher Sektor '" + w[i] + "'");
                 layout.trackStarts.push_back(*v);
@@ -139,7 +172,7 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
             continue;
         }
         if (w[0] == "data") {
-            const auto t = w.size() == 2 ? tools::wholeNumber<int>(w[1], 1, 99) : std::nullopt;
+            const auto t = w.size() == 2 ? wholeNumber<int>(w[1], 1, 99) : std::nullopt;
             if (!t || layout.trackStarts.empty() || map) return fail("'data' braucht eine Tracknummer nach 'toc'");
             dataTracks.push_back(*t);
             continue;
@@ -152,9 +185,9 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
             map.emplace(layout);
         }
         const size_t dash = w[0].find('-');
-        const auto first = tools::wholeNumber<int32_t>(w[0].substr(0, dash), 0, map->sectors() - 1);
+        const auto first = wholeNumber<int32_t>(w[0].substr(0, dash), 0, map->sectors() - 1);
         const auto last = dash == std::string::npos ? first
-                                                     : tools::wholeNumber<int32_t>(w[0].substr(dash + 1), 0,
+                                                     : wholeNumber<int32_t>(w[0].substr(dash + 1), 0,
                                                                                    map->sectors() - 1);
         if (!first || !last || *last < *first || *first != next) return fail("falscher Bereich '" + w[0] + "'");
         if (w.size() < 2 || w.size() > 4) return fail("Zustand fehlt oder zu viele Angaben");
@@ -162,8 +195,8 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
         for (const StateName& n : kStateNames)
             if (w[1] == n.name) state = n.state;
         if (!state) return fail("unbekannter Zustand '" + w[1] + "'");
-        const auto tries = w.size() >= 3 ? tools::wholeNumber<uint16_t>(w[2], 0, 0xFFFF) : std::optional<uint16_t>(0);
-        const auto c2 = w.size() == 4 ? tools::wholeNumber<uint16_t>(w[3], 0, 0xFFFF) : std::optional<uint16_t>(0);
+        const auto tries = w.size() >= 3 ? wholeNumber<uint16_t>(w[2], 0, 0xFFFF) : std::optional<uint16_t>(0);
+        const auto c2 = w.size() == 4 ? wholeNumber<uint16_t>(w[3], 0, 0xFFFF) : std::optional<uint16_t>(0);
         if (!tries || !c2) return fail("falsche Zahl");
         for (int32_t s = *first; s <= *last; ++s) map->set(s, *state, *tries, *c2);
         next = *last + 1;
@@ -229,4 +262,4 @@ std::optional<RescueMap> RescueMap::load(const std::string& path, std::string& e
     return map;
 }
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

@@ -1,4 +1,4 @@
-#include "DiscRescue.h"
+#include "rescue/RescueSession.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,10 +13,11 @@
 #include <sstream>
 #include <vector>
 
-#include "RescueEngine.h"
-#include "RescueMap.h"
-#include "ToolFiles.h"
-#include "WorkingCopy.h"
+#include "rescue/RescueEngine.h"
+#include "rescue/RescueMap.h"
+#include "rescue/RescueText.h"
+#include "rescue/ToolFiles.h"
+#include "rescue/WorkingCopy.h"
 #include "drive/BlockReader.h"
 #include "drive/CdAudio.h"
 #include "drive/CommandCatalogue.h"
@@ -25,14 +26,13 @@
 #include "drive/DriveMessages.h"
 #include "drive/DriveTransport.h"
 #include "drive/TocExchange.h"
-#include "platform/Console.h"
 #include "platform/OutputFile.h"
 #include "platform/OwnFiles.h"
 #include "proof/CueSheetWriter.h"
 #include "proof/RipLog.h"
 
 namespace rilvane {
-namespace riptool {
+namespace rescue {
 
 namespace {
 
@@ -125,7 +125,7 @@ std::string utcNow()
 std::string sectorRangeText(const SectorRange& r, int32_t trackStart)
 {
     const int64_t n = int64_t{r.lastSector} - r.firstSector + 1;
-    return trackTime(r.firstSector - trackStart) + "-" + trackTime(r.lastSector - trackStart) + " (" +
+    return rangeStartTime(r, trackStart) + "-" + rangeEndTime(r, trackStart) + " (" +
            counted(n, "Sektor", "Sektoren") + " ab " + std::to_string(r.firstSector) + ")";
 }
 
@@ -142,73 +142,76 @@ bool reportsC2(BlockReader& reader)
 
 }  // namespace
 
-DiscRescue::DiscRescue(const RipToolArguments& args, RescueConsole& console, std::ostream& out)
-    : args_(args), console_(console), out_(out)
+RescueSession::RescueSession(RescueRequest request, RescueObserver& observer, const StopToken& stop)
+    : request_(std::move(request)), log_(observer), stop_(stop)
 {
-    report_.scan = args.scan;
-    report_.karaoke = args.karaoke;
-    report_.verify = args.verify;
-    report_.retries = args.retries;
-    report_.passesAllowed = args.passes;
-    const char* names[] = {"Kopieren", "Eingrenzen", "Wiederholen", "Prüfen"};
-    for (size_t i = 0; i < report_.passes.size(); ++i) report_.passes[i].name = names[i];
+    report_.scan = request_.scan;
+    report_.karaoke = request_.karaoke;
+    report_.verify = request_.verify;
+    report_.retries = request_.retries;
+    report_.passesAllowed = request_.passes;
+    for (size_t i = 0; i < report_.passes.size(); ++i) report_.passes[i].name = passName(static_cast<PassId>(i));
 }
 
-int DiscRescue::run()
+RescueSession::~RescueSession() = default;
+
+RescueOutcome RescueSession::run()
 {
-    if (!args_.reportPath.empty() && !args_.force) {
+    if (!request_.reportPath.empty() && !request_.force) {
         std::error_code ec;
-        if (fs::exists(fs::symlink_status(args_.reportPath, ec))) {
+        if (fs::exists(fs::symlink_status(request_.reportPath, ec))) {
             // The file that is there stays as it is.
             reportAllowed_ = false;
-            return finish(refuse(ExitCode::kUsage,
-                                 "Die Datei " + args_.reportPath + " gibt es schon (überschreiben mit --force)"));
+            const RescueResult result = finish(refuse(
+                RescueResult::BadRequest, "Die Datei " + request_.reportPath + " gibt es schon (überschreiben mit --force)"));
+            return {result, report_};
         }
     }
-    return finish(rescue());
+    const RescueResult result = finish(rescue());
+    return {result, report_};
 }
 
-int DiscRescue::refuse(int code, const std::string& problem)
+RescueResult RescueSession::refuse(RescueResult code, const std::string& problem)
 {
     report_.refused = true;
     report_.problem = problem;
     report_.tracks.clear();
-    console_.logLine(problem);
+    log_.logLine(problem);
     return code;
 }
 
-int DiscRescue::rescue()
+RescueResult RescueSession::rescue()
 {
     DriveTable drives;
     TransportMode mode = TransportMode::Spti;
     CollectingLog discoveryLog;
     findAllCDDrives(drives, mode, discoveryLog);
     if (drives.count == 0) {
-        for (const std::string& line : discoveryLog.lines) console_.logLine(line);
-        return refuse(ExitCode::kNoDisc, DriveMessages::kNoDrives);
+        for (const std::string& line : discoveryLog.lines) log_.logLine(line);
+        return refuse(RescueResult::NoDisc, DriveMessages::kNoDrives);
     }
-    if (args_.drive >= drives.count)
-        return refuse(ExitCode::kNoDisc, "Laufwerk " + std::to_string(args_.drive) + " gibt es nicht (" +
+    if (request_.drive >= drives.count)
+        return refuse(RescueResult::NoDisc, "Laufwerk " + std::to_string(request_.drive) + " gibt es nicht (" +
                                              std::to_string(drives.count) + " gefunden)");
-    const DriveRecord drive = drives.records[static_cast<size_t>(args_.drive)];
+    const DriveRecord drive = drives.records[static_cast<size_t>(request_.drive)];
     report_.drive = trimmedRight(driveListEntry(drive, mode));
     mode_ = mode;
 
     // One session for the whole disc: the transport is opened and the table
     // of contents read once.
     const std::unique_ptr<DriveTransport> transport =
-        DriveTransport::create(mode, drive, DriveCaller::Ripping, console_);
-    if (!transport->open()) return refuse(ExitCode::kNoDisc, "Kein Zugriff auf das Laufwerk");
+        DriveTransport::create(mode, drive, DriveCaller::Ripping, log_);
+    if (!transport->open()) return refuse(RescueResult::NoDisc, "Kein Zugriff auf das Laufwerk");
     TrackTable table;
     table.presetStartup();
-    TocExchange exchange(DriveCaller::Ripping, table, console_);
+    TocExchange exchange(DriveCaller::Ripping, table, log_);
     const TocResult toc = transport->readToc(exchange);
-    if (platform::stopSignalled()) {
+    if (stop_.stopRequested()) {
         report_.interrupted = true;
-        return ExitCode::kInterrupted;
+        return RescueResult::Stopped;
     }
     if (toc.outcome != TocOutcome::Read || !toc.leadOut || table.count < 1)
-        return refuse(ExitCode::kNoDisc, "Kein Inhaltsverzeichnis");
+        return refuse(RescueResult::NoDisc, "Kein Inhaltsverzeichnis");
 
     DiscLayout layout;
     for (int t = 1; t <= table.count && t < kTrackSlots; ++t) layout.trackStarts.push_back(table.slot(t));
@@ -216,20 +219,20 @@ int DiscRescue::rescue()
     for (size_t t = 0; t < layout.trackStarts.size(); ++t) {
         const int32_t end = t + 1 < layout.trackStarts.size() ? layout.trackStarts[t + 1] : layout.leadOut;
         if (layout.trackStarts[t] < 0 || end < layout.trackStarts[t] || end > layout.leadOut)
-            return refuse(ExitCode::kNoDisc, "Das Inhaltsverzeichnis ist nicht lesbar (Track " + std::to_string(t + 1) +
+            return refuse(RescueResult::NoDisc, "Das Inhaltsverzeichnis ist nicht lesbar (Track " + std::to_string(t + 1) +
                                                  " liegt außerhalb der CD)");
     }
 
-    std::vector<int> chosen(args_.tracks.begin(), args_.tracks.end());
+    std::vector<int> chosen(request_.tracks.begin(), request_.tracks.end());
     if (chosen.empty())
         for (int t = 1; t <= table.count && t < kTrackSlots; ++t) chosen.push_back(t);
     for (const int t : chosen)
         if (t > table.count)
-            return refuse(ExitCode::kUsage, "Track " + std::to_string(t) + " gibt es nicht (die CD hat " +
+            return refuse(RescueResult::BadRequest, "Track " + std::to_string(t) + " gibt es nicht (die CD hat " +
                                                 std::to_string(table.count) + " Tracks)");
 
     const std::unique_ptr<BlockReader> reader = transport->blockReader();
-    if (!reader) return refuse(ExitCode::kNoDisc, "Kein Lesezugriff auf das Laufwerk");
+    if (!reader) return refuse(RescueResult::NoDisc, "Kein Lesezugriff auf das Laufwerk");
     reader->setReadTimeout(kReadTimeoutSeconds);
     // Data tracks are known from the table of contents' control fields.
     layout.dataTrack.assign(layout.trackStarts.size(), false);
@@ -238,24 +241,24 @@ int DiscRescue::rescue()
     report_.c2 = c2;
 
     HandoverOptions handing;
-    handing.format = args_.flac ? AudioFormat::Flac : AudioFormat::Wav;
-    handing.offset = args_.offset;
-    handing.karaoke = args_.karaoke;
-    handing.program = std::string("rilvane-rip ") + RILVANE_VERSION;
+    handing.format = request_.flac ? AudioFormat::Flac : AudioFormat::Wav;
+    handing.offset = request_.offset;
+    handing.karaoke = request_.karaoke;
+    handing.program = request_.program;
     handover_ = std::make_unique<Handover>(discTocOf(toc, layout), handing);
     report_.ids = handover_->ids();
-    report_.readOffset = args_.offset;
-    if (!args_.accurateRipFile.empty()) {
+    report_.readOffset = request_.offset;
+    if (!request_.accurateRipFile.empty()) {
         std::string text;
         std::string error;
-        if (!readToolFile(args_.accurateRipFile, FileLimits::kAccurateRip, text, error))
-            return refuse(ExitCode::kUsage, "Die AccurateRip-Datei " + args_.accurateRipFile + " " + error);
+        if (!readToolFile(request_.accurateRipFile, FileLimits::kAccurateRip, text, error))
+            return refuse(RescueResult::BadRequest, "Die AccurateRip-Datei " + request_.accurateRipFile + " " + error);
         const auto database =
             proof::AccurateRipDatabase::parse(std::vector<uint8_t>(text.begin(), text.end()), error);
         if (!database)
-            return refuse(ExitCode::kUsage, "Die AccurateRip-Datei " + args_.accurateRipFile + " ist nicht lesbar: " + error);
+            return refuse(RescueResult::BadRequest, "Die AccurateRip-Datei " + request_.accurateRipFile + " ist nicht lesbar: " + error);
         if (!database->isFor(handover_->ids()))
-            return refuse(ExitCode::kUsage, "Die AccurateRip-Datei " + args_.accurateRipFile +
+            return refuse(RescueResult::BadRequest, "Die AccurateRip-Datei " + request_.accurateRipFile +
                                                 " gehört nicht zu dieser CD (sie hat " + handover_->ids().accurateRipName() + ")");
         handover_->compareWith(*database);
     }
@@ -267,7 +270,7 @@ int DiscRescue::rescue()
         track.endSector = static_cast<size_t>(t) < layout.trackStarts.size() ? layout.trackStarts[static_cast<size_t>(t)]
                                                                               : layout.leadOut;
         track.dataTrack = layout.dataTrack[static_cast<size_t>(t - 1)];
-        if (!args_.scan && !track.dataTrack) track.file = pathIn(args_.outDir, args_.name.fileName(t));
+        if (!request_.scan && !track.dataTrack) track.file = pathIn(request_.outDir, request_.name.fileName(t));
         track.preEmphasis = handover_->toc().tracks[static_cast<size_t>(t - 1)].preEmphasis();
         report_.tracks.push_back(track);
     }
@@ -278,53 +281,53 @@ int DiscRescue::rescue()
             if (t.dataTrack) {
                 char label[16];
                 std::snprintf(label, sizeof label, "Track %02d", t.track);
-                console_.logLine(std::string(label) + " ist ein Datentrack und wird übersprungen");
+                log_.logLine(std::string(label) + " ist ein Datentrack und wird übersprungen");
             }
     };
     bool anyAudio = false;
     for (const TrackReport& t : report_.tracks) anyAudio = anyAudio || !t.dataTrack;
     if (!anyAudio) {
         sayDataTracks();
-        return refuse(ExitCode::kNoDisc, "Keine Audio-Tracks zu lesen");
+        return refuse(RescueResult::NoDisc, "Keine Audio-Tracks zu lesen");
     }
 
     // Every file the run writes, checked against every other before
     // anything is read.
-    const std::string binPath = pathIn(args_.outDir, RescueFiles::kWorkingCopy);
-    const std::string cuePath = pathIn(args_.outDir, RescueFiles::kCueSheet);
-    const std::string mapPath = pathIn(args_.outDir, RescueFiles::kMap);
-    const std::string logPath = pathIn(args_.outDir, RescueFiles::kLog);
-    const std::string trackCuePath = pathIn(args_.outDir, RescueFiles::kTrackCueSheet);
-    const std::string lockPath = pathIn(args_.outDir, RescueFiles::kLock);
+    const std::string binPath = pathIn(request_.outDir, RescueFiles::kWorkingCopy);
+    const std::string cuePath = pathIn(request_.outDir, RescueFiles::kCueSheet);
+    const std::string mapPath = pathIn(request_.outDir, RescueFiles::kMap);
+    const std::string logPath = pathIn(request_.outDir, RescueFiles::kLog);
+    const std::string trackCuePath = pathIn(request_.outDir, RescueFiles::kTrackCueSheet);
+    const std::string lockPath = pathIn(request_.outDir, RescueFiles::kLock);
     std::vector<std::pair<std::string, fs::path>> outputs;
-    if (!args_.scan) {
+    if (!request_.scan) {
         for (const std::string& p :
              {binPath, cuePath, mapPath, logPath, mapPath + ".neu", trackCuePath, lockPath})
             outputs.emplace_back(p, comparable(p));
         for (const TrackReport& t : report_.tracks)
             if (!t.file.empty()) outputs.emplace_back(t.file, comparable(t.file));
     }
-    if (!args_.reportPath.empty()) outputs.emplace_back(args_.reportPath, comparable(args_.reportPath));
+    if (!request_.reportPath.empty()) outputs.emplace_back(request_.reportPath, comparable(request_.reportPath));
     for (size_t i = 0; i < outputs.size(); ++i)
         for (size_t k = i + 1; k < outputs.size(); ++k) {
             std::error_code ec;
             if (outputs[i].second == outputs[k].second || fs::equivalent(outputs[i].first, outputs[k].first, ec)) {
                 reportAllowed_ = false;
-                return refuse(ExitCode::kUsage, "Die Ausgaben " + outputs[i].first + " und " + outputs[k].first +
+                return refuse(RescueResult::BadRequest, "Die Ausgaben " + outputs[i].first + " und " + outputs[k].first +
                                                     " wären dieselbe Datei");
             }
         }
 
-    std::unique_ptr<RescueMap> map;
+    std::unique_ptr<RescueMap>& map = map_;
     std::unique_ptr<WorkingCopy> copy;
-    if (args_.scan) {
+    if (request_.scan) {
         map = std::make_unique<RescueMap>(layout);
     } else {
         std::error_code ec;
-        fs::create_directories(args_.outDir, ec);
-        if (!fs::is_directory(args_.outDir)) {
+        fs::create_directories(request_.outDir, ec);
+        if (!fs::is_directory(request_.outDir)) {
             const std::string reason = ec ? ec.message() : std::strerror(ENOTDIR);
-            return refuse(ExitCode::kUsage, "Konnte den Ordner " + args_.outDir + " nicht anlegen: " + reason);
+            return refuse(RescueResult::BadRequest, "Konnte den Ordner " + request_.outDir + " nicht anlegen: " + reason);
         }
         // One run at a time in a folder: two would write the same copy, map
         // and track files, each trusting what the other changed.
@@ -334,29 +337,29 @@ int DiscRescue::rescue()
         folderLock_ = platform::FolderLock::take(platform::FilePath::fromUtf8(lockPath), locking, holder, lockError);
         if (!folderLock_) {
             if (locking == platform::FolderLock::Outcome::Busy)
-                return refuse(ExitCode::kUsage,
-                              "Im Ordner " + args_.outDir + " arbeitet schon eine Rettung" +
+                return refuse(RescueResult::BadRequest,
+                              "Im Ordner " + request_.outDir + " arbeitet schon eine Rettung" +
                                   (holder > 0 ? " (Prozess " + std::to_string(holder) + ")" : std::string()) +
                                   "; ein zweiter Lauf im selben Ordner würde ihre Dateien vermischen. Warten, bis "
                                   "sie endet, oder einen anderen Ordner wählen");
-            return refuse(ExitCode::kUsage, "Konnte den Ordner " + args_.outDir + " nicht für diesen Lauf sperren (" +
+            return refuse(RescueResult::BadRequest, "Konnte den Ordner " + request_.outDir + " nicht für diesen Lauf sperren (" +
                                                 lockPath + "): " + std::strerror(lockError));
         }
         if (fs::exists(fs::symlink_status(mapPath, ec))) {
             std::string error;
             auto loaded = RescueMap::load(mapPath, error);
             if (!loaded)
-                return refuse(ExitCode::kUsage, "Die Karte " + mapPath + " " + error);
+                return refuse(RescueResult::BadRequest, "Die Karte " + mapPath + " " + error);
             if (!(loaded->layout() == layout))
-                return refuse(ExitCode::kNoDisc,
-                              "Die CD im Laufwerk ist nicht die CD der Rettung in " + args_.outDir +
+                return refuse(RescueResult::NoDisc,
+                              "Die CD im Laufwerk ist nicht die CD der Rettung in " + request_.outDir +
                                   " (Inhaltsverzeichnis " + layout.tocText() + ", die Rettung hat " +
                                   loaded->layout().tocText() + "); anderen Zielordner wählen");
             if (const platform::FileKind kind = platform::kindAt(platform::FilePath::fromUtf8(binPath));
                 kind != platform::FileKind::Regular) {
                 platform::FileProblem problem;
                 problem.kind = kind;
-                return refuse(ExitCode::kUsage, "Die Arbeitskopie " + binPath + " zur Karte " + mapPath + " " +
+                return refuse(RescueResult::BadRequest, "Die Arbeitskopie " + binPath + " zur Karte " + mapPath + " " +
                                                     (kind == platform::FileKind::Missing ? std::string("fehlt")
                                                                                          : fileProblemText(problem, 0)));
             }
@@ -364,44 +367,44 @@ int DiscRescue::rescue()
             report_.resumed = true;
         } else {
             map = std::make_unique<RescueMap>(layout);
-            if (!args_.force)
+            if (!request_.force)
                 for (const TrackReport& track : report_.tracks)
                     if (!track.file.empty() && fs::exists(fs::symlink_status(track.file, ec)))
-                        return refuse(ExitCode::kUsage,
+                        return refuse(RescueResult::BadRequest,
                                       "Die Datei " + track.file + " gibt es schon (überschreiben mit --force)");
         }
-        if (std::string problem; !console_.openLogFile(logPath, problem))
-            return refuse(ExitCode::kUsage, "Das Protokoll " + logPath + " " + problem);
+        if (std::string problem; !log_.openFile(logPath, problem))
+            return refuse(RescueResult::BadRequest, "Das Protokoll " + logPath + " " + problem);
         logPath_ = logPath;
         copy = std::make_unique<WorkingCopy>();
         std::string error;
         if (!copy->open(binPath, layout.leadOut, error))
-            return refuse(ExitCode::kUsage, "Konnte die Arbeitskopie " + binPath + " nicht anlegen: " + error);
+            return refuse(RescueResult::BadRequest, "Konnte die Arbeitskopie " + binPath + " nicht anlegen: " + error);
         const auto cue = proof::CueSheetWriter(handover_->toc(), handover_->ids(), handing.program)
                              .discImage(RescueFiles::kWorkingCopy);
         if (!cue || !WorkingCopy::writeCue(cuePath, *cue, error))
-            return refuse(ExitCode::kUsage, "Konnte " + cuePath + " nicht schreiben: " + error);
+            return refuse(RescueResult::BadRequest, "Konnte " + cuePath + " nicht schreiben: " + error);
         if (!map->save(mapPath, error))
-            return refuse(ExitCode::kUsage, "Konnte die Karte " + mapPath + " nicht schreiben: " + error);
+            return refuse(RescueResult::BadRequest, "Konnte die Karte " + mapPath + " nicht schreiben: " + error);
         report_.workingCopy = binPath;
         report_.mapFile = mapPath;
     }
 
-    console_.fileLine("---- rilvane-rip: " + report_.drive + ", Inhaltsverzeichnis " +
+    log_.fileLine("---- rilvane-rip: " + report_.drive + ", Inhaltsverzeichnis " +
                       layout.tocText() + (report_.resumed ? ", Fortsetzung" : "") + (c2 ? ", mit C2" : ", ohne C2"));
     sayDataTracks();
-    if (!c2 && !args_.verify)
-        console_.logLine("Das Laufwerk meldet keine C2-Fehlerzeiger: falsch gelesene Sektoren erkennt nur --verify");
-    console_.setTrackStarts(layout.trackStarts);
+    if (!c2 && !request_.verify)
+        log_.logLine("Das Laufwerk meldet keine C2-Fehlerzeiger: falsch gelesene Sektoren erkennt nur --verify");
+    log_.setTrackStarts(layout.trackStarts);
 
     EngineOptions options;
-    options.passes = args_.passes;
-    options.retries = args_.retries;
-    options.verify = args_.verify;
+    options.passes = request_.passes;
+    options.retries = request_.retries;
+    options.verify = request_.verify;
     options.useC2 = c2;
-    options.cacheSectors = static_cast<uint32_t>(args_.cacheSectors);
-    if (args_.maxSeconds) options.deadline = Clock::now() + std::chrono::seconds(*args_.maxSeconds);
-    if (!args_.tracks.empty()) {
+    options.cacheSectors = static_cast<uint32_t>(request_.cacheSectors);
+    if (request_.maxSeconds) options.deadline = Clock::now() + std::chrono::seconds(*request_.maxSeconds);
+    if (!request_.tracks.empty()) {
         options.wanted.assign(static_cast<size_t>(layout.leadOut), false);
         for (const TrackReport& t : report_.tracks)
             for (int32_t s = t.firstSector; s < t.endSector; ++s) options.wanted[static_cast<size_t>(s)] = true;
@@ -425,40 +428,41 @@ int DiscRescue::rescue()
         }
         return true;
     };
-    RescueEngine engine(*reader, *map, copy.get(), options, console_, checkpoint);
+    mapShown_.store(map.get(), std::memory_order_release);
+    RescueEngine engine(*reader, *map, copy.get(), options, log_, stop_, checkpoint);
     const EngineEnd end = engine.run();
     transport->close();
     fillReport(*map, engine);
 
-    int code = ExitCode::kAllRead;
+    RescueResult code = RescueResult::Complete;
     switch (end) {
     case EngineEnd::CopyFailed:
         report_.problem = saveError.empty() ? "Konnte die Arbeitskopie nicht schreiben" : saveError;
-        console_.logLine(report_.problem);
-        code = ExitCode::kBlocksFailed;
+        log_.logLine(report_.problem);
+        code = RescueResult::Incomplete;
         break;
     case EngineEnd::DriveGone:
         report_.driveGone = true;
         report_.problem = "Das Laufwerk ist nicht mehr erreichbar";
-        code = ExitCode::kBlocksFailed;
+        code = RescueResult::Incomplete;
         break;
     case EngineEnd::NoMedium:
         report_.problem = "Keine CD im Laufwerk";
-        code = ExitCode::kBlocksFailed;
+        code = RescueResult::Incomplete;
         break;
     case EngineEnd::Stopped: report_.interrupted = true; break;
     case EngineEnd::TimeUp: report_.timeUp = true; break;
     case EngineEnd::Done: break;
     }
-    if (!args_.scan && !writeTrackFiles(*map, copy.get())) code = ExitCode::kBlocksFailed;
-    if (!args_.scan && !writeTrackCue()) code = ExitCode::kBlocksFailed;
+    if (!request_.scan && !writeTrackFiles(*map, copy.get())) code = RescueResult::Incomplete;
+    if (!request_.scan && !writeTrackCue()) code = RescueResult::Incomplete;
     const SectorCounts totals = report_.totals();
-    if (totals.missing + totals.suspect > 0 || report_.anyFileFailed()) code = ExitCode::kBlocksFailed;
-    if (report_.interrupted) code = ExitCode::kInterrupted;
+    if (totals.missing + totals.suspect > 0 || report_.anyFileFailed()) code = RescueResult::Incomplete;
+    if (report_.interrupted) code = RescueResult::Stopped;
     return code;
 }
 
-void DiscRescue::fillReport(const RescueMap& map, const RescueEngine& engine)
+void RescueSession::fillReport(const RescueMap& map, const RescueEngine& engine)
 {
     for (size_t i = 0; i < report_.passes.size(); ++i) {
         const PassStats& p = engine.passes()[i];
@@ -502,7 +506,7 @@ void DiscRescue::fillReport(const RescueMap& map, const RescueEngine& engine)
     }
 }
 
-bool DiscRescue::writeTrackFiles(const RescueMap& map, const WorkingCopy* copy)
+bool RescueSession::writeTrackFiles(const RescueMap& map, const WorkingCopy* copy)
 {
     if (!copy || !handover_) return true;
     bool ok = true;
@@ -511,7 +515,7 @@ bool DiscRescue::writeTrackFiles(const RescueMap& map, const WorkingCopy* copy)
         if (track.file.empty()) continue;
         HandedTrack handed =
             handover_->exportTrack(audio, tocNumber(track.track), track.firstSector, track.endSector, track.file);
-        if (!handed.problem.empty()) console_.logLine(handed.problem);
+        if (!handed.problem.empty()) log_.logLine(handed.problem);
         if (handed.fileFailed || !handed.checksums) {
             track.fileFailed = true;
             ok = false;
@@ -523,7 +527,7 @@ bool DiscRescue::writeTrackFiles(const RescueMap& map, const WorkingCopy* copy)
     return ok;
 }
 
-int DiscRescue::tocNumber(int place) const
+int RescueSession::tocNumber(int place) const
 {
     // The tool counts tracks by their place in the table of contents; the
     // proof names them by the number the disc gives them.
@@ -532,7 +536,7 @@ int DiscRescue::tocNumber(int place) const
                                                                       : place;
 }
 
-bool DiscRescue::writeTrackCue()
+bool RescueSession::writeTrackCue()
 {
     if (!handover_) return true;
     // One file for every audio track of the disc, or no sheet: a sheet with
@@ -546,21 +550,21 @@ bool DiscRescue::writeTrackCue()
         names.push_back(fs::path(written->file).filename().string());
     }
     std::string problem;
-    if (handover_->writeTrackCue(pathIn(args_.outDir, RescueFiles::kTrackCueSheet), names, problem)) return true;
-    console_.logLine(problem);
+    if (handover_->writeTrackCue(pathIn(request_.outDir, RescueFiles::kTrackCueSheet), names, problem)) return true;
+    log_.logLine(problem);
     return false;
 }
 
-proof::LogContents DiscRescue::logContents() const
+proof::LogContents RescueSession::logContents() const
 {
     proof::LogContents c;
-    c.program = std::string("rilvane-rip ") + RILVANE_VERSION;
+    c.program = request_.program;
     c.date = utcNow();
     c.drive = report_.drive;
     c.transport = mode_ == TransportMode::Spti ? "Pass-Through (SPTI)" : "ASPI";
-    c.readOffset = args_.offset;
-    c.options = describeOptions(args_);
-    c.format = args_.flac ? "FLAC" : "WAV";
+    c.readOffset = request_.offset;
+    c.options = request_.options;
+    c.format = request_.flac ? "FLAC" : "WAV";
     if (handover_) {
         c.toc = handover_->toc();
         c.ids = handover_->ids();
@@ -597,17 +601,17 @@ proof::LogContents DiscRescue::logContents() const
     }
     c.allTracksChosen = handover_ && audioChosen == static_cast<int>(handover_->toc().audioTracks().size());
     c.interrupted = report_.interrupted || report_.timeUp || report_.driveGone;
-    c.scanOnly = args_.scan;
+    c.scanOnly = request_.scan;
     return c;
 }
 
-bool DiscRescue::sealLog()
+bool RescueSession::sealLog()
 {
     if (logPath_.empty()) return true;
     std::string text;
     std::string problem;
     if (!readToolFile(logPath_, FileLimits::kLog, text, problem, platform::Links::Refuse)) {
-        console_.logLine("Das Protokoll " + logPath_ + " " + problem);
+        log_.logLine("Das Protokoll " + logPath_ + " " + problem);
         return false;
     }
     if (!text.empty() && text.back() != '\n') text += '\n';
@@ -616,56 +620,54 @@ bool DiscRescue::sealLog()
     // replaced, not followed.
     const std::string sealed = proof::RipLog::seal(text + "\n" + proof::RipLog::body(logContents()));
     if (!writeTextFile(logPath_, sealed, problem)) {
-        console_.logLine(problem);
+        log_.logLine(problem);
         return false;
     }
     return true;
 }
 
-int DiscRescue::finish(int code)
+RescueResult RescueSession::finish(RescueResult code)
 {
-    if (platform::stopSignalled() && code != ExitCode::kUsage && !report_.refused) {
+    if (stop_.stopRequested() && code != RescueResult::BadRequest && !report_.refused) {
         report_.interrupted = true;
-        code = ExitCode::kInterrupted;
+        code = RescueResult::Stopped;
     }
     bool outputFailed = false;
     if (!report_.refused) {
         std::ostringstream summary;
         report_.printSummary(summary);
         if (handover_) handover_->printSummary(summary, handed_, logContents());
-        out_ << summary.str();
-        out_.flush();
-        if (!out_) {
+        if (!log_.observer().summary(summary.str())) {
             outputFailed = true;
-            console_.logLine(std::string("Konnte die Zusammenfassung nicht ausgeben: ") + std::strerror(errno));
+            log_.logLine(std::string("Konnte die Zusammenfassung nicht ausgeben: ") + std::strerror(errno));
         }
         std::istringstream lines(summary.str());
-        for (std::string line; std::getline(lines, line);) console_.fileLine(line);
+        for (std::string line; std::getline(lines, line);) log_.fileLine(line);
     }
-    if (!args_.reportPath.empty() && reportAllowed_) {
+    if (!request_.reportPath.empty() && reportAllowed_) {
         std::ostringstream json;
         report_.writeJson(json);
         const std::string text = json.str();
         int error = 0;
         const std::unique_ptr<platform::OutputFile> file =
-            platform::createOutputFile(platform::FilePath::fromUtf8(args_.reportPath), error);
+            platform::createOutputFile(platform::FilePath::fromUtf8(request_.reportPath), error);
         const bool ok = file && file->write(reinterpret_cast<const uint8_t*>(text.data()), text.size()) &&
                         file->flush() && file->close();
         if (!ok) {
-            console_.logLine("Konnte den Bericht " + args_.reportPath + " nicht schreiben: " +
+            log_.logLine("Konnte den Bericht " + request_.reportPath + " nicht schreiben: " +
                              std::strerror(error != 0 ? error : errno));
             outputFailed = true;
         }
     }
-    console_.closeLogFile();
+    log_.closeFile();
     if (!report_.refused && !sealLog()) outputFailed = true;
-    if (console_.logFileFailed()) {
-        console_.logLine("Konnte das Protokoll nicht vollständig schreiben");
+    if (log_.fileFailed()) {
+        log_.logLine("Konnte das Protokoll nicht vollständig schreiben");
         outputFailed = true;
     }
-    if (outputFailed && code == ExitCode::kAllRead) code = ExitCode::kBlocksFailed;
+    if (outputFailed && code == RescueResult::Complete) code = RescueResult::Incomplete;
     return code;
 }
 
-}  // namespace riptool
+}  // namespace rescue
 }  // namespace rilvane

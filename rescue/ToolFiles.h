@@ -8,7 +8,7 @@
 
 #include "platform/OwnFiles.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 struct FileLimits {
     // A log holds every run on the folder, with a line per failed read.
@@ -30,4 +30,4 @@ std::string fileProblemText(const platform::FileProblem& problem, uint64_t limit
 bool readToolFile(const std::string& path, uint64_t limit, std::string& bytes, std::string& problem,
                   platform::Links links = platform::Links::Follow);
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

@@ -1,4 +1,4 @@
-#include "TrackExport.h"
+#include "rescue/TrackExport.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include "rip/RipMessages.h"
 #include "rip/WavWriter.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 namespace {
 
@@ -135,4 +135,4 @@ TrackExportResult exportTrack(proof::ShiftedAudio& audio, const TrackExport& tra
     return result;
 }
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

@@ -11,7 +11,7 @@
 #include "proof/ShiftedAudio.h"
 #include "proof/TrackChecksums.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 enum class AudioFormat { Wav, Flac };
 
@@ -35,4 +35,4 @@ struct TrackExportResult {
 TrackExportResult exportTrack(proof::ShiftedAudio& audio, const TrackExport& track, AudioFormat format,
                               bool karaoke);
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

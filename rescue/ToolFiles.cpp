@@ -1,8 +1,8 @@
-#include "ToolFiles.h"
+#include "rescue/ToolFiles.h"
 
 #include <cstring>
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 std::string fileProblemText(const platform::FileProblem& problem, uint64_t limit, const std::string& failed)
 {
@@ -31,4 +31,4 @@ bool readToolFile(const std::string& path, uint64_t limit, std::string& bytes, s
     return false;
 }
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

@@ -13,15 +13,26 @@
 #include <vector>
 
 #include "proof/DiscIds.h"
+#include "rescue/RescueObserver.h"
 #include "proof/TrackChecksums.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 // Consecutive sectors, disc addresses, both ends included.
 struct SectorRange {
     int32_t firstSector = 0;
     int32_t lastSector = 0;
 };
+
+// The times of a range in its track, the one rule for the summary, the
+// JSON report and the log: it starts where its first sector starts and
+// ends where its last sector ends (the start of the sector after it), so a
+// single sector runs from 00:01.00 to 00:01.01.
+std::string rangeStartTime(const SectorRange& r, int32_t trackStart);
+std::string rangeEndTime(const SectorRange& r, int32_t trackStart);
+
+// `text` with its first '.' at or before `upTo` a German decimal comma.
+std::string decimalComma(std::string text, size_t upTo = std::string::npos);
 
 struct SectorCounts {
     int64_t earlier = 0;   // good from an earlier run
@@ -33,7 +44,7 @@ struct SectorCounts {
     int64_t missing = 0;   // no reading at all: silence in the files
     int64_t reads = 0;
     int64_t failedReads = 0;
-    std::array<double, 4> passSeconds{};  // reading time by pass
+    std::array<double, kPassCount> passSeconds{};  // reading time by pass
 
     void add(const SectorCounts& o);
 };
@@ -78,7 +89,7 @@ struct RescueReport {
     std::string workingCopy;  // empty with --scan
     std::string mapFile;
     std::vector<TrackReport> tracks;
-    std::array<PassReport, 4> passes;
+    std::array<PassReport, kPassCount> passes;
     std::optional<proof::DiscIds> ids;  // once the table of contents is known
     int readOffset = 0;
 
@@ -102,4 +113,4 @@ bool isUtf8(const std::string& text);
 // German number agreement: "1 fehlerhafter Block", "2 fehlerhafte Blöcke".
 std::string counted(int64_t n, const char* one, const char* many);
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

@@ -2,9 +2,9 @@
 // not a whole, ordered map is refused with the line that is wrong.
 #include <gtest/gtest.h>
 
-#include "RescueMap.h"
+#include "rescue/RescueMap.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 namespace {
 
 DiscLayout layout()
@@ -72,4 +72,4 @@ TEST(RescueMap, RefusesWhatIsNotAWholeMap)
 }
 
 }  // namespace
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

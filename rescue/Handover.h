@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "TrackExport.h"
+#include "rescue/TrackExport.h"
 #include "drive/TocExchange.h"
 #include "proof/AccurateRipDatabase.h"
 #include "proof/DiscIds.h"
 #include "proof/DiscToc.h"
 #include "proof/RipLog.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 struct HandoverOptions {
     AudioFormat format = AudioFormat::Wav;
@@ -81,4 +81,4 @@ private:
 // Writes `text` as the file `path`; false with the system's reason.
 bool writeTextFile(const std::string& path, const std::string& text, std::string& problem);
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

@@ -1,11 +1,11 @@
-#include "Handover.h"
+#include "rescue/Handover.h"
 
 #include <cstring>
 
 #include "platform/OutputFile.h"
 #include "proof/CueSheetWriter.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 namespace {
 
@@ -96,7 +96,7 @@ HandedTrack Handover::exportTrack(proof::SectorSource& source, int number, int32
     job.lastAudio = lastAudio;
     job.path = path;
     job.comments = comments(number);
-    const TrackExportResult r = riptool::exportTrack(shifted, job, options_.format, options_.karaoke);
+    const TrackExportResult r = rescue::exportTrack(shifted, job, options_.format, options_.karaoke);
 
     HandedTrack handed;
     handed.number = number;
@@ -176,4 +176,4 @@ void Handover::printSummary(std::ostream& out, const std::vector<HandedTrack>& t
     out << proof::RipLog::verdict(contents) << "\n";
 }
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

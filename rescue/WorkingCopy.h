@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "RescueMap.h"
+#include "rescue/RescueMap.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 class WorkingCopy {
 public:
@@ -40,4 +40,4 @@ private:
     mutable std::string error_;
 };
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

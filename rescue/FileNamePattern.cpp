@@ -1,6 +1,6 @@
-#include "FileNamePattern.h"
+#include "rescue/FileNamePattern.h"
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 std::optional<FileNamePattern> FileNamePattern::parse(const std::string& text, std::string& error)
 {
@@ -66,4 +66,4 @@ std::string FileNamePattern::fileName(int track) const
     return before_ + number + after_;
 }
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue

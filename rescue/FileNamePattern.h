@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace rilvane::riptool {
+namespace rilvane::rescue {
 
 class FileNamePattern {
 public:
@@ -26,4 +26,4 @@ private:
     bool zeroPad_ = false;
 };
 
-}  // namespace rilvane::riptool
+}  // namespace rilvane::rescue
