@@ -179,7 +179,8 @@ void RescueEngine::endPass()
 {
     PassStats& stats = passes_[static_cast<size_t>(pass_)];
     stats.seconds += std::chrono::duration<double>(Clock::now() - passStarted_).count();
-    log_.passFinished(stats.reads, stats.failedReads);
+    const bool stopped = gone_ || noMedium_ || copyFailed_ || timeUp_ || stop_.stopRequested();
+    log_.passFinished(stats.reads, stats.failedReads, !stopped);
 }
 
 void RescueEngine::showProgress()

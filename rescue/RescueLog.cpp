@@ -89,10 +89,13 @@ void RescueLog::progress(int64_t done, int64_t failed)
     observer_.progress(done, total_, failed);
 }
 
-void RescueLog::passFinished(int64_t reads, int64_t failed)
+void RescueLog::passFinished(int64_t reads, int64_t failed, bool complete)
 {
+    // A pass that ran to its end has done all of its sectors, whatever the
+    // last progress said; one that was stopped says where it stood.
+    if (complete) progress(total_, failed);
     const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-    const std::string text = passDoneLine(passLine(pass_, name_, total_, total_, seconds, failed), reads);
+    const std::string text = passDoneLine(passLine(pass_, name_, done_, total_, seconds, failed), reads);
     fileLine(text);
     inPass_ = false;
     observer_.passFinished(pass_, reads, failed);

@@ -49,7 +49,8 @@ public:
     void passStarted(PassId pass, Round round, int64_t sectors);
     void reading(int32_t sector);
     void progress(int64_t done, int64_t failed);
-    void passFinished(int64_t reads, int64_t failed);
+    // `complete`: the pass ran to its end (not stopped).
+    void passFinished(int64_t reads, int64_t failed, bool complete);
 
 private:
     void put(LineKind kind, const std::string& text, bool fileOnly);

@@ -88,6 +88,7 @@ struct RescueReport {
     std::string problem;      // why the rescue could not be done or ended early
     std::string workingCopy;  // empty with --scan
     std::string mapFile;
+    bool mapSaved = true;     // false when the last save of the map failed: it is older than what was read
     std::vector<TrackReport> tracks;
     std::array<PassReport, kPassCount> passes;
     std::optional<proof::DiscIds> ids;  // once the table of contents is known

@@ -120,6 +120,7 @@ private:
     std::unique_ptr<RescueMap> map_;
     std::atomic<const RescueMap*> mapShown_{nullptr};
     std::string logPath_;        // empty: no log file
+    std::string mapPath_;        // empty: no map file
     bool reportAllowed_ = true;  // false when writing it would overwrite what must stay
     std::unique_ptr<platform::FolderLock> folderLock_;  // held from before the map is read to the end
 };

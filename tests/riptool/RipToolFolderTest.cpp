@@ -122,6 +122,8 @@ TEST_P(RipToolFolderTest, NothingIsWrittenThroughALink)
     const std::string elsewhere = disc.folder + "/elsewhere";
     fs::create_directories(out);
     fs::create_directories(elsewhere);
+    ASSERT_EQ(tool({"--out", out}).exitCode, 0);
+    fs::remove(out + "/disc.log");
     std::ofstream(elsewhere + "/notes.txt") << "mine\n";
     fs::create_symlink(elsewhere + "/notes.txt", out + "/disc.log");
     ToolRun run = tool({"--out", out});
@@ -129,6 +131,7 @@ TEST_P(RipToolFolderTest, NothingIsWrittenThroughALink)
     EXPECT_TRUE(has(run.err, "Das Protokoll " + out + "/disc.log ist ein symbolischer Link")) << run.err;
     EXPECT_EQ(readText(elsewhere + "/notes.txt"), "mine\n");
     fs::remove(out + "/disc.log");
+    fs::remove(out + "/disc.cue");
 
     for (const char* name : {"disc.cue.neu", "disc.map.neu", "disc.log.neu"}) {
         std::ofstream(elsewhere + "/" + name) << "theirs\n";
@@ -184,8 +187,8 @@ TEST_P(RipToolFolderTest, OneRunAtATimeInAFolder)
 }
 
 // --check-log on the log of several runs: as written, after a kill -9 in
-// a later run (a run that did not end, not a change), after an edit and
-// after lines added at the end.
+// a later run (a run that did not end, not a change), cut after an earlier
+// run's seal, after an edit and after lines added at the end.
 TEST_P(RipToolFolderTest, CheckLogTellsAKilledRunFromAnEdit)
 {
     Disc disc = slowDisc();
@@ -209,6 +212,13 @@ TEST_P(RipToolFolderTest, CheckLogTellsAKilledRunFromAnEdit)
     EXPECT_EQ(check.exitCode, 1) << check.out;
     EXPECT_FALSE(has(check.out, "VERÄNDERT")) << check.out;
     EXPECT_TRUE(has(check.out, "nicht zu Ende")) << check.out;
+
+    // Cut right after the first run's seal: the map beside it counts two.
+    std::ofstream(log, std::ios::binary | std::ios::trunc)
+        << sealed.substr(0, sealed.find('\n', sealed.find("Prüfsumme dieses Protokolls")) + 1);
+    check = tool({"--check-log", log});
+    EXPECT_EQ(check.exitCode, 1) << check.out;
+    EXPECT_TRUE(has(check.out, "GEKÜRZT")) << check.out;
 
     std::string edited = sealed;
     edited[edited.find("Laufwerk")] = 'l';

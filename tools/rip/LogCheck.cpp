@@ -1,5 +1,10 @@
 #include "LogCheck.h"
 
+#include <filesystem>
+
+#include "platform/OwnFiles.h"
+#include "rescue/RescueMap.h"
+#include "rescue/RescueSession.h"
 #include "rescue/ToolFiles.h"
 #include "proof/RipLog.h"
 
@@ -32,6 +37,21 @@ int checkLog(const std::string& path, std::ostream& out, std::ostream& err)
         return 2;
     }
     const RipLog::SealReport report = RipLog::inspect(text);
+    // The map beside the log counts the runs that sealed it.
+    int runsInMap = 0;
+    {
+        std::string mapText;
+        std::string ignored;
+        const std::string mapPath = (std::filesystem::path(path).parent_path() / rescue::RescueFiles::kMap).string();
+        if (readToolFile(mapPath, FileLimits::kMap, mapText, ignored, platform::Links::Refuse))
+            if (const auto map = rescue::RescueMap::parse(mapText, ignored)) runsInMap = map->runs();
+    }
+    if (report.seal == RipLog::Seal::Valid && runsInMap > report.sealedRuns) {
+        out << path << ": GEKÜRZT: die Karte daneben zählt " << runs(runsInMap)
+            << " mit Prüfsumme, das Protokoll endet nach " << runs(report.sealedRuns)
+            << (report.lastDate.empty() ? "" : " (der letzte vom " + report.lastDate + ")") << "\n";
+        return 1;
+    }
     const std::string sealedUpTo = runs(report.sealedRuns) + (report.lastDate.empty() ? "" : ", der letzte vom " + report.lastDate);
     switch (report.seal) {
     case RipLog::Seal::Broken:
@@ -50,9 +70,10 @@ int checkLog(const std::string& path, std::ostream& out, std::ostream& err)
     }
     switch (report.tail) {
     case RipLog::Tail::None:
-        out << path << ": unverändert bis zur letzten Prüfsumme (" << sealedUpTo << ")\n"
-            << "  Ein Protokoll, von dem hinten ganze Läufe abgeschnitten wurden, sähe ebenso aus: "
-               "die Zahl der Läufe zeigt die Karte der Rettung\n";
+        out << path << ": unverändert (" << sealedUpTo << ")\n";
+        if (runsInMap == 0)
+            out << "  Ohne die Karte der Rettung daneben zeigt das Protokoll nicht, ob hinten ganze Läufe "
+                   "abgeschnitten wurden\n";
         return 0;
     case RipLog::Tail::Run:
         out << path << ": unverändert bis zur letzten Prüfsumme (" << sealedUpTo
