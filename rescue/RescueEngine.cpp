@@ -34,7 +34,8 @@ RescueEngine::RescueEngine(BlockReader& reader, RescueMap& map, WorkingCopy* cop
       runTries_(static_cast<size_t>(map.sectors()), 0),
       readsByStart_(static_cast<size_t>(map.sectors()), 0),
       failedByStart_(static_cast<size_t>(map.sectors()), 0),
-      secondsByStart_(static_cast<size_t>(map.sectors()), std::array<float, kPassCount>{})
+      secondsByStart_(static_cast<size_t>(map.sectors()), std::array<float, kPassCount>{}),
+      isContested_(static_cast<size_t>(map.sectors()), false)
 {
     const DiscLayout& layout = map.layout();
     firstAudio_ = layout.leadOut;
@@ -218,7 +219,8 @@ EngineEnd RescueEngine::run()
                 const SectorState st = map_.state(s);
                 const bool open = st == SectorState::Failed || st == SectorState::Suspect ||
                                   st == SectorState::Narrow || pending_.count(s);
-                if (open && wanted(s) && !map_.isGood(s) && runTries_[static_cast<size_t>(s)] <= options_.retries)
+                if (open && wanted(s) && !map_.isGood(s) && !isContested_[static_cast<size_t>(s)] &&
+                    runTries_[static_cast<size_t>(s)] <= options_.retries)
                     targets.push_back(s);
             }
             if (targets.empty()) break;
@@ -440,7 +442,16 @@ void RescueEngine::verifyPass()
                 continue;
             }
             // The readings differ: the copy's may be the wrong one. It stays
-            // until a reading is confirmed, marked as not trustworthy.
+            // until a reading is confirmed, marked as not trustworthy. A
+            // reading of another drive is not outvoted by this drive agreeing
+            // with itself: that takes a third drive.
+            if (options_.earlierFromOtherDrive && origin_[static_cast<size_t>(at)] == Origin::Earlier) {
+                contested_.push_back(at);
+                isContested_[static_cast<size_t>(at)] = true;
+                setState(at, SectorState::Suspect, map_.tries(at), kUnknownC2);
+                demoted = true;
+                continue;
+            }
             Reading& r = pending_[at];
             std::memcpy(r.bytes.data(), bytes, kSectorBytes);
             setState(at, SectorState::Suspect, map_.tries(at), kUnknownC2);

@@ -122,6 +122,13 @@ int32_t RescueMap::dropReadings(int32_t first, int32_t end)
     return dropped;
 }
 
+std::string RescueMap::driveName(const std::string& drive)
+{
+    std::string name;
+    for (const std::string& w : words(drive.substr(0, drive.find('#')))) name += (name.empty() ? "" : " ") + w;
+    return name;
+}
+
 int RescueMap::takeDataTracks(const std::vector<bool>& dataTrack)
 {
     int changed = 0;
@@ -162,6 +169,7 @@ std::string RescueMap::text() const
     for (size_t t = 0; t < layout_.dataTrack.size(); ++t)
         if (layout_.dataTrack[t]) out += "data " + std::to_string(t + 1) + "\n";
     if (runs_ > 0) out += "runs " + std::to_string(runs_) + "\n";
+    if (!drive_.empty()) out += "drive " + drive_ + "\n";
     const auto n = static_cast<int32_t>(states_.size());
     for (int32_t first = 0; first < n;) {
         int32_t last = first;
@@ -200,6 +208,7 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
     DiscLayout layout;
     std::vector<int> dataTracks;
     int runs = 0;
+    std::string drive;
     bool magic = false;
     int32_t next = 0;  // sectors must come in order, each once
     while (std::getline(in, line)) {
@@ -236,6 +245,12 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
             runs = *n;
             continue;
         }
+        if (w[0] == "drive") {
+            if (map || w.size() < 2) return fail("'drive' braucht den Namen des Laufwerks vor den Sektoren");
+            drive.clear();
+            for (size_t i = 1; i < w.size(); ++i) drive += (i > 1 ? " " : "") + w[i];
+            continue;
+        }
         if (w[0] == "sum") {
             if (!map || next != map->sectors() || w.size() != 3) return fail("'sum' gehört nach die Sektoren");
             const auto first = wholeNumber<int32_t>(w[1], 0, map->sectors() - 1);
@@ -254,6 +269,7 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
                 if (static_cast<size_t>(t) <= layout.dataTrack.size()) layout.dataTrack[static_cast<size_t>(t - 1)] = true;
             map.emplace(layout);
             map->setRuns(runs);
+            map->setDrive(drive);
         }
         const size_t dash = w[0].find('-');
         const auto first = wholeNumber<int32_t>(w[0].substr(0, dash), 0, map->sectors() - 1);

@@ -104,6 +104,13 @@ public:
     int runs() const { return runs_; }
     void setRuns(int runs) { runs_ = runs; }
 
+    // The drive the last run read with, as the drive list names it (empty
+    // in a map from before it was kept).
+    const std::string& drive() const { return drive_; }
+    void setDrive(const std::string& drive) { drive_ = driveName(drive); }
+    // A drive's name as the map keeps it: one space between words, no '#'.
+    static std::string driveName(const std::string& drive);
+
     // Makes the table of contents' word on which tracks hold data the
     // map's: an audio track the map called data is read from now on, a
     // data track is not read. The number of tracks changed.
@@ -131,6 +138,7 @@ private:
     std::vector<bool> sumKnown_;
     std::vector<bool> sumChanged_;
     int runs_ = 0;
+    std::string drive_;
     std::unique_ptr<std::mutex> mutex_ = std::make_unique<std::mutex>();
 };
 

@@ -162,6 +162,9 @@ void RescueReport::printSummary(std::ostream& out) const
             out << "  " << p.name << ": " << counted(p.reads, "Lesevorgang", "Lesevorgänge") << ", "
                 << p.failedReads << " fehlgeschlagen, " << secondsText(p.seconds) << '\n';
         }
+    if (contested > 0)
+        out << counted(contested, "Sektor", "Sektoren") << " las dieses Laufwerk anders als das frühere ("
+            << earlierDrive << "): keine der beiden Lesungen gilt, bis ein drittes Laufwerk entscheidet (zweifelhaft).\n";
     // Only a map on the disk keeps what was read for the next run.
     const std::string kept = mapSaved ? "das Gerettete ist gesichert"
                                       : "die Karte " + mapFile +
@@ -193,6 +196,8 @@ void RescueReport::writeJson(std::ostream& out) const
         << ",\n  \"driveGone\": " << boolean(driveGone) << ",\n  " << jsonFile("workingCopy", workingCopy) << ",\n  "
         << jsonFile("map", mapFile);
     if (!mapFile.empty()) out << ",\n  \"mapSaved\": " << boolean(mapSaved);
+    if (!earlierDrive.empty())
+        out << ",\n  \"earlierDrive\": " << jsonString(earlierDrive) << ",\n  \"contestedSectors\": " << contested;
     if (!problem.empty()) out << ",\n  \"problem\": " << jsonString(problem);
     out << ",\n  \"readOffset\": " << readOffset;
     if (ids)

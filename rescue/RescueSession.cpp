@@ -239,6 +239,12 @@ RescueResult RescueSession::rescue()
                                              std::to_string(drives.count) + " gefunden)");
     const DriveRecord drive = drives.records[static_cast<size_t>(request_.drive)];
     report_.drive = trimmedRight(driveListEntry(drive, mode));
+    // Which drive it is, for the map: on the ASPI layer the list names a
+    // drive by its model alone, so its address goes with it.
+    const std::string driveIdentity =
+        mode == TransportMode::Aspi ? "ASPI " + std::to_string(drive.adapterId) + ":" + std::to_string(drive.targetId) +
+                                          ":" + std::to_string(drive.lun) + " " + report_.drive
+                                    : report_.drive;
     mode_ = mode;
 
     // One session for the whole disc: the transport is opened and the table
@@ -441,6 +447,16 @@ RescueResult RescueSession::rescue()
                          (changed == 1 ? " Track" : " Tracks") + " anders als das Inhaltsverzeichnis Daten- oder "
                          "Audio-Track; es gilt das Inhaltsverzeichnis");
         removeStaleParts(request_.outDir, report_.tracks);
+        // Which drive read what the map calls read: readings of two drives
+        // that differ are a finding, not a replacement.
+        if (report_.resumed && !map->drive().empty()) {
+            if (RescueMap::driveName(driveIdentity) != map->drive()) {
+                report_.earlierDrive = map->drive();
+                log_.logLine("Fortsetzung mit einem anderen Laufwerk; die früheren Lesungen stammen von " +
+                             map->drive());
+            }
+        }
+        map->setDrive(driveIdentity);
         std::string error;
         // The map is there before anything else of the rescue, so that a
         // run stopped at any point leaves a folder the next one continues.
@@ -491,6 +507,7 @@ RescueResult RescueSession::rescue()
     options.verify = request_.verify;
     options.useC2 = c2;
     options.cacheSectors = static_cast<uint32_t>(request_.cacheSectors);
+    options.earlierFromOtherDrive = !report_.earlierDrive.empty();
     if (request_.maxSeconds) options.deadline = Clock::now() + std::chrono::seconds(*request_.maxSeconds);
     if (!request_.tracks.empty()) {
         options.wanted.assign(static_cast<size_t>(layout.leadOut), false);
@@ -531,6 +548,10 @@ RescueResult RescueSession::rescue()
     // map that is not on the disk is never called saved.
     if (copy && !checkpoint(true) && end != EngineEnd::CopyFailed) end = EngineEnd::CopyFailed;
     fillReport(*map, engine);
+    report_.contested = static_cast<int64_t>(engine.contested().size());
+    if (report_.contested > 0)
+        log_.logLine(std::to_string(report_.contested) + " Sektoren las dieses Laufwerk anders als das frühere (" +
+                     report_.earlierDrive + "): beide Lesungen bleiben zweifelhaft, bis ein drittes Laufwerk entscheidet");
 
     RescueResult code = RescueResult::Complete;
     switch (end) {

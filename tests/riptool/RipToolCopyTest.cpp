@@ -173,6 +173,45 @@ TEST_P(RipToolCopyTest, WhatAKilledRunLeftIsCleanedUp)
     EXPECT_FALSE(has(run.err, "100 %")) << run.err;
 }
 
+// Going on from a second drive whose copy of the disc reads otherwise in
+// places: where the second drive's reading differs from the first one's,
+// neither is taken (the first stays in the copy, suspect) and the finding
+// is reported; what only the second drive can read is taken from it.
+TEST_P(RipToolCopyTest, ReadingsOfTwoDrivesThatDisagreeAreAFinding)
+{
+    const std::vector<Defect> bad{{1000, 1009, "03/11/00"}};
+    Disc disc({1500, 1500}, bad);
+    const std::string other = disc.folder + "/other";
+    fs::create_directories(other);
+    std::vector<uint8_t> otherImage = disc.image;
+    for (size_t i = 500 * kSectorBytes; i < 510 * kSectorBytes; i += 7) otherImage[i] ^= 0x5A;
+    {
+        std::ofstream bin(other + "/" + fs::path(disc.cue).stem().string() + ".bin", std::ios::binary);
+        bin.write(reinterpret_cast<const char*>(otherImage.data()), std::streamsize(otherImage.size()));
+    }
+    fs::copy_file(disc.cue, other + "/" + fs::path(disc.cue).filename().string());
+    const std::string both = std::string(GetParam().target) + "=" + disc.entry + ";" + GetParam().second + "=" +
+                             other + "/" + fs::path(disc.cue).filename().string();
+    Tool tool(disc.folder, both);
+    const std::string out = disc.folder + "/out";
+    ToolRun run = tool({"--out", out, "--retries", "1"});
+    ASSERT_EQ(run.exitCode, 1) << run.err;
+    run = tool({"--out", out, "--drive", "1", "--verify", "--report", disc.folder + "/r.json"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_TRUE(has(run.out, "10 Sektoren las dieses Laufwerk anders als das frühere")) << run.out;
+    EXPECT_TRUE(has(readText(out + "/disc.log"), "anders als das frühere")) << readText(out + "/disc.log").substr(0, 3000);
+    const QJsonObject report = readReport(disc.folder + "/r.json");
+    EXPECT_EQ(report["contestedSectors"].toInt(), 10);
+    EXPECT_EQ(reportedSectors(report, "suspectRanges"), (std::set<int32_t>{500, 501, 502, 503, 504, 505, 506, 507, 508, 509}));
+    EXPECT_TRUE(reportedSectors(report, "missingRanges").empty());
+    // The copy keeps the first drive's reading where they disagree, and has
+    // the second's where only it could read.
+    EXPECT_TRUE(readFile(out + "/disc.bin") == disc.image);
+    const auto states = checkMap(disc, out);
+    EXPECT_EQ(states.at(505), "suspect");
+    EXPECT_EQ(states.at(1005), "verified");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothTransports, RipToolCopyTest, ::testing::ValuesIn(kTransports),
                          [](const auto& info) { return std::string(info.param.name); });
 

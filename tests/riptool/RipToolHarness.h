@@ -254,7 +254,7 @@ inline std::map<int32_t, std::string> checkMap(const Disc& disc, const std::stri
     int32_t next = 0;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#' || line.rfind("toc", 0) == 0 || line.rfind("data", 0) == 0 ||
-            line.rfind("runs", 0) == 0 || line.rfind("sum ", 0) == 0)
+            line.rfind("runs", 0) == 0 || line.rfind("sum ", 0) == 0 || line.rfind("drive", 0) == 0)
             continue;
         std::istringstream words(line);
         std::string range, state;
