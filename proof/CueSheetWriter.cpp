@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "drive/CdAudio.h"
+
 namespace rilvane::proof {
 
 namespace {
@@ -32,8 +34,8 @@ std::string CueSheetWriter::time(int64_t sectors)
 {
     if (sectors < 0) sectors = 0;
     char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(sectors / (75 * 60)),
-                  static_cast<long long>(sectors / 75 % 60), static_cast<long long>(sectors % 75));
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(sectors / (cd::kSectorsPerSecond * 60)),
+                  static_cast<long long>(sectors / cd::kSectorsPerSecond % 60), static_cast<long long>(sectors % cd::kSectorsPerSecond));
     return text;
 }
 

@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <memory>
 
+#include "drive/CdAudio.h"
+
 namespace rilvane::proof {
 
 namespace {
 
 // Sector 0 lies two seconds after the start of the disc.
 constexpr int32_t kLeadInSectors = 150;
-constexpr int32_t kSectorsPerSecond = 75;
 
 int digitSum(int32_t n)
 {
@@ -86,9 +87,9 @@ DiscIds DiscIds::of(const DiscToc& toc)
     ids.accurateRipId2 += static_cast<uint32_t>(toc.leadOut > 0 ? toc.leadOut : 1) * (place + 1);
 
     uint32_t sums = 0;
-    for (const TocTrack& t : toc.tracks) sums += static_cast<uint32_t>(digitSum((t.start + kLeadInSectors) / kSectorsPerSecond));
-    const uint32_t seconds = static_cast<uint32_t>((toc.leadOut + kLeadInSectors) / kSectorsPerSecond -
-                                                   (toc.tracks.front().start + kLeadInSectors) / kSectorsPerSecond);
+    for (const TocTrack& t : toc.tracks) sums += static_cast<uint32_t>(digitSum((t.start + kLeadInSectors) / cd::kSectorsPerSecond));
+    const uint32_t seconds = static_cast<uint32_t>((toc.leadOut + kLeadInSectors) / cd::kSectorsPerSecond -
+                                                   (toc.tracks.front().start + kLeadInSectors) / cd::kSectorsPerSecond);
     ids.freedbId = (sums % 255) << 24 | (seconds & 0xFFFF) << 8 | static_cast<uint32_t>(toc.tracks.size() & 0xFF);
 
     addMusicBrainz(toc, ids);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "drive/CdAudio.h"
 #include "proof/Sha256.h"
 
 namespace rilvane::proof {
@@ -49,8 +50,8 @@ std::string signedNumber(int value)
 std::string discTime(int64_t sectors)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld.%02lld", static_cast<long long>(sectors / (75 * 60)),
-                  static_cast<long long>(sectors / 75 % 60), static_cast<long long>(sectors % 75));
+    std::snprintf(text, sizeof text, "%02lld:%02lld.%02lld", static_cast<long long>(sectors / (cd::kSectorsPerSecond * 60)),
+                  static_cast<long long>(sectors / cd::kSectorsPerSecond % 60), static_cast<long long>(sectors % cd::kSectorsPerSecond));
     return text;
 }
 

@@ -12,9 +12,9 @@
 #include <functional>
 #include <vector>
 
-namespace rilvane::proof {
+#include "drive/CdAudio.h"
 
-constexpr int64_t kFramesPerSector = 588;
+namespace rilvane::proof {
 
 // Raw audio sectors by disc address (2352 bytes each), e.g. the rescue's
 // whole-disc working copy.
@@ -36,7 +36,7 @@ public:
     using Sink = std::function<void(const uint8_t* frames, size_t count)>;
     bool stream(int32_t first, int32_t end, const Sink& sink);
 
-    static constexpr size_t kPieceFrames = 10 * kFramesPerSector;
+    static constexpr size_t kPieceFrames = 10 * cd::kFramesPerSector;
 
 private:
     SectorSource& source_;

@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "drive/CdAudio.h"
+
 namespace rilvane::proof {
 
 struct Checksums {
@@ -25,7 +27,7 @@ struct Checksums {
 };
 
 // Frames at each edge of the disc that AccurateRip leaves out.
-constexpr int64_t kAccurateRipEdgeFrames = 5 * 588;
+constexpr int64_t kAccurateRipEdgeFrames = 5 * int64_t{cd::kFramesPerSector};
 
 class TrackChecksums {
 public:

@@ -2,50 +2,22 @@
 
 #include <cstring>
 
-#include "platform/OutputFile.h"
 #include "proof/CueSheetWriter.h"
+#include "rescue/TextFile.h"
 
 namespace rilvane::rescue {
 
-namespace {
-
-constexpr int kLeadOutNumber = 0xAA;
-
-}  // namespace
-
 bool writeTextFile(const std::string& path, const std::string& text, std::string& problem)
 {
-    int error = 0;
-    const auto file = platform::createOutputFile(platform::FilePath::fromUtf8(path), error);
-    bool ok = file != nullptr;
-    if (ok) {
-        ok = file->write(reinterpret_cast<const uint8_t*>(text.data()), text.size()) && file->flush();
-        error = file->lastError();
-        ok = file->close() && ok;
-        if (!error) error = file->lastError();
-    }
-    if (!ok) problem = "Konnte " + path + " nicht schreiben" + (error ? std::string(" (") + std::strerror(error) + ")" : "");
-    return ok;
+    std::string reason;
+    if (replaceFile(path, text, reason)) return true;
+    problem = "Konnte " + path + " nicht schreiben (" + reason + ")";
+    return false;
 }
 
 Handover::Handover(proof::DiscToc toc, HandoverOptions options)
     : toc_(std::move(toc)), options_(std::move(options)), ids_(proof::DiscIds::of(toc_))
 {
-}
-
-std::optional<proof::DiscToc> Handover::tocOf(const TocResult& result)
-{
-    proof::DiscToc toc;
-    for (const TocEntry& e : result.entries) {
-        if (e.number == kLeadOutNumber) {
-            toc.leadOut = e.start;
-            break;
-        }
-        toc.tracks.push_back({e.number, e.start, e.control});
-    }
-    if (toc.leadOut == 0 && result.leadOut) toc.leadOut = *result.leadOut;
-    if (!toc.valid()) return std::nullopt;
-    return toc;
 }
 
 proof::VorbisComments Handover::comments(int number) const
@@ -136,11 +108,6 @@ bool Handover::writeTrackCue(const std::string& path, const std::vector<std::str
         return false;
     }
     return writeTextFile(path, *text, problem);
-}
-
-bool Handover::writeLog(const std::string& path, const proof::LogContents& contents, std::string& problem)
-{
-    return writeTextFile(path, proof::RipLog::text(contents), problem);
 }
 
 void Handover::printSummary(std::ostream& out, const std::vector<HandedTrack>& tracks,

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "rescue/TrackExport.h"
-#include "drive/TocExchange.h"
 #include "proof/AccurateRipDatabase.h"
 #include "proof/DiscIds.h"
 #include "proof/DiscToc.h"
@@ -39,10 +38,6 @@ class Handover {
 public:
     Handover(proof::DiscToc toc, HandoverOptions options);
 
-    // The disc's TOC as the drive gave it; empty when the answer does not
-    // describe a disc (no descriptors, numbers out of order).
-    static std::optional<proof::DiscToc> tocOf(const TocResult& result);
-
     const proof::DiscToc& toc() const { return toc_; }
     const proof::DiscIds& ids() const { return ids_; }
 
@@ -63,9 +58,6 @@ public:
     // The CUE sheet of the track files (names beside it, one per audio track
     // of the disc, in order); false with the reason in `problem`.
     bool writeTrackCue(const std::string& path, const std::vector<std::string>& names, std::string& problem) const;
-
-    // The log, sealed; false with the reason in `problem`.
-    static bool writeLog(const std::string& path, const proof::LogContents& contents, std::string& problem);
 
     // The summary's lines for the ids and the checksums, and the verdict.
     void printSummary(std::ostream& out, const std::vector<HandedTrack>& tracks,

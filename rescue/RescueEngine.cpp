@@ -44,6 +44,17 @@ RescueEngine::RescueEngine(BlockReader& reader, RescueMap& map, WorkingCopy* cop
             firstAudio_ = layout.trackStarts[t];
             break;
         }
+    // The wanted sectors as runs, so that the passes look at runs of the
+    // map rather than at every sector.
+    if (options_.wanted.empty()) {
+        wantedRuns_.push_back({0, map.sectors()});
+    } else {
+        for (int32_t s = 0; s < map.sectors(); ++s) {
+            if (!wanted(s)) continue;
+            if (!wantedRuns_.empty() && wantedRuns_.back().end == s) ++wantedRuns_.back().end;
+            else wantedRuns_.push_back({s, s + 1});
+        }
+    }
 }
 
 int64_t RescueEngine::readsIn(int32_t first, int32_t end) const
@@ -153,6 +164,23 @@ bool RescueEngine::recentlyRead(int32_t s) const
     return goodSectors_ - lastGoodRead_[static_cast<size_t>(s)] < int64_t{options_.cacheSectors};
 }
 
+SectorRun RescueEngine::nextOpen(int32_t from, StateSet states) const
+{
+    for (const SectorRun& w : wantedRuns_) {
+        if (w.end <= from) continue;
+        const SectorRun run = map_.nextRun(std::max(from, w.first), w.end, states);
+        if (!run.empty()) return run;
+    }
+    return {map_.sectors(), map_.sectors()};
+}
+
+int64_t RescueEngine::countOpen(StateSet states) const
+{
+    int64_t n = 0;
+    for (const SectorRun& w : wantedRuns_) n += map_.count(std::max(w.first, firstAudio_), w.end, states);
+    return n;
+}
+
 void RescueEngine::setState(int32_t s, SectorState state, uint16_t tries, uint16_t c2Bits)
 {
     map_.set(s, state, tries, c2Bits);
@@ -194,8 +222,9 @@ EngineEnd RescueEngine::run()
     if (!mustStop()) copyPass();
     if (options_.passes >= 2 && !mustStop()) {
         std::vector<int32_t> narrow;
-        for (int32_t s = firstAudio_; s < map_.sectors(); ++s)
-            if (map_.state(s) == SectorState::Narrow && wanted(s)) narrow.push_back(s);
+        for (SectorRun r = nextOpen(firstAudio_, {SectorState::Narrow}); !r.empty();
+             r = nextOpen(r.end, {SectorState::Narrow}))
+            for (int32_t s = r.first; s < r.end; ++s) narrow.push_back(s);
         if (!narrow.empty()) {
             beginPass(PassId::Narrow, static_cast<int64_t>(narrow.size()));
             round(narrow, Origin::Narrow);
@@ -214,15 +243,13 @@ EngineEnd RescueEngine::run()
     auto retryRounds = [&](PassId pass) {
         bool begun = false;
         for (int r = 1; !mustStop(); ++r) {
+            // Sectors waiting for a confirming reading are failed or suspect.
+            constexpr StateSet open{SectorState::Failed, SectorState::Suspect, SectorState::Narrow};
             std::vector<int32_t> targets;
-            for (int32_t s = firstAudio_; s < map_.sectors(); ++s) {
-                const SectorState st = map_.state(s);
-                const bool open = st == SectorState::Failed || st == SectorState::Suspect ||
-                                  st == SectorState::Narrow || pending_.count(s);
-                if (open && wanted(s) && !map_.isGood(s) && !isContested_[static_cast<size_t>(s)] &&
-                    runTries_[static_cast<size_t>(s)] <= options_.retries)
-                    targets.push_back(s);
-            }
+            for (SectorRun run = nextOpen(firstAudio_, open); !run.empty(); run = nextOpen(run.end, open))
+                for (int32_t s = run.first; s < run.end; ++s)
+                    if (runTries_[static_cast<size_t>(s)] <= options_.retries && !isContested_[static_cast<size_t>(s)])
+                        targets.push_back(s);
             if (targets.empty()) break;
             if (!begun) {
                 beginPass(pass, 0);
@@ -249,20 +276,15 @@ EngineEnd RescueEngine::run()
 
 void RescueEngine::copyPass()
 {
-    int64_t untried = 0;
-    for (int32_t s = firstAudio_; s < map_.sectors(); ++s) untried += map_.state(s) == SectorState::Untried && wanted(s);
+    const int64_t untried = countOpen({SectorState::Untried});
     if (untried == 0) return;
     beginPass(PassId::Copy, untried);
     int failuresInRow = 0;
-    for (int32_t s = firstAudio_; s < map_.sectors() && !mustStop();) {
-        if (map_.state(s) != SectorState::Untried || !wanted(s)) {
-            ++s;
-            continue;
-        }
-        int32_t count = 1;
-        while (count < kBlock && s + count < map_.sectors() && map_.state(s + count) == SectorState::Untried &&
-               wanted(s + count))
-            ++count;
+    for (int32_t s = firstAudio_; !mustStop();) {
+        const SectorRun run = nextOpen(s, {SectorState::Untried});
+        if (run.empty()) break;
+        s = run.first;
+        const int32_t count = std::min(kBlock, run.end - s);
         if (readSectors(s, count)) {
             failuresInRow = 0;
             for (int32_t i = 0; i < count; ++i) {
@@ -386,17 +408,21 @@ void RescueEngine::flushCache(int32_t avoidFirst, int32_t avoidEnd)
     int32_t s = firstAudio_ + ((middle - firstAudio_) + span / 2) % span;
     const int64_t wanted = goodSectors_ + options_.cacheSectors;
     int32_t scanned = 0;
+    constexpr StateSet good{SectorState::Good, SectorState::Verified};
     while (goodSectors_ < wanted && scanned < span && !mustStop()) {
         if (s >= map_.sectors()) s = firstAudio_;
-        int32_t count = 0;
-        while (count < kBlock && s + count < map_.sectors() && map_.isGood(s + count) &&
-               !(s + count >= avoidFirst && s + count < avoidEnd))
-            ++count;
-        if (count == 0) {
-            ++s;
-            ++scanned;
+        if (s >= avoidFirst && s < avoidEnd) {
+            scanned += avoidEnd - s;
+            s = avoidEnd;
             continue;
         }
+        const bool beforeAvoided = s < avoidFirst && avoidFirst < avoidEnd;
+        const SectorRun run = map_.nextRun(s, beforeAvoided ? avoidFirst : map_.sectors(), good);
+        scanned += run.first - s;
+        s = run.first;
+        if (run.empty()) continue;
+        if (scanned >= span) break;
+        const int32_t count = std::min(kBlock, run.end - s);
         readSectors(s, count);
         s += count;
         scanned += count;
@@ -405,20 +431,15 @@ void RescueEngine::flushCache(int32_t avoidFirst, int32_t avoidEnd)
 
 void RescueEngine::verifyPass()
 {
-    int64_t toVerify = 0;
-    for (int32_t s = firstAudio_; s < map_.sectors(); ++s) toVerify += map_.state(s) == SectorState::Good && wanted(s);
+    const int64_t toVerify = countOpen({SectorState::Good});
     if (toVerify == 0) return;
     beginPass(PassId::Verify, toVerify);
     std::array<uint8_t, cd::kReadBlockBytes> reading{};
-    for (int32_t s = firstAudio_; s < map_.sectors() && !mustStop();) {
-        if (map_.state(s) != SectorState::Good || !wanted(s)) {
-            ++s;
-            continue;
-        }
-        int32_t count = 1;
-        while (count < kBlock && s + count < map_.sectors() && map_.state(s + count) == SectorState::Good &&
-               wanted(s + count))
-            ++count;
+    for (int32_t s = firstAudio_; !mustStop();) {
+        const SectorRun run = nextOpen(s, {SectorState::Good});
+        if (run.empty()) break;
+        s = run.first;
+        const int32_t count = std::min(kBlock, run.end - s);
         bool recent = false;
         for (int32_t i = 0; i < count; ++i) recent = recent || recentlyRead(s + i);
         if (recent) flushCache(s, s + count);

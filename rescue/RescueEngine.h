@@ -95,7 +95,16 @@ private:
     };
 
     bool mustStop();
-    bool wanted(int32_t s) const { return options_.wanted.empty() || options_.wanted[static_cast<size_t>(s)]; }
+    bool wanted(int32_t s) const
+    {
+        return options_.wanted.empty() ||
+               (static_cast<size_t>(s) < options_.wanted.size() && options_.wanted[static_cast<size_t>(s)]);
+    }
+    // The first run at or after `from` of wanted sectors in `states`;
+    // empty at the end of the disc when there is none.
+    SectorRun nextOpen(int32_t from, StateSet states) const;
+    // How many wanted sectors from the first audio track on are in `states`.
+    int64_t countOpen(StateSet states) const;
     // One read of `count` sectors (1 to 10); the sectors at block_, the C2
     // bits per sector in c2Bits_. False on failure.
     bool readSectors(int32_t first, int32_t count);
@@ -133,6 +142,7 @@ private:
     int64_t passSectors_ = 0;
     int64_t passDone_ = 0;
 
+    std::vector<SectorRun> wantedRuns_;  // in disc order, each as long as it goes
     std::vector<Origin> origin_;
     std::vector<int64_t> lastGoodRead_;  // goodSectors_ when the sector was last read well
     std::vector<int32_t> runTries_;      // single-sector reads of this run

@@ -1,18 +1,14 @@
 #include "rescue/RescueMap.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <sstream>
 
 #include "rescue/ToolFiles.h"
+#include "rescue/TextFile.h"
 
 namespace rilvane::rescue {
 
@@ -48,11 +44,6 @@ std::vector<std::string> words(const std::string& line)
     return result;
 }
 
-std::string systemReason(int error)
-{
-    return std::strerror(error);
-}
-
 }  // namespace
 
 const char* stateName(SectorState state)
@@ -81,7 +72,7 @@ RescueMap::RescueMap(DiscLayout layout)
     layout_.dataTrack.resize(layout_.trackStarts.size(), false);
     for (size_t t = 0; t < layout_.trackStarts.size(); ++t) {
         if (!layout_.dataTrack[t]) continue;
-        const int32_t end = t + 1 < layout_.trackStarts.size() ? layout_.trackStarts[t + 1] : layout_.leadOut;
+        const int32_t end = layout_.trackEnd(t);
         for (int32_t s = layout_.trackStarts[t]; s < end; ++s) states_[static_cast<size_t>(s)] = SectorState::Data;
     }
 }
@@ -155,12 +146,21 @@ std::vector<SectorState> RescueMap::snapshot() const
     return states_;
 }
 
-int32_t RescueMap::nextIn(int32_t from, int32_t end, bool (*match)(SectorState)) const
+SectorRun RescueMap::nextRun(int32_t from, int32_t end, StateSet states) const
 {
     end = std::min(end, sectors());
-    for (int32_t s = std::max(from, 0); s < end; ++s)
-        if (match(states_[static_cast<size_t>(s)])) return s;
-    return end;
+    int32_t first = std::max(from, 0);
+    while (first < end && !states.has(states_[static_cast<size_t>(first)])) ++first;
+    int32_t last = first;
+    while (last < end && states.has(states_[static_cast<size_t>(last)])) ++last;
+    return {first, last};
+}
+
+int64_t RescueMap::count(int32_t first, int32_t end, StateSet states) const
+{
+    int64_t n = 0;
+    for (SectorRun r = nextRun(first, end, states); !r.empty(); r = nextRun(r.end, end, states)) n += r.end - r.first;
+    return n;
 }
 
 std::string RescueMap::text() const
@@ -299,48 +299,7 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
 
 bool RescueMap::save(const std::string& path, std::string& error) const
 {
-    const std::string temp = path + ".neu";
-    const std::string content = text();
-    // Whatever a run that was stopped left at the name (or a link put
-    // there) goes first: the file is made new, never opened through a link.
-    ::unlink(temp.c_str());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) {
-        error = systemReason(errno);
-        return false;
-    }
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = systemReason(n < 0 ? errno : ENOSPC);
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        error = systemReason(errno);
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-        error = systemReason(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // The rename itself must reach the disk too.
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return replaceFile(path, text(), error);
 }
 
 std::optional<RescueMap> RescueMap::load(const std::string& path, std::string& error)

@@ -32,6 +32,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -41,6 +42,27 @@
 namespace rilvane::rescue {
 
 enum class SectorState : uint8_t { Untried, Narrow, Failed, Suspect, Good, Verified, Data };
+
+// A set of sector states, for the map's queries.
+class StateSet {
+public:
+    constexpr StateSet(std::initializer_list<SectorState> states)
+    {
+        for (const SectorState s : states) bits_ |= bit(s);
+    }
+    constexpr bool has(SectorState s) const { return (bits_ & bit(s)) != 0; }
+
+private:
+    static constexpr uint8_t bit(SectorState s) { return static_cast<uint8_t>(1u << static_cast<unsigned>(s)); }
+    uint8_t bits_ = 0;
+};
+
+// Sectors [first, end); empty when first >= end.
+struct SectorRun {
+    int32_t first = 0;
+    int32_t end = 0;
+    bool empty() const { return first >= end; }
+};
 
 // C2BITS of a suspect sector whose readings disagreed (no pointers known).
 inline constexpr uint16_t kUnknownC2 = 0xFFFF;
@@ -53,6 +75,12 @@ struct DiscLayout {
     friend bool operator==(const DiscLayout& a, const DiscLayout& b)
     {
         return a.trackStarts == b.trackStarts && a.leadOut == b.leadOut;
+    }
+    // The first sector after track `index` (from 0): the next track's
+    // start, or the lead-out.
+    int32_t trackEnd(size_t index) const
+    {
+        return index + 1 < trackStarts.size() ? trackStarts[index + 1] : leadOut;
     }
     // "0 1003 3003 4008"
     std::string tocText() const;
@@ -77,9 +105,12 @@ public:
 
     // The state of every sector, copied; safe from any thread.
     std::vector<SectorState> snapshot() const;
-    // The first sector in [from, end) whose state `match` accepts; `end`
+    // The first run of consecutive sectors in [from, end) whose states are
+    // all in `states` (as long as it goes, up to `end`); empty at `end`
     // when there is none.
-    int32_t nextIn(int32_t from, int32_t end, bool (*match)(SectorState)) const;
+    SectorRun nextRun(int32_t from, int32_t end, StateSet states) const;
+    // How many sectors of [first, end) are in `states`.
+    int64_t count(int32_t first, int32_t end, StateSet states) const;
 
     bool isGood(int32_t s) const { return state(s) == SectorState::Good || state(s) == SectorState::Verified; }
     // The working copy holds a reading of the sector.

@@ -18,10 +18,11 @@
 #include "rescue/RescueMap.h"
 #include "rescue/RescueText.h"
 #include "rescue/ToolFiles.h"
+#include "rescue/TocForms.h"
 #include "rescue/WorkingCopy.h"
 #include "drive/BlockReader.h"
 #include "drive/CdAudio.h"
-#include "drive/CommandCatalogue.h"
+#include "drive/DriveCapabilities.h"
 #include "drive/DriveDiscovery.h"
 #include "drive/DriveListEntry.h"
 #include "drive/DriveMessages.h"
@@ -90,29 +91,6 @@ private:
     const RescueMap& map_;
 };
 
-// The table of contents for the proof: the drive's descriptors, or, where
-// they do not describe a disc, the track table with the data tracks found.
-proof::DiscToc discTocOf(const TocResult& toc, const DiscLayout& layout)
-{
-    // The descriptors are used where they describe the same tracks as the
-    // table (a short answer may end with a track's descriptor, not the
-    // lead-out's).
-    if (auto fromDrive = Handover::tocOf(toc)) {
-        bool same = fromDrive->tracks.size() == layout.trackStarts.size() && fromDrive->leadOut == layout.leadOut;
-        for (size_t t = 0; same && t < layout.trackStarts.size(); ++t)
-            same = fromDrive->tracks[t].start == layout.trackStarts[t];
-        if (same) return *fromDrive;
-    }
-    proof::DiscToc made;
-    for (size_t t = 0; t < layout.trackStarts.size(); ++t) {
-        const bool data = t < layout.dataTrack.size() && layout.dataTrack[t];
-        made.tracks.push_back({static_cast<int>(t) + 1, layout.trackStarts[t],
-                               data ? proof::TrackControl::kDataTrack : uint8_t{0}});
-    }
-    made.leadOut = layout.leadOut;
-    return made;
-}
-
 // The sectors the samples of the track [first, end) come from once the
 // read offset has moved them by `offset` samples, within the tracks of the
 // disc (what lies before the first track is never read: silence).
@@ -171,17 +149,6 @@ std::string sectorRangeText(const SectorRange& r, int32_t trackStart)
     const int64_t n = int64_t{r.lastSector} - r.firstSector + 1;
     return rangeStartTime(r, trackStart) + "-" + rangeEndTime(r, trackStart) + " (" +
            counted(n, "Sektor", "Sektoren") + " ab " + std::to_string(r.firstSector) + ")";
-}
-
-// Whether the capabilities page says the drive reports C2 error pointers.
-bool reportsC2(BlockReader& reader)
-{
-    std::vector<uint8_t> page;
-    if (!reader.query(CommandCatalogue::modeSenseCapabilities(), page) || page.size() < 8) return false;
-    const size_t descriptors = size_t{page[6]} << 8 | page[7];
-    const size_t at = 8 + descriptors;
-    if (page.size() < at + 6 || (page[at] & 0x3F) != 0x2A) return false;
-    return (page[at + 5] & 0x10) != 0;
 }
 
 }  // namespace
@@ -263,11 +230,9 @@ RescueResult RescueSession::rescue()
     if (toc.outcome != TocOutcome::Read || !toc.leadOut || table.count < 1)
         return refuse(RescueResult::NoDisc, "Kein Inhaltsverzeichnis");
 
-    DiscLayout layout;
-    for (int t = 1; t <= table.count && t < kTrackSlots; ++t) layout.trackStarts.push_back(table.slot(t));
-    layout.leadOut = *toc.leadOut;
+    const DiscLayout layout = layoutFromTable(table, *toc.leadOut);
     for (size_t t = 0; t < layout.trackStarts.size(); ++t) {
-        const int32_t end = t + 1 < layout.trackStarts.size() ? layout.trackStarts[t + 1] : layout.leadOut;
+        const int32_t end = layout.trackEnd(t);
         if (layout.trackStarts[t] < 0 || end < layout.trackStarts[t] || end > layout.leadOut)
             return refuse(RescueResult::NoDisc, "Das Inhaltsverzeichnis ist nicht lesbar (Track " + std::to_string(t + 1) +
                                                  " liegt außerhalb der CD)");
@@ -284,10 +249,8 @@ RescueResult RescueSession::rescue()
     const std::unique_ptr<BlockReader> reader = transport->blockReader();
     if (!reader) return refuse(RescueResult::NoDisc, "Kein Lesezugriff auf das Laufwerk");
     reader->setReadTimeout(kReadTimeoutSeconds);
-    // Data tracks are known from the table of contents' control fields.
-    layout.dataTrack.assign(layout.trackStarts.size(), false);
-    for (size_t i = 0; i < layout.dataTrack.size(); ++i) layout.dataTrack[i] = table.isData(static_cast<int>(i) + 1);
-    const bool c2 = reportsC2(*reader);
+    const auto capabilities = DriveCapabilities::query(*reader);
+    const bool c2 = capabilities && capabilities->c2Pointers;
     report_.c2 = c2;
 
     HandoverOptions handing;
@@ -317,8 +280,7 @@ RescueResult RescueSession::rescue()
         TrackReport track;
         track.track = t;
         track.firstSector = layout.trackStarts[static_cast<size_t>(t - 1)];
-        track.endSector = static_cast<size_t>(t) < layout.trackStarts.size() ? layout.trackStarts[static_cast<size_t>(t)]
-                                                                              : layout.leadOut;
+        track.endSector = layout.trackEnd(static_cast<size_t>(t - 1));
         track.dataTrack = layout.dataTrack[static_cast<size_t>(t - 1)];
         if (!request_.scan && !track.dataTrack) track.file = pathIn(request_.outDir, request_.name.fileName(t));
         track.preEmphasis = handover_->toc().tracks[static_cast<size_t>(t - 1)].preEmphasis();

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/DriveTable.h"
 #include "platform/FolderLock.h"
 #include "rescue/FileNamePattern.h"
 #include "rescue/Handover.h"

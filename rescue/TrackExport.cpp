@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "drive/CdAudio.h"
 #include "audio/Karaoke.h"
 #include "rip/RipMessages.h"
 #include "rip/WavWriter.h"
@@ -44,7 +45,7 @@ public:
         path_ = path;
         return true;
     }
-    bool append(const uint8_t* frames, size_t count) override { return writer_.appendBlock(frames, count * 4); }
+    bool append(const uint8_t* frames, size_t count) override { return writer_.appendBlock(frames, count * cd::kFrameBytes); }
     bool finish() override
     {
         const bool flushed = writer_.flushBlocks();
@@ -67,7 +68,7 @@ public:
     bool create(const TrackExport& track, std::string& problem)
     {
         path_ = track.path;
-        const uint64_t frames = uint64_t(track.endSector - track.firstSector) * proof::kFramesPerSector;
+        const uint64_t frames = uint64_t(track.endSector - track.firstSector) * cd::kFramesPerSector;
         if (!writer_.create(track.path, frames, track.comments)) {
             problem = details(RipMessages::kCannotCreate);
             return false;
@@ -108,7 +109,7 @@ TrackExportResult exportTrack(proof::ShiftedAudio& audio, const TrackExport& tra
         if (!file) result.fileFailed = true;
     }
 
-    const int64_t frames = int64_t(track.endSector - track.firstSector) * proof::kFramesPerSector;
+    const int64_t frames = int64_t(track.endSector - track.firstSector) * cd::kFramesPerSector;
     proof::TrackChecksums sums(frames, track.firstAudio, track.lastAudio);
     std::vector<uint8_t> changed;
     const bool read = audio.stream(track.firstSector, track.endSector, [&](const uint8_t* data, size_t count) {

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "drive/CdAudio.h"
-#include "platform/OutputFile.h"
+#include "rescue/TextFile.h"
 
 namespace rilvane::rescue {
 
@@ -102,19 +102,7 @@ bool WorkingCopy::sync()
 
 bool WorkingCopy::writeCue(const std::string& cuePath, const std::string& text, std::string& error)
 {
-    // Written under a hidden name of its own and renamed over the sheet: a
-    // link at either name is replaced, never followed.
-    int code = 0;
-    const auto file = platform::createOutputFile(platform::FilePath::fromUtf8(cuePath), code);
-    bool ok = file != nullptr;
-    if (ok) {
-        ok = file->write(reinterpret_cast<const uint8_t*>(text.data()), text.size()) && file->flush();
-        code = file->lastError();
-        ok = file->close() && ok;
-        if (!code) code = file->lastError();
-    }
-    if (!ok) error = std::strerror(code ? code : EIO);
-    return ok;
+    return replaceFile(cuePath, text, error);
 }
 
 }  // namespace rilvane::rescue
