@@ -17,6 +17,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   desktop-file-utils appstream lintian dpkg-dev file man-db gzip \
   pipewire pipewire-bin wireplumber dbus-daemon \
   qemu-system-x86 busybox-static cdparanoia kmod xz-utils \
+  cdrdao libcdio-utils whipper eject \
   >/dev/null
 
 # PipeWire's ALSA plugin, for the PipeWire sound test: unpacked into a folder

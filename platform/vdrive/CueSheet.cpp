@@ -2,6 +2,8 @@
 
 #include "TextInput.h"
 
+#include "CdText.h"
+
 #include <algorithm>
 
 namespace rilvane::vdrive {
@@ -34,6 +36,27 @@ std::optional<int64_t> parseTime(std::string_view s)
 std::string twoDigits(int n)
 {
     return (n < 10 ? "0" : "") + std::to_string(n);
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool isUpperAlnum(char c)
+{
+    return isDigit(c) || (c >= 'A' && c <= 'Z');
+}
+
+// CCOOOYYNNNNN: country and owner letters or digits, year and number digits.
+bool validIsrc(const std::string& isrc)
+{
+    if (isrc.size() != 12)
+        return false;
+    for (size_t i = 0; i < 12; ++i)
+        if (!(i < 5 ? isUpperAlnum(isrc[i]) : isDigit(isrc[i])))
+            return false;
+    return true;
 }
 
 struct Insertion {
@@ -73,11 +96,44 @@ std::optional<CueSheet> CueSheet::parse(std::string_view text, const std::string
         const size_t args = tokens->size() - 1;
         CueTrack* track = sheet.tracks_.empty() ? nullptr : &sheet.tracks_.back();
 
-        if (equalsIgnoreCase(keyword, "REM") || equalsIgnoreCase(keyword, "TITLE") ||
-            equalsIgnoreCase(keyword, "PERFORMER") || equalsIgnoreCase(keyword, "SONGWRITER") ||
-            equalsIgnoreCase(keyword, "CATALOG") || equalsIgnoreCase(keyword, "CDTEXTFILE") ||
-            equalsIgnoreCase(keyword, "ISRC")) {
+        if (equalsIgnoreCase(keyword, "REM") || equalsIgnoreCase(keyword, "CDTEXTFILE"))
             continue;  // descriptive only
+        if (equalsIgnoreCase(keyword, "TITLE") || equalsIgnoreCase(keyword, "PERFORMER") ||
+            equalsIgnoreCase(keyword, "SONGWRITER")) {
+            if (args == 0)
+                return fail(lineNo, keyword + " needs a quoted text");
+            // Unquoted words are taken as one text, as players read them.
+            std::string value = (*tokens)[1];
+            for (size_t k = 2; k < tokens->size(); ++k)
+                value += " " + (*tokens)[k];
+            if (value.size() > kMaxCdTextLength)
+                return fail(lineNo, keyword + " is longer than " + std::to_string(kMaxCdTextLength) + " bytes");
+            for (const char c : value)
+                if (static_cast<unsigned char>(c) < 0x20)
+                    return fail(lineNo, keyword + " holds a control character");
+            CdTextFields& fields = track ? track->text : sheet.text_;
+            std::string& field = equalsIgnoreCase(keyword, "TITLE")       ? fields.title
+                                 : equalsIgnoreCase(keyword, "PERFORMER") ? fields.performer
+                                                                          : fields.songwriter;
+            field = value;
+            continue;
+        }
+        if (equalsIgnoreCase(keyword, "CATALOG")) {
+            if (track)
+                return fail(lineNo, "CATALOG belongs before the first TRACK");
+            if (args != 1 || (*tokens)[1].size() != 13 ||
+                !std::all_of((*tokens)[1].begin(), (*tokens)[1].end(), isDigit))
+                return fail(lineNo, "CATALOG needs 13 digits");
+            sheet.catalog_ = (*tokens)[1];
+            continue;
+        }
+        if (equalsIgnoreCase(keyword, "ISRC")) {
+            if (!track)
+                return fail(lineNo, "ISRC outside a TRACK");
+            if (args != 1 || !validIsrc((*tokens)[1]))
+                return fail(lineNo, "ISRC needs 12 characters: 5 letters or digits, then 7 digits (CCOOOYYNNNNN)");
+            track->isrc = (*tokens)[1];
+            continue;
         }
         if (equalsIgnoreCase(keyword, "FILE")) {
             if (args != 2)
@@ -201,6 +257,8 @@ std::optional<CueSheet> CueSheet::parse(std::string_view text, const std::string
         return fail(sheet.lastLine_, "no TRACK in the sheet");
     if (!checkIndex01(sheet.tracks_.back()))
         return std::nullopt;
+    if (cdTextPackCount(sheet) > kMaxCdTextPacks)
+        return fail(sheet.lastLine_, "the CD-Text (TITLE, PERFORMER, SONGWRITER) is too long for one disc");
     return sheet;
 }
 
@@ -276,11 +334,15 @@ bool CueSheet::layout(const std::vector<int64_t>& fileSectors, std::string& erro
         return address;
     };
     for (CueTrack& track : tracks_) {
-        for (const CueIndex& index : track.indexes)
+        for (CueIndex& index : track.indexes) {
+            index.address = discAddress(positionOf(index));
             if (index.number == 1)
-                track.start = discAddress(positionOf(index));
+                track.start = index.address;
+        }
         track.regionStart = discAddress(positionOf(track.indexes.front())) - track.pregapSectors;
     }
+    // Whatever lies before track 1's first index is its INDEX 00 all the same.
+    tracks_.front().regionStart = 0;
 
     segments_.clear();
     int64_t position = 0;
@@ -306,6 +368,24 @@ bool CueSheet::layout(const std::vector<int64_t>& fileSectors, std::string& erro
     for (size_t f = 0; f < files_.size(); ++f)
         files_[f].firstSector = discAddress(fileStart[f]);
     return true;
+}
+
+bool CueSheet::hasCdText() const
+{
+    if (!text_.empty())
+        return true;
+    return std::any_of(tracks_.begin(), tracks_.end(), [](const CueTrack& t) { return !t.text.empty(); });
+}
+
+int CueSheet::indexOf(const CueTrack& track, int64_t sector) const
+{
+    if (sector < track.start)
+        return 0;
+    int index = 1;
+    for (const CueIndex& i : track.indexes)
+        if (i.number >= 1 && i.address <= sector)
+            index = i.number;
+    return index;
 }
 
 const CueTrack& CueSheet::trackOf(int64_t sector) const

@@ -5,7 +5,12 @@
 // layout() is then given the length of each file in sectors and places the
 // tracks on the disc: sector 0 is the first sector of the first FILE, the files
 // follow one another, PREGAP and POSTGAP insert silent sectors, a track starts
-// at its INDEX 01 and the lead-out follows the last sector.
+// at its INDEX 01 and the lead-out follows the last sector. Sound before track
+// 1's first index belongs to track 1 as its INDEX 00: a hidden first track.
+//
+// What a disc says about itself is kept too: the catalogue number (CATALOG,
+// 13 digits), each track's ISRC (12 characters, CCOOOYYNNNNN) and the CD-Text
+// of the disc and of each track (TITLE, PERFORMER, SONGWRITER).
 #pragma once
 
 #include <cstdint>
@@ -40,7 +45,20 @@ struct CueIndex {
     size_t file = 0;          // index into files()
     int64_t fileSector = 0;   // position inside that file
     size_t line = 0;
+    int64_t address = 0;      // disc address, set by layout()
 };
+
+// The CD-Text a disc or a track carries (each empty when not given).
+struct CdTextFields {
+    std::string title;
+    std::string performer;
+    std::string songwriter;
+
+    bool empty() const { return title.empty() && performer.empty() && songwriter.empty(); }
+};
+
+// The longest CD-Text entry accepted, in bytes.
+inline constexpr size_t kMaxCdTextLength = 160;
 
 struct CueTrack {
     int number = 0;
@@ -50,6 +68,8 @@ struct CueTrack {
     int64_t pregapSectors = 0;   // PREGAP: silence inserted before the track
     int64_t postgapSectors = 0;  // POSTGAP: silence inserted after it
     std::vector<CueIndex> indexes;  // in ascending order of number
+    std::string isrc;         // empty when not given
+    CdTextFields text;
     // Set by layout():
     int64_t start = 0;        // disc address of INDEX 01
     int64_t regionStart = 0;  // first sector that belongs to the track (its pregap included)
@@ -80,8 +100,17 @@ public:
     int64_t leadOut() const { return leadOut_; }
     const std::string& name() const { return name_; }
 
+    const std::string& catalog() const { return catalog_; }
+    const CdTextFields& text() const { return text_; }
+    // Whether the disc or any track carries CD-Text.
+    bool hasCdText() const;
+
     // The track a disc sector belongs to (its pregap counts as part of it).
     const CueTrack& trackOf(int64_t sector) const;
+
+    // The index a disc sector lies in: 0 in a track's pregap (and before
+    // track 1's INDEX 01), else the highest index at or before it.
+    int indexOf(const CueTrack& track, int64_t sector) const;
 
 private:
     std::string name_;
@@ -90,6 +119,8 @@ private:
     std::vector<DiscSegment> segments_;
     int64_t leadOut_ = 0;
     size_t lastLine_ = 0;
+    std::string catalog_;
+    CdTextFields text_;
 };
 
 }  // namespace rilvane::vdrive

@@ -1,18 +1,25 @@
 // The SCSI target behind a virtual drive: answers the commands of a CD-ROM
-// drive from a disc image, failing where the defect map says so.
+// drive from a disc image, failing where the defect map says so. The read
+// path (defects, cache), the sub-channel and the larger commands live in
+// pieces of their own; this is the command front that hands each command to
+// its piece and keeps the drive's state (speed, head, playback).
 #pragma once
 
-#include "DefectMap.h"
+#include "AudioPlayback.h"
+#include "DefectState.h"
 #include "DiscImage.h"
+#include "SectorReader.h"
+#include "SubChannel.h"
 #include "VirtualDrive.h"
 
-#include <array>
-#include <list>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 
 namespace rilvane::vdrive {
+
+// The fastest the drive reads, in kB/s (40x; 1x is 176.4 kB/s).
+inline constexpr uint16_t kMaxReadSpeed = 7056;
+inline constexpr uint16_t kSingleSpeed = 176;
 
 class ImageDrive final : public VirtualDrive {
 public:
@@ -22,42 +29,20 @@ public:
     std::string productName() const override;
 
 private:
-    ScsiReply inquiry(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
-    ScsiReply readToc(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
-    ScsiReply readCd(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength);
-    ScsiReply modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
-
-    // One raw sector as this read brings it: from the cache, or from the
-    // image, wrong where the sector is corrupt and has wrong reads left
-    // (`c2` then flags the wrong bytes, one bit a byte, first byte in the
-    // most significant bit).
-    bool fetchSector(int64_t sector, uint8_t* raw, uint8_t* c2);
-    void remember(int64_t sector, const uint8_t* raw);
-
     ScsiReply dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength);
+    ScsiReply inquiry(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
+    ScsiReply modeSense(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
+    ScsiReply setCdSpeed(const uint8_t* cdb, size_t cdbLength);
+    ScsiReply playAudio(const uint8_t* cdb, size_t cdbLength);
+    ScsiReply mechanismStatus(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) const;
 
     std::unique_ptr<DiscImage> image_;
-    DefectMap defects_;
+    DefectState defects_;
+    SectorReader reader_;
+    SubChannel subChannel_;
+    AudioPlayback playback_;
+    uint16_t readSpeed_ = kMaxReadSpeed;
     std::mutex mutex_;
-    // Where the drive is in the defect map's start-up answers.
-    size_t startupStep_ = 0;
-    uint32_t startupAnswered_ = 0;
-    // Reads so far of each flaky and each corrupt sector.
-    std::unordered_map<int64_t, uint32_t> flakyReads_;
-    std::unordered_map<int64_t, uint32_t> corruptReads_;
-    // The sectors last read without an error, newest first, with their bytes.
-    struct CachedSector {
-        std::list<int64_t>::iterator place;
-        std::array<uint8_t, kSectorBytes> bytes;
-    };
-    std::list<int64_t> cacheOrder_;
-    std::unordered_map<int64_t, CachedSector> cache_;
 };
-
-// A CHECK CONDITION reply with fixed-format sense data.
-ScsiReply checkCondition(SenseCode sense);
-
-// The same reply with descriptor-format sense data (response code 0x72).
-ScsiReply inDescriptorFormat(ScsiReply reply);
 
 }  // namespace rilvane::vdrive

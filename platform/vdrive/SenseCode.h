@@ -22,5 +22,8 @@ inline constexpr SenseCode kUnrecoveredReadError{0x03, 0x11, 0x00};
 inline constexpr SenseCode kMediumNotPresent{0x02, 0x3A, 0x00};
 inline constexpr SenseCode kMediumMayHaveChanged{0x06, 0x28, 0x00};
 inline constexpr SenseCode kLogicalUnitFailure{0x04, 0x3E, 0x01};
+inline constexpr SenseCode kCommandSequenceError{0x05, 0x2C, 0x00};
+inline constexpr SenseCode kMediumRemovalPrevented{0x05, 0x53, 0x02};
+inline constexpr SenseCode kNoSense{0x00, 0x00, 0x00};
 
 }  // namespace rilvane::vdrive

@@ -1,26 +1,13 @@
 #include "VirtualDrive.h"
 
-#include "DefectMap.h"
-#include "DiscImage.h"
-#include "ImageDrive.h"
+#include "MediumSlot.h"
 
 namespace rilvane::vdrive {
 
 std::unique_ptr<VirtualDrive> VirtualDrive::load(const std::string& cuePath, const std::string& defectsPath,
                                                  std::string& error)
 {
-    error.clear();
-    auto image = DiscImage::open(cuePath, error);
-    if (!image)
-        return nullptr;
-    DefectMap defects;
-    if (!defectsPath.empty()) {
-        auto loaded = DefectMap::load(defectsPath, error);
-        if (!loaded)
-            return nullptr;
-        defects = std::move(*loaded);
-    }
-    return std::make_unique<ImageDrive>(std::move(image), std::move(defects));
+    return MediumSlot::load(cuePath, defectsPath, error);
 }
 
 }  // namespace rilvane::vdrive

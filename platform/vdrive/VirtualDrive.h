@@ -2,9 +2,11 @@
 //
 // A VirtualDrive is made from a CUE sheet (with BIN files of raw 2352-byte
 // sectors or WAVE files; audio and Mode 1 data tracks) and an optional defect
-// map that turns it into a scratched disc (DefectMap.h). It answers TEST UNIT
-// READY, INQUIRY, READ TOC (format 0, LBA) and READ CD, and gives CHECK
-// CONDITION for everything else. Sense data is fixed-format unless the defect
+// map that turns it into a scratched disc (DefectMap.h). It answers as an
+// MMC drive with an audio CD does (the commands are listed in ScsiOpcodes.h):
+// the TOC in all its forms, CD-Text, the sub-channel, READ CD with C2 pointers
+// and sub-channel data, speed, play and the tray; CHECK CONDITION 05/20/00
+// for everything else. Sense data is fixed-format unless the defect
 // map asks for descriptor format; the map's start-up answers let it report
 // no disc, becoming ready or a disc change before it answers normally.
 //

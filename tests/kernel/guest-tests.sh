@@ -239,6 +239,9 @@ else
   notok loopback_sound_in_order "no loopback sound card (snd-aloop)"
 fi
 
+# --- other CD programs as judges: cd-info, cdrdao, cd-paranoia, whipper, eject ---
+bash "$RILVANE_SOURCE/tests/kernel/guest-peers.sh" --part
+
 # The clean drive served the tests above; Ctrl+C takes it away again.
 stop_drive clean
 check ctrl_c_removes_drive bash -c "! test -e $CLEAN_SR && grep -q 'Laufwerk entfernt' $work/clean.log && ! ls /sys/kernel/config/target/core/user_0/clean"

@@ -10,7 +10,7 @@
 # kernel drives), with ARGUMENT (one word) if given; it writes its results the
 # same way and may leave files in $RILVANE_OUT, which is
 # BUILD_DIR/kernel-machine/out on the host. The guest is given
-# RILVANE_MACHINE_SECONDS (default 280) before it is stopped.
+# RILVANE_MACHINE_SECONDS (default 420) before it is stopped.
 #
 # The kernel package is fetched with apt-get download and unpacked into
 # BUILD_DIR/kernel-machine (never installed). Where QEMU, busybox or the
@@ -116,7 +116,7 @@ relay=$!
 trap 'kill $relay 2>/dev/null' EXIT
 
 start=$(date +%s)
-timeout "${RILVANE_MACHINE_SECONDS:-280}" "$qemu" -M pc -nodefaults -cpu max -m 1024 -smp 1 -no-reboot -display none -monitor none \
+timeout "${RILVANE_MACHINE_SECONDS:-420}" "$qemu" -M pc -nodefaults -cpu max -m 1024 -smp 1 -no-reboot -display none -monitor none \
   -serial stdio -kernel "$kernel" -initrd "$initrd" \
   -append "console=ttyS0 quiet panic=-1 loglevel=4" \
   -fsdev "local,id=hr,path=/,security_model=none,readonly=on,multidevs=remap" \

@@ -126,6 +126,15 @@ TEST(CueSheet, BadLinesAreReportedWithFileAndLine)
         {"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nPREGAP 00:02:00\n",
          "disc.cue:4: PREGAP must come before"},
         {"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 999:59:74\n", "disc.cue:3: time '999:59:74' lies beyond"},
+        {"CATALOG 123456789012\n", "disc.cue:1: CATALOG needs 13 digits"},
+        {"CATALOG 12345678901X3\n", "disc.cue:1: CATALOG needs 13 digits"},
+        {"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nCATALOG 1234567890123\n", "disc.cue:3: CATALOG belongs before"},
+        {"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nISRC DEXY1250000\n", "disc.cue:3: ISRC needs 12 characters"},
+        {"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nISRC DEXY1A500001\n", "disc.cue:3: ISRC needs 12 characters"},
+        {"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nISRC dexy12500001\n", "disc.cue:3: ISRC needs 12 characters"},
+        {"ISRC DEXY12500001\n", "disc.cue:1: ISRC outside a TRACK"},
+        {"TITLE\n", "disc.cue:1: TITLE needs a quoted text"},
+        {"PERFORMER \"tab\there\"\n", "disc.cue:1: PERFORMER holds a control character"},
         {"REM nothing\n\n", "disc.cue:2: no TRACK in the sheet"},
         {"", "disc.cue:1: no TRACK in the sheet"},
     };
@@ -134,6 +143,48 @@ TEST(CueSheet, BadLinesAreReportedWithFileAndLine)
         EXPECT_FALSE(CueSheet::parse(c.text, "disc.cue", error)) << c.text;
         EXPECT_EQ(error.rfind(c.message, 0), 0u) << "got: " << error << "\nfor:\n" << c.text;
     }
+}
+
+// Sound before track 1's INDEX 01 is its INDEX 00 (a hidden track), INDEX
+// 00 of later tracks their pregaps, INDEX 02 and on further points; the
+// disc's facts are kept as written.
+TEST(CueSheet, HiddenTrackIndexesAndFacts)
+{
+    std::string error;
+    std::string tooLong(kMaxCdTextLength + 1, 'x');
+    EXPECT_FALSE(CueSheet::parse("TITLE \"" + tooLong + "\"\n", "disc.cue", error));
+    EXPECT_EQ(error.rfind("disc.cue:1: TITLE is longer than", 0), 0u) << error;
+    // A hundred long titles do not fit the 256 packs of CD-Text.
+    std::string crowded = "FILE \"a.bin\" BINARY\n";
+    for (int t = 1; t <= 30; ++t)
+        crowded += "TRACK " + std::string(t < 10 ? "0" : "") + std::to_string(t) + " AUDIO\nTITLE \"" +
+                   std::string(kMaxCdTextLength, 'a') + "\"\nINDEX 01 00:" + std::to_string(t / 10) +
+                   std::to_string(t % 10) + ":00\n";
+    EXPECT_FALSE(CueSheet::parse(crowded, "disc.cue", error));
+    EXPECT_NE(error.find("CD-Text"), std::string::npos) << error;
+
+    auto sheet = CueSheet::parse("CATALOG 4006381333931\nTITLE Disc  One\nFILE \"a.bin\" BINARY\n"
+                                 "TRACK 01 AUDIO\nISRC DEXY12500001\nPERFORMER \"One\"\nINDEX 01 00:03:00\n"
+                                 "INDEX 02 00:04:00\nTRACK 02 AUDIO\nINDEX 00 00:08:00\nINDEX 01 00:09:00\n",
+                                 "disc.cue", error);
+    ASSERT_TRUE(sheet) << error;
+    ASSERT_TRUE(sheet->layout({1500}, error)) << error;
+    EXPECT_EQ(sheet->catalog(), "4006381333931");
+    EXPECT_EQ(sheet->text().title, "Disc One");  // unquoted words, as written elsewhere
+    const CueTrack& one = sheet->tracks()[0];
+    EXPECT_EQ(one.isrc, "DEXY12500001");
+    EXPECT_EQ(one.text.performer, "One");
+    EXPECT_EQ(one.start, 225);
+    EXPECT_EQ(one.regionStart, 0);
+    EXPECT_EQ(sheet->indexOf(one, 0), 0);  // the hidden track
+    EXPECT_EQ(sheet->indexOf(one, 224), 0);
+    EXPECT_EQ(sheet->indexOf(one, 225), 1);
+    EXPECT_EQ(sheet->indexOf(one, 300), 2);
+    EXPECT_EQ(sheet->indexOf(one, 599), 2);
+    EXPECT_EQ(sheet->trackOf(600).number, 2);
+    EXPECT_EQ(sheet->indexOf(sheet->tracks()[1], 600), 0);
+    EXPECT_EQ(sheet->indexOf(sheet->tracks()[1], 675), 1);
+    EXPECT_TRUE(sheet->hasCdText());
 }
 
 TEST(CueSheet, LayoutChecksIndexesAgainstTheFiles)

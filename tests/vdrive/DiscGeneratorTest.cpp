@@ -264,6 +264,26 @@ TEST(MakeDiscOptions, ReadsTheCommandLine)
     EXPECT_EQ(plan.name, "Test Drive");
     EXPECT_TRUE(plan.stamp);
 
+    // What the disc says about itself.
+    DiscPlan facts;
+    ASSERT_EQ(parseArguments({"--out", "x/y", "--tracks", "3", "--hidden-track", "150", "--index2", "75", "--catalog",
+                              "4006381333931", "--isrc", "DEXY12500001,,DEXY12500003", "--title", "Disc",
+                              "--performer", "Band", "--songwriter", "Writer", "--track-titles", "A;B;C",
+                              "--track-performers", "P;;R", "--track-songwriters", "S"},
+                             facts, error),
+              ParseResult::Run)
+        << error;
+    EXPECT_EQ(facts.hiddenTrack, 150);
+    EXPECT_EQ(facts.index2, 75);
+    EXPECT_EQ(facts.catalog, "4006381333931");
+    EXPECT_EQ(facts.isrcs, (std::vector<std::string>{"DEXY12500001", "", "DEXY12500003"}));
+    EXPECT_EQ(facts.title, "Disc");
+    EXPECT_EQ(facts.performer, "Band");
+    EXPECT_EQ(facts.songwriter, "Writer");
+    EXPECT_EQ(facts.trackTitles, (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(facts.trackPerformers, (std::vector<std::string>{"P", "", "R"}));
+    EXPECT_EQ(facts.trackSongwriters, (std::vector<std::string>{"S"}));
+
     DiscPlan other;
     EXPECT_EQ(parseArguments({"--help"}, other, error), ParseResult::Help);
     EXPECT_EQ(parseArguments({"--tracks", "2"}, other, error), ParseResult::Error);
@@ -292,6 +312,11 @@ TEST(MakeDiscOptions, RefusesDiscsThatCannotExist)
         {[](DiscPlan& s) { s.defects = {"100 03/11"}; }, "--defects '100 03/11': bad sense"},
         {[](DiscPlan& s) { s.defects = {"toc 02/3A/00", "toc gone"}; }, "second 'toc' line"},
         {[](DiscPlan& s) { s.name = "Gr\xC3\xBCn"; }, "--name 'name Gr"},
+        {[](DiscPlan& s) { s.catalog = "12345"; }, "CATALOG needs 13 digits"},
+        {[](DiscPlan& s) { s.isrcs = {"", "DE-XY1-25-00001"}; }, "ISRC needs 12 characters"},
+        {[](DiscPlan& s) { s.isrcs = {"", "", "", "DEXY12500001"}; }, "--isrc gives 4 entries for 3 tracks"},
+        {[](DiscPlan& s) { s.trackTitles = {"a \"quoted\" title"}; }, "cannot hold a double quote"},
+        {[](DiscPlan& s) { s.hiddenTrack = 10, s.dataTrack = DataTrack::First; }, "audio first track"},
     };
     for (const auto& c : cases) {
         DiscPlan plan;

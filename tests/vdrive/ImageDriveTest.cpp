@@ -202,9 +202,8 @@ TEST_F(ImageDriveTest, ReadTocHonoursAllocationLengthAndRefusesOtherForms)
     EXPECT_EQ(run(readTocCdb(0, 2048), 7).transferred, 7u);
     EXPECT_EQ(run(readTocCdb(0, 0), 2048).transferred, 0u);
 
-    EXPECT_SENSE(run(readTocCdb(0, 2048, 0x02), 2048), 0x05, 0x24, 0x00);    // MSF
-    EXPECT_SENSE(run(readTocCdb(0, 2048, 0, 1), 2048), 0x05, 0x24, 0x00);    // session info
-    EXPECT_SENSE(run(readTocCdb(0, 2048, 0, 2), 2048), 0x05, 0x24, 0x00);    // full TOC
+    EXPECT_SENSE(run(readTocCdb(0, 2048, 0, 3), 2048), 0x05, 0x24, 0x00);    // PMA: none on a pressed disc
+    EXPECT_SENSE(run(readTocCdb(0, 2048, 0, 4), 2048), 0x05, 0x24, 0x00);    // ATIP: none either
     EXPECT_SENSE(run(readTocCdb().data(), 9, 2048), 0x05, 0x24, 0x00);       // CDB too short
 }
 
@@ -288,7 +287,7 @@ TEST_F(ImageDriveTest, ReadCdOutsideTheDiscOrWithBadFields)
     EXPECT_EQ(run(readCdCdb(4490, 10), 23520).status, 0);
 
     Cdb subChannel = readCdCdb(0, 1);
-    subChannel[10] = 0x01;
+    subChannel[10] = 0x03;  // reserved sub-channel selection
     EXPECT_SENSE(run(subChannel, 23520), 0x05, 0x24, 0x00);
     EXPECT_SENSE(run(readCdCdb(0, 1, 0x16), 23520), 0x05, 0x24, 0x00);  // reserved C2 code
     EXPECT_SENSE(run(readCdCdb(0, 1).data(), 10, 23520), 0x05, 0x24, 0x00);
@@ -306,10 +305,13 @@ TEST_F(ImageDriveTest, OtherCommandsAreIllegalRequests)
     EXPECT_EQ(ready.status, 0);
     EXPECT_EQ(ready.senseLength, 0u);
 
-    const uint8_t readCapacity[10] = {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_SENSE(run(readCapacity, 10, 8), 0x05, 0x20, 0x00);
-    const uint8_t modeSense[6] = {0x1A, 0, 0x2A, 0, 0xFF, 0};
-    EXPECT_SENSE(run(modeSense, 6, 255), 0x05, 0x20, 0x00);
+    // A reading drive writes nothing, formats nothing and has no diagnostics.
+    const uint8_t write10[10] = {0x2A, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+    EXPECT_SENSE(run(write10, 10, 2048), 0x05, 0x20, 0x00);
+    const uint8_t sendDiagnostic[6] = {0x1D, 0x04, 0, 0, 0, 0};
+    EXPECT_SENSE(run(sendDiagnostic, 6, 0), 0x05, 0x20, 0x00);
+    const uint8_t vendor[10] = {0xC7, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_SENSE(run(vendor, 10, 64), 0x05, 0x20, 0x00);
     const uint8_t inquiry[6] = {0x12, 0, 0, 0, 0xFF, 0};
     EXPECT_SENSE(run(inquiry, 5, 255), 0x05, 0x24, 0x00);
     EXPECT_SENSE(run(inquiry, 0, 255), 0x05, 0x24, 0x00);
@@ -413,8 +415,17 @@ TEST_F(ImageDriveTest, DescriptorSenseAndShortReads)
     const uint8_t descriptor[8] = {0x72, 0x03, 0x11, 0x05, 0, 0, 0, 0};
     EXPECT_TRUE(std::equal(std::begin(descriptor), std::end(descriptor), failed.sense));
     // Refusals of the command itself come in the same format.
-    const uint8_t unknown[6] = {0x1B, 0, 0, 0, 0, 0};
-    const ScsiReply refused = run(unknown, 6, 0);
+    const uint8_t unknown[10] = {0x2A, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+    const ScsiReply refused = run(unknown, 10, 0);
+    EXPECT_EQ(refused.sense[0], 0x72);
+    // So do the tray's answers.
+    const uint8_t lockTray[6] = {0x1E, 0, 0, 0, 1, 0};
+    EXPECT_EQ(run(lockTray, 6, 0).status, 0);
+    const uint8_t openTray[6] = {0x1B, 0, 0, 0, 0x02, 0};
+    const ScsiReply locked = run(openTray, 6, 0);
+    EXPECT_EQ(locked.sense[0], 0x72);
+    EXPECT_EQ(locked.sense[1], 0x05);
+    EXPECT_EQ(locked.sense[2], 0x53);
     EXPECT_EQ(refused.sense[0], 0x72);
     EXPECT_EQ(refused.sense[1], 0x05);
     EXPECT_EQ(refused.sense[2], 0x20);

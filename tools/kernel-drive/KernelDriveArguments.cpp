@@ -44,10 +44,10 @@ std::optional<KernelDriveArguments> KernelDriveArguments::parse(const std::vecto
             parsed.action = Action::Version;
             return parsed;
         }
-        if (a == "--name" || a == "--control") {
+        if (a == "--name" || a == "--control" || a == "--trace") {
             if (i + 1 >= args.size())
                 return std::nullopt;
-            (a == "--name" ? parsed.name : parsed.control) = args[++i];
+            (a == "--name" ? parsed.name : a == "--control" ? parsed.control : parsed.tracePath) = args[++i];
         } else if (a == "--eject" || a == "--insert" || a == "--remove") {
             if (!setAction(a == "--eject" ? Action::Eject : a == "--insert" ? Action::Insert : Action::Remove))
                 return std::nullopt;
@@ -73,7 +73,7 @@ std::optional<KernelDriveArguments> KernelDriveArguments::parse(const std::vecto
 
 const char* KernelDriveArguments::usage()
 {
-    return "Aufruf: rilvane-kernel-drive [--name NAME] [--control DATEI] CUE [DEFEKTE]\n"
+    return "Aufruf: rilvane-kernel-drive [--name NAME] [--control DATEI] [--trace DATEI] CUE [DEFEKTE]\n"
            "        rilvane-kernel-drive [--name NAME] [--control DATEI] --eject | --insert | --remove\n"
            "\n"
            "Stellt eine virtuelle CD (CUE-Datei und Defektliste, wie in RILVANE_VIRTUAL_DRIVES)\n"
@@ -83,6 +83,7 @@ const char* KernelDriveArguments::usage()
            "\n"
            "  --name NAME       Name des Geräts in configfs (Vorgabe: rilvane0)\n"
            "  --control DATEI   Steuer-FIFO (Vorgabe: /run/rilvane-kernel-drive-NAME.control)\n"
+           "  --trace DATEI     jeden Befehl des Kernels und die Antwort darauf in DATEI schreiben\n"
            "  --eject           die CD des laufenden Laufwerks herausnehmen\n"
            "  --insert          die CD wieder einlegen (das Laufwerk meldet den Wechsel)\n"
            "  --remove          das Laufwerk dem Kernel wegnehmen (wie ein abgezogenes Gerät)\n"

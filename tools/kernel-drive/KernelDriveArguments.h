@@ -14,6 +14,7 @@ struct KernelDriveArguments {
     std::string control;            // the control FIFO; empty: defaultControl()
     std::string cuePath;
     std::string defectsPath;
+    std::string tracePath;          // every command and its answer, one line each; empty: none
 
     std::string controlPath() const;
 

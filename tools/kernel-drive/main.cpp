@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <iostream>
 #include <poll.h>
 #include <string>
@@ -21,11 +22,12 @@
 #include <vector>
 
 #include "KernelDriveArguments.h"
-#include "MediumSlot.h"
+#include "RingTranslation.h"
 #include "TargetConfig.h"
 #include "TcmuRing.h"
 #include "vdrive/DiscImage.h"
-#include "vdrive/ImageDrive.h"
+#include "vdrive/MediumSlot.h"
+#include "vdrive/ScsiOpcodes.h"
 #include "vdrive/VirtualDrive.h"
 
 using namespace rilvane;
@@ -96,13 +98,21 @@ int serve(const KernelDriveArguments& args)
         return 1;
     }
     std::string error;
-    std::unique_ptr<vdrive::VirtualDrive> drive = vdrive::VirtualDrive::load(args.cuePath, args.defectsPath, error);
+    std::unique_ptr<vdrive::MediumSlot> drive = vdrive::MediumSlot::load(args.cuePath, args.defectsPath, error);
     const std::unique_ptr<vdrive::DiscImage> image = drive ? vdrive::DiscImage::open(args.cuePath, error) : nullptr;
     if (!drive || !image) {
         std::cerr << kTool << error << "\n";
         return 1;
     }
-    MediumSlot slot(std::move(drive));
+    vdrive::MediumSlot& slot = *drive;
+    std::ofstream trace;
+    if (!args.tracePath.empty()) {
+        trace.open(args.tracePath, std::ios::out | std::ios::trunc);
+        if (!trace) {
+            std::cerr << kTool << args.tracePath << ": " << std::strerror(errno) << "\n";
+            return 1;
+        }
+    }
 
     // Signals arrive on a descriptor of the main thread; the ring thread
     // inherits the blocked mask.
@@ -143,44 +153,19 @@ int serve(const KernelDriveArguments& args)
     // failed, for benchmarks that compare how often readers ask the drive.
     std::atomic<uint64_t> reads{0};
     std::atomic<uint64_t> failedReads{0};
-    const auto countRead = [&](const RingCommand& command, const RingAnswer& answer) {
-        const uint8_t op = command.cdbLength > 0 ? command.cdb[0] : 0;
-        if (op == 0xBE || op == 0x28 || op == 0xA8) {
-            ++reads;
-            if (answer.status != 0)
-                ++failedReads;
-        }
-    };
     const TcmuRing::Handler handler = [&](RingCommand& command) {
         ++commands;
-        const vdrive::ScsiReply reply = slot.execute(command.cdb, command.cdbLength, command.data.data(),
-                                                     static_cast<uint32_t>(command.data.size()));
-        RingAnswer answer;
-        // A defect that takes the drive away: this command fails as the
-        // unit dies, and the drive leaves the kernel.
-        if (reply.transportFailure) {
-            const vdrive::ScsiReply failed = vdrive::checkCondition(vdrive::kLogicalUnitFailure);
-            answer.status = failed.status;
-            std::memcpy(answer.sense, failed.sense, failed.senseLength);
-            answer.senseLength = failed.senseLength;
+        const Translation translation = translate(slot, command);
+        if (translation.driveGone)
             signalEvent(removeRequest.fd);
-            countRead(command, answer);
-            return answer;
+        if (vdrive::op::readsMedium(command.cdb[0])) {
+            ++reads;
+            if (translation.answer.status != 0)
+                ++failedReads;
         }
-        answer.status = reply.status;
-        answer.senseLength = reply.senseLength;
-        std::memcpy(answer.sense, reply.sense, reply.senseLength);
-        answer.transferred = reply.transferred;
-        // GOOD without a byte of the data asked for would reach the reader as
-        // a whole buffer of stale bytes: the drive fails the read instead.
-        if (reply.status == 0 && reply.transferred == 0 && !command.data.empty() && command.cdb[0] == 0xBE) {
-            const vdrive::ScsiReply failed = vdrive::checkCondition(vdrive::kUnrecoveredReadError);
-            answer.status = failed.status;
-            std::memcpy(answer.sense, failed.sense, failed.senseLength);
-            answer.senseLength = failed.senseLength;
-        }
-        countRead(command, answer);
-        return answer;
+        if (trace.is_open())
+            trace << traceLine(command, translation.answer) << std::endl;
+        return translation.answer;
     };
     std::thread ringThread([&] { ring.serve(handler, stopRing.fd); });
     auto stopServing = [&] {

@@ -61,6 +61,51 @@ std::string defectMapText(const DiscPlan& plan)
     return text;
 }
 
+// A text as a CUE sheet quotes it.
+std::string quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+std::string entryOf(const std::vector<std::string>& list, int t)
+{
+    return static_cast<size_t>(t) < list.size() ? list[static_cast<size_t>(t)] : std::string();
+}
+
+// The disc's own lines: catalogue number and CD-Text.
+std::string descriptiveLines(const DiscPlan& plan)
+{
+    std::string lines;
+    if (!plan.catalog.empty())
+        lines += "CATALOG " + plan.catalog + "\n";
+    if (!plan.title.empty())
+        lines += "TITLE " + quoted(plan.title) + "\n";
+    if (!plan.performer.empty())
+        lines += "PERFORMER " + quoted(plan.performer) + "\n";
+    if (!plan.songwriter.empty())
+        lines += "SONGWRITER " + quoted(plan.songwriter) + "\n";
+    return lines;
+}
+
+// A track's TRACK line and what follows it before the INDEX lines.
+std::string trackLines(const DiscPlan& plan, int t)
+{
+    const int number = plan.firstTrack + t;
+    const bool data = isDataTrack(plan, t);
+    std::string lines = "  TRACK " + twoDigits(number) + (data ? " MODE1/2352\n" : " AUDIO\n");
+    if (!data && std::find(plan.preEmphasis.begin(), plan.preEmphasis.end(), number) != plan.preEmphasis.end())
+        lines += "    FLAGS PRE\n";
+    if (const std::string isrc = entryOf(plan.isrcs, t); !isrc.empty())
+        lines += "    ISRC " + isrc + "\n";
+    if (const std::string title = entryOf(plan.trackTitles, t); !title.empty())
+        lines += "    TITLE " + quoted(title) + "\n";
+    if (const std::string performer = entryOf(plan.trackPerformers, t); !performer.empty())
+        lines += "    PERFORMER " + quoted(performer) + "\n";
+    if (const std::string songwriter = entryOf(plan.trackSongwriters, t); !songwriter.empty())
+        lines += "    SONGWRITER " + quoted(songwriter) + "\n";
+    return lines;
+}
+
 }  // namespace
 
 bool validatePlan(const DiscPlan& plan, std::string& error)
@@ -83,6 +128,51 @@ bool validatePlan(const DiscPlan& plan, std::string& error)
         error = "--pregap out of range";
         return false;
     }
+    if (plan.hiddenTrack < 0 || plan.hiddenTrack > vdrive::kMaxDiscSectors) {
+        error = "--hidden-track out of range";
+        return false;
+    }
+    if (plan.hiddenTrack > 0 && isDataTrack(plan, 0)) {
+        error = "--hidden-track needs an audio first track";
+        return false;
+    }
+    if (plan.index2 < 0 || plan.index2 > vdrive::kMaxDiscSectors) {
+        error = "--index2 out of range";
+        return false;
+    }
+    auto tooMany = [&](const std::vector<std::string>& list, const char* option) {
+        if (list.size() <= static_cast<size_t>(count))
+            return false;
+        error = std::string(option) + " gives " + std::to_string(list.size()) + " entries for " +
+                std::to_string(count) + " tracks";
+        return true;
+    };
+    if (tooMany(plan.isrcs, "--isrc") || tooMany(plan.trackTitles, "--track-titles") ||
+        tooMany(plan.trackPerformers, "--track-performers") || tooMany(plan.trackSongwriters, "--track-songwriters"))
+        return false;
+    // A CUE sheet cannot quote a double quote.
+    for (const std::vector<std::string>* list : {&plan.trackTitles, &plan.trackPerformers, &plan.trackSongwriters})
+        for (const std::string& text : *list)
+            if (text.find('"') != std::string::npos) {
+                error = "CD-Text cannot hold a double quote: " + text;
+                return false;
+            }
+    for (const std::string* text : {&plan.title, &plan.performer, &plan.songwriter})
+        if (text->find('"') != std::string::npos) {
+            error = "CD-Text cannot hold a double quote: " + *text;
+            return false;
+        }
+    // The descriptive lines must read back as a CUE sheet does.
+    std::string sheet = descriptiveLines(plan);
+    sheet += "FILE \"x.bin\" BINARY\n";
+    for (int t = 0; t < count; ++t)
+        sheet += trackLines(plan, t) + "INDEX 01 " + msf(t) + "\n";
+    std::string sheetError;
+    if (!vdrive::CueSheet::parse(sheet, "disc.cue", sheetError)) {
+        const size_t colon = sheetError.find(": ");
+        error = colon == std::string::npos ? sheetError : sheetError.substr(colon + 2);
+        return false;
+    }
     int64_t total = 0;
     for (int t = 0; t < count; ++t) {
         const int64_t length = trackLength(plan, t);
@@ -92,6 +182,7 @@ bool validatePlan(const DiscPlan& plan, std::string& error)
         }
         total += plan.pregap + length;
     }
+    total += plan.hiddenTrack;
     if (total > vdrive::kMaxDiscSectors) {
         error = "the disc would be longer than " + std::to_string(vdrive::kMaxDiscSectors) + " sectors";
         return false;
@@ -138,7 +229,7 @@ bool writeDisc(const DiscPlan& plan, GeneratedDisc& disc, std::string& error)
 
     disc = GeneratedDisc{};
     const int count = trackCount(plan);
-    std::string cue = "REM test disc made by rilvane-make-disc\n";
+    std::string cue = "REM test disc made by rilvane-make-disc\n" + descriptiveLines(plan);
     std::ofstream bin;
     std::array<uint8_t, kSectorBytes> sector{};
     int64_t discSector = 0;
@@ -179,14 +270,21 @@ bool writeDisc(const DiscPlan& plan, GeneratedDisc& disc, std::string& error)
                 return false;
             fileSector = 0;
         }
-        cue += "  TRACK " + twoDigits(number) + (data ? " MODE1/2352\n" : " AUDIO\n");
-        if (!data && std::find(plan.preEmphasis.begin(), plan.preEmphasis.end(), number) != plan.preEmphasis.end())
-            cue += "    FLAGS PRE\n";
-        if (plan.pregap > 0)
+        cue += trackLines(plan, t);
+        // Before the first track's INDEX 01 a hidden track may come first.
+        const int64_t hidden = t == 0 ? plan.hiddenTrack : 0;
+        if (plan.pregap > 0 || hidden > 0)
             cue += "    INDEX 00 " + msf(fileSector) + "\n";
-        cue += "    INDEX 01 " + msf(fileSector + plan.pregap) + "\n";
-
+        cue += "    INDEX 01 " + msf(fileSector + hidden + plan.pregap) + "\n";
         const int64_t length = trackLength(plan, t);
+        if (!data && plan.index2 > 0 && plan.index2 < length)
+            cue += "    INDEX 02 " + msf(fileSector + hidden + plan.pregap + plan.index2) + "\n";
+
+        for (int64_t h = 0; h < hidden; ++h) {
+            // The hidden track's own tone, as track 0's.
+            renderAudioSector(0, h, discSector, plan.stamp, sector.data());
+            writeSector();
+        }
         for (int64_t s = -plan.pregap; s < length; ++s) {
             if (data) {
                 sector.fill(0);
@@ -198,7 +296,7 @@ bool writeDisc(const DiscPlan& plan, GeneratedDisc& disc, std::string& error)
                 disc.trackStarts.push_back(discSector);
             writeSector();
         }
-        fileSector += plan.pregap + length;
+        fileSector += hidden + plan.pregap + length;
     }
     bin.close();
     if (!bin) {

@@ -55,6 +55,13 @@ std::string usageText()
            "  --stamp               put the sector number in the first frame of every audio\n"
            "                        sector (left: low 16 bits, right: high 16 bits)\n"
            "  --split-files         one BIN per track (NAME-01.bin, ...) instead of one\n"
+           "  --hidden-track SECTORS  sound before the first track's INDEX 01 (a hidden track)\n"
+           "  --index2 SECTORS      INDEX 02 this many sectors into every audio track\n"
+           "  --catalog DIGITS      the disc's catalogue number (13 digits)\n"
+           "  --isrc C1,C2,...      ISRC of each track in order (empty: none)\n"
+           "  --title TEXT          CD-Text: the disc's title (also --performer, --songwriter)\n"
+           "  --track-titles \"T1;T2;...\"  CD-Text: each track's title (also --track-performers,\n"
+           "                        --track-songwriters)\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "\n"
@@ -154,6 +161,27 @@ ParseResult parseArguments(const std::vector<std::string>& args, DiscPlan& plan,
                     return ParseResult::Error;
                 plan.preEmphasis.push_back(static_cast<int>(std::min<int64_t>(n, 1000)));
             }
+        } else if (option == "--hidden-track" || option == "--index2") {
+            if (!takeValue() || !readNumber(option, value, option == "--index2" ? plan.index2 : plan.hiddenTrack, error))
+                return ParseResult::Error;
+        } else if (option == "--catalog") {
+            if (!takeValue())
+                return ParseResult::Error;
+            plan.catalog = value;
+        } else if (option == "--isrc") {
+            if (!takeValue())
+                return ParseResult::Error;
+            plan.isrcs = split(value, ',');
+        } else if (option == "--title" || option == "--performer" || option == "--songwriter") {
+            if (!takeValue())
+                return ParseResult::Error;
+            (option == "--title" ? plan.title : option == "--performer" ? plan.performer : plan.songwriter) = value;
+        } else if (option == "--track-titles" || option == "--track-performers" || option == "--track-songwriters") {
+            if (!takeValue())
+                return ParseResult::Error;
+            (option == "--track-titles"       ? plan.trackTitles
+             : option == "--track-performers" ? plan.trackPerformers
+                                              : plan.trackSongwriters) = split(value, ';');
         } else if (option == "--stamp") {
             if (!noValue())
                 return ParseResult::Error;
