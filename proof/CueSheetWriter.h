@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "proof/DiscFacts.h"
 #include "proof/DiscIds.h"
 #include "proof/DiscToc.h"
 
@@ -22,7 +23,11 @@ namespace rilvane::proof {
 
 class CueSheetWriter {
 public:
-    CueSheetWriter(const DiscToc& toc, const DiscIds& ids, std::string program);
+    // `facts`, when given, adds what the sub-channel and CD-Text said:
+    // CATALOG, TITLE, PERFORMER, ISRC, the pregaps (INDEX 00) and INDEX 02
+    // on; the track files' sheet puts a pregap at the end of the file before
+    // it, and the audio before the first track into the hidden track's file.
+    CueSheetWriter(const DiscToc& toc, const DiscIds& ids, std::string program, const DiscFacts* facts = nullptr);
 
     // The sheet for the track files: `files[i]` is the file (a name beside
     // the sheet) of the i-th audio track of the TOC; `fileType` is WAVE for
@@ -40,11 +45,16 @@ public:
 
 private:
     std::string header() const;
-    static std::string flags(const TocTrack& track);
+    std::string flags(const TocTrack& track) const;
+    // TITLE, PERFORMER and ISRC of a track, where known.
+    std::string trackFacts(const TocTrack& track) const;
+    // The pregap's start of a track, where known and before the track.
+    std::optional<int32_t> pregapOf(const TocTrack& track) const;
 
     const DiscToc& toc_;
     const DiscIds& ids_;
     std::string program_;
+    const DiscFacts* facts_;
 };
 
 }  // namespace rilvane::proof

@@ -31,7 +31,17 @@ proof::VorbisComments Handover::comments(int number) const
     c.emplace_back("ACCURATERIPID", ids_.accurateRipName());
     if (!ids_.musicBrainzId.empty()) c.emplace_back("MUSICBRAINZ_DISCID", ids_.musicBrainzId);
     for (const proof::TocTrack& t : toc_.tracks)
-        if (t.number == number && t.preEmphasis()) c.emplace_back("PRE_EMPHASIS", "yes");
+        if (t.number == number && (t.preEmphasis() || (t.audio() && facts().track(number) && facts().track(number)->preEmphasis)))
+            c.emplace_back("PRE_EMPHASIS", "yes");
+    if (!facts().title.empty()) c.emplace_back("ALBUM", facts().title);
+    if (!facts().performer.empty()) c.emplace_back("ALBUMARTIST", facts().performer);
+    if (const proof::TrackFacts* t = facts().track(number)) {
+        if (!t->title.empty()) c.emplace_back("TITLE", t->title);
+        const std::string& artist = t->performer.empty() ? facts().performer : t->performer;
+        if (!artist.empty()) c.emplace_back("ARTIST", artist);
+        if (!t->isrc.empty()) c.emplace_back("ISRC", t->isrc);
+    }
+    if (!facts().catalog.empty()) c.emplace_back("CATALOGNUMBER", facts().catalog);
     if (options_.offset != 0) c.emplace_back("READ_OFFSET", std::to_string(options_.offset));
     c.emplace_back("COMMENT", options_.program);
     return c;
@@ -102,7 +112,7 @@ std::string Handover::describe(const proof::AccurateRipMatch& m)
 
 bool Handover::writeTrackCue(const std::string& path, const std::vector<std::string>& names, std::string& problem) const
 {
-    const auto text = proof::CueSheetWriter(toc_, ids_, options_.program).trackFiles(names);
+    const auto text = proof::CueSheetWriter(toc_, ids_, options_.program, &facts()).trackFiles(names);
     if (!text) {
         problem = "Kein CUE-Blatt: ein Dateiname lässt sich darin nicht schreiben (Anführungszeichen?)";
         return false;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "rescue/SubchannelScan.h"
 #include "rescue/TrackExport.h"
 #include "proof/AccurateRipDatabase.h"
 #include "proof/DiscIds.h"
@@ -41,6 +42,14 @@ public:
     const proof::DiscToc& toc() const { return toc_; }
     const proof::DiscIds& ids() const { return ids_; }
 
+    // What the sub-channel and CD-Text said: from now on in the CUE sheets
+    // and the FLAC files' comments.
+    void setSubchannel(SubchannelFindings findings) { subchannel_ = std::move(findings); }
+    const SubchannelFindings& subchannel() const { return subchannel_; }
+    const proof::DiscFacts& facts() const { return subchannel_.facts; }
+    // The file of the audio before the first track, once written.
+    void setHiddenTrackFile(const std::string& name) { subchannel_.facts.hiddenTrackFile = name; }
+
     // Track `number` (sectors `first` .. `end`) from `source` into `path`
     // (empty: checksums only).
     HandedTrack exportTrack(proof::SectorSource& source, int number, int32_t first, int32_t end,
@@ -68,6 +77,7 @@ private:
     HandoverOptions options_;
     proof::DiscIds ids_;
     std::optional<proof::AccurateRipDatabase> database_;
+    SubchannelFindings subchannel_;
 };
 
 // Writes `text` as the file `path`; false with the system's reason.

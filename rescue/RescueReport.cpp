@@ -206,6 +206,7 @@ void RescueReport::writeJson(std::ostream& out) const
             << ", \"musicBrainz\": " << jsonString(ids->musicBrainzId)
             << ", \"accurateRipUrl\": " << jsonString(ids->accurateRipUrl())
             << ", \"musicBrainzUrl\": " << jsonString(ids->musicBrainzUrl) << "}";
+    if (!subchannelJson.empty()) out << ",\n  \"subchannel\": " << subchannelJson;
     out << ",\n  \"tracks\": [";
     for (size_t i = 0; i < tracks.size(); ++i) {
         const TrackReport& t = tracks[i];

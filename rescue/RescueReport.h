@@ -86,6 +86,7 @@ struct RescueReport {
     bool driveGone = false;
     bool refused = false;     // the run was refused: nothing was read
     std::string problem;      // why the rescue could not be done or ended early
+    std::string subchannelJson;  // what the sub-channel said, a JSON object (empty: not asked)
     std::string workingCopy;  // empty with --scan
     std::string mapFile;
     std::string earlierDrive;  // the drive of the earlier readings, when it was another one

@@ -15,8 +15,10 @@
 
 #include "rescue/CopyCheck.h"
 #include "rescue/RescueEngine.h"
+#include "rescue/HiddenTrack.h"
 #include "rescue/RescueMap.h"
 #include "rescue/RescueText.h"
+#include "rescue/SubchannelScan.h"
 #include "rescue/ToolFiles.h"
 #include "rescue/TocForms.h"
 #include "rescue/WorkingCopy.h"
@@ -260,6 +262,8 @@ RescueResult RescueSession::rescue()
     handing.program = request_.program;
     handover_ = std::make_unique<Handover>(discTocOf(toc, layout), handing);
     report_.ids = handover_->ids();
+    // The sub-channel's facts before the copy: the sheets and files need them.
+    handover_->setSubchannel(SubchannelScan(*reader, handover_->toc(), stop_).run());
     report_.readOffset = request_.offset;
     if (!request_.accurateRipFile.empty()) {
         std::string text;
@@ -282,7 +286,11 @@ RescueResult RescueSession::rescue()
         track.firstSector = layout.trackStarts[static_cast<size_t>(t - 1)];
         track.endSector = layout.trackEnd(static_cast<size_t>(t - 1));
         track.dataTrack = layout.dataTrack[static_cast<size_t>(t - 1)];
-        if (!request_.scan && !track.dataTrack) track.file = pathIn(request_.outDir, request_.name.fileName(t));
+        if (!request_.scan && !track.dataTrack) {
+            const proof::TrackFacts* facts = handover_->facts().track(tocNumber(t));
+            track.file = pathIn(request_.outDir, facts ? request_.name.fileName(t, facts->title, facts->performer)
+                                                       : request_.name.fileName(t));
+        }
         track.preEmphasis = handover_->toc().tracks[static_cast<size_t>(t - 1)].preEmphasis();
         report_.tracks.push_back(track);
     }
@@ -448,7 +456,7 @@ RescueResult RescueSession::rescue()
                              std::to_string(check.dropped()) + " Sektoren (" + why + ") werden neu gelesen");
             }
         }
-        const auto cue = proof::CueSheetWriter(handover_->toc(), handover_->ids(), handing.program)
+        const auto cue = proof::CueSheetWriter(handover_->toc(), handover_->ids(), handing.program, &handover_->facts())
                              .discImage(RescueFiles::kWorkingCopy);
         if (!cue || !WorkingCopy::writeCue(cuePath, *cue, error))
             return refuse(RescueResult::BadRequest, "Konnte " + cuePath + " nicht schreiben: " + error);
@@ -459,6 +467,7 @@ RescueResult RescueSession::rescue()
         mapPath_ = mapPath;
     }
     sayDataTracks();
+    for (const std::string& line : handover_->subchannel().lines) log_.logLine(line);
     if (!c2 && !request_.verify)
         log_.logLine("Das Laufwerk meldet keine C2-Fehlerzeiger: falsch gelesene Sektoren erkennt nur --verify");
     log_.setTrackStarts(layout.trackStarts);
@@ -502,6 +511,8 @@ RescueResult RescueSession::rescue()
         report_.mapSaved = true;
         return true;
     };
+    HiddenTrack hidden(handover_->toc(), report_);
+    if (copy) hidden.read(*reader, *copy, request_.retries, stop_, log_);
     mapShown_.store(map.get(), std::memory_order_release);
     RescueEngine engine(*reader, *map, copy.get(), options, log_, stop_, checkpoint);
     EngineEnd end = engine.run();
@@ -535,8 +546,10 @@ RescueResult RescueSession::rescue()
     case EngineEnd::TimeUp: report_.timeUp = true; break;
     case EngineEnd::Done: break;
     }
+    if (copy && !hidden.write(*handover_, *copy, request_, report_.resumed, log_)) code = RescueResult::Incomplete;
     if (!request_.scan && !writeTrackFiles(*map, copy.get())) code = RescueResult::Incomplete;
     if (!request_.scan && !writeTrackCue()) code = RescueResult::Incomplete;
+    report_.subchannelJson = handover_->subchannel().json();
     const SectorCounts totals = report_.totals();
     if (totals.missing + totals.suspect > 0 || report_.anyFileFailed()) code = RescueResult::Incomplete;
     if (report_.interrupted) code = RescueResult::Stopped;

@@ -48,6 +48,9 @@ def make_audio():
         out[i + 1] = v >> 8
     silent_from, silent_to = 1500 * SECTOR + 100, 1510 * SECTOR + 8
     out[silent_from:silent_to] = bytes(silent_to - silent_from)
+    # Track 1's pregap is silence, as on most discs (sound there would be a
+    # hidden track with a file of its own; subchannel_e2e.py checks that).
+    out[:STARTS[0] * SECTOR] = bytes(STARTS[0] * SECTOR)
     return bytes(out)
 
 

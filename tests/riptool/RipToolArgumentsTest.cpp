@@ -42,6 +42,22 @@ TEST(FileNamePatternTest, FillsInTheTrackNumberOrRefuses)
     EXPECT_EQ(FileNamePattern::parse("%02d.wav", error)->fileName(123), "123.wav");
 }
 
+TEST(FileNamePatternTest, TitlesFromTheDiscCannotLeaveTheFolder)
+{
+    std::string error;
+    const auto pattern = FileNamePattern::parse("%02d %a - %t.flac", error);
+    ASSERT_TRUE(pattern) << error;
+    EXPECT_EQ(pattern->fileName(3, "AC/DC\n", "Band"), "03 Band - AC-DC.flac");
+    EXPECT_EQ(pattern->fileName(3, "../../etc", ""), "03  - -..-etc.flac");
+    EXPECT_EQ(pattern->fileName(4, "", ""), "04  - Track 04.flac");
+    // A long title is cut, never inside a character.
+    std::string longTitle = "x";
+    for (int i = 0; i < 80; ++i) longTitle += "\xc3\xa4";  // ä
+    const std::string name = pattern->fileName(1, longTitle, "");
+    EXPECT_LE(name.size(), 120u);
+    EXPECT_EQ(name.substr(name.size() - 7), "\xc3\xa4.flac");
+}
+
 TEST(TrackListTest, ReadsNumbersAndRanges)
 {
     EXPECT_EQ(parseTrackList("1,3,5-7"), (std::set<int>{1, 3, 5, 6, 7}));
