@@ -173,6 +173,53 @@ std::string RipLog::seal(const std::string& body)
     return body + kSealStart + hash.hexDigest() + "\n";
 }
 
+RipLog::SealReport RipLog::inspect(const std::string& text)
+{
+    SealReport report;
+    // The last seal is the last line that starts as one.
+    size_t at = std::string::npos;
+    for (size_t from = 0; from < text.size();) {
+        const size_t end = text.find('\n', from);
+        if (text.compare(from, kSealStart.size(), kSealStart) == 0) at = from;
+        if (end == std::string::npos) break;
+        from = end + 1;
+    }
+    std::string sealed;
+    if (at != std::string::npos) {
+        const size_t sealEnd = text.find('\n', at);
+        sealed = sealEnd == std::string::npos ? text : text.substr(0, sealEnd + 1);
+        report.seal = seal(text.substr(0, at)) == sealed ? Seal::Valid : Seal::Broken;
+    }
+    for (size_t from = 0; from < sealed.size();) {
+        const size_t end = sealed.find('\n', from);
+        const std::string lineText = sealed.substr(from, end - from);
+        if (lineText.compare(0, kSealStart.size(), kSealStart) == 0) ++report.sealedRuns;
+        const std::string dateLabel = "  Datum:";
+        if (lineText.compare(0, dateLabel.size(), dateLabel) == 0) {
+            const size_t value = lineText.find_first_not_of(' ', dateLabel.size());
+            report.lastDate = value == std::string::npos ? "" : lineText.substr(value);
+        }
+        if (end == std::string::npos) break;
+        from = end + 1;
+    }
+    const std::string tail = sealed.size() < text.size() ? text.substr(sealed.size()) : std::string();
+    if (tail.empty()) return report;
+    size_t lines = 0;
+    std::string first;
+    for (size_t from = 0; from < tail.size();) {
+        const size_t end = tail.find('\n', from);
+        const std::string lineText = tail.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        if (first.empty() && !lineText.empty()) first = lineText;
+        ++lines;
+        if (end == std::string::npos) break;
+        from = end + 1;
+    }
+    report.tailLines = lines;
+    // Each run opens its part of the log with this line before it reads.
+    report.tail = first.rfind("---- ", 0) == 0 ? Tail::Run : Tail::Lines;
+    return report;
+}
+
 RipLog::Seal RipLog::check(const std::string& text)
 {
     const size_t at = text.rfind(kSealStart);

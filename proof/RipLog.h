@@ -64,8 +64,27 @@ public:
     static std::string verdict(const LogContents& contents);
 
     enum class Seal { Valid, Broken, Missing };
-    // Checks the seal at the end of a log's text.
+    // Checks the seal at the end of a log's text: anything after the last
+    // seal counts as a change.
     static Seal check(const std::string& text);
+
+    // What follows the last seal of a log.
+    enum class Tail {
+        None,         // nothing: the seal ends the log
+        Run,          // a run's opening line and what it wrote: a run that never ended
+        Lines,        // other lines
+    };
+    struct SealReport {
+        Seal seal = Seal::Missing;  // of the log up to its last seal
+        int sealedRuns = 0;         // runs the log holds up to its last seal
+        std::string lastDate;       // the date of the last sealed run
+        Tail tail = Tail::None;
+        size_t tailLines = 0;
+    };
+    // Checks the last seal of a log and says what follows it. A log kept
+    // over several runs carries one seal per run, each over everything
+    // before it; a run that was killed leaves lines without a seal.
+    static SealReport inspect(const std::string& text);
 
     // Appends the seal line to `body` (which ends with a line break).
     static std::string seal(const std::string& body);

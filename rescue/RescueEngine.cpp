@@ -42,7 +42,8 @@ RescueEngine::RescueEngine(BlockReader& reader, RescueMap& map, WorkingCopy* cop
       runTries_(static_cast<size_t>(map.sectors()), 0),
       readsByStart_(static_cast<size_t>(map.sectors()), 0),
       failedByStart_(static_cast<size_t>(map.sectors()), 0),
-      secondsByStart_(static_cast<size_t>(map.sectors()), std::array<float, kPassCount>{})
+      secondsByStart_(static_cast<size_t>(map.sectors()), std::array<float, kPassCount>{}),
+      isContested_(static_cast<size_t>(map.sectors()), false)
 {
     const DiscLayout& layout = map.layout();
     firstAudio_ = layout.leadOut;
@@ -225,7 +226,8 @@ void RescueEngine::endPass()
 {
     PassStats& stats = passes_[static_cast<size_t>(pass_)];
     stats.seconds += std::chrono::duration<double>(Clock::now() - passStarted_).count();
-    log_.passFinished(stats.reads, stats.failedReads);
+    const bool stopped = gone_ || noMedium_ || copyFailed_ || timeUp_ || stop_.stopRequested();
+    log_.passFinished(stats.reads, stats.failedReads, !stopped);
 }
 
 void RescueEngine::showProgress()
@@ -275,7 +277,8 @@ EngineEnd RescueEngine::run()
             std::vector<int32_t> targets;
             for (SectorRun run = nextOpen(firstAudio_, open); !run.empty(); run = nextOpen(run.end, open))
                 for (int32_t s = run.first; s < run.end; ++s)
-                    if ((!onlyPending || pending_.count(s)) && runTries_[static_cast<size_t>(s)] <= options_.retries)
+                    if ((!onlyPending || pending_.count(s)) && runTries_[static_cast<size_t>(s)] <= options_.retries &&
+                        !isContested_[static_cast<size_t>(s)])
                         targets.push_back(s);
             if (targets.empty()) break;
             if (!begun) {
@@ -768,6 +771,16 @@ bool RescueEngine::compareWithCopy(int32_t at, const uint8_t* bytes, bool fresh)
     // The readings differ: the copy's may be the wrong one. It stays until a
     // reading is confirmed, marked as not trustworthy. Two different
     // readings both called clean: C2 cannot be trusted.
+    // A reading of another drive is not outvoted by this drive agreeing with
+    // itself: that takes a third drive.
+    if (options_.earlierFromOtherDrive && origin_[static_cast<size_t>(at)] == Origin::Earlier) {
+        if (!isContested_[static_cast<size_t>(at)]) {
+            contested_.push_back(at);
+            isContested_[static_cast<size_t>(at)] = true;
+        }
+        setState(at, SectorState::Suspect, map_.tries(at), kUnknownC2);
+        return true;
+    }
     noteC2Lie(at);
     Reading& r = pending_[at];
     std::memcpy(r.bytes.data(), bytes, kSectorBytes);

@@ -68,6 +68,9 @@ struct EngineOptions {
     int retrySpeed = 8;      // ×, for narrowing and retries; 0: the speed is left alone
     std::optional<std::chrono::steady_clock::time_point> deadline;
     std::vector<bool> wanted;  // per sector: to be rescued (empty: all)
+    // What the map calls read came from another drive: where this one reads
+    // it differently, neither reading is taken (see contested()).
+    bool earlierFromOtherDrive = false;
 };
 
 // Where a sector became good in this run.
@@ -109,6 +112,10 @@ public:
     bool c2Disproven() const { return c2Disproven_; }
     // The speed the drive granted for narrowing and retries (kB/s; 0: not set).
     uint16_t retrySpeedGranted() const { return retryGranted_; }
+    // Sectors this drive read otherwise than the other drive whose reading
+    // the copy holds: both readings stay unsure (suspect) until a third
+    // reading, on another drive, decides; this run does not read them again.
+    const std::vector<int32_t>& contested() const { return contested_; }
     Origin origin(int32_t s) const { return origin_[static_cast<size_t>(s)]; }
     // Reads (and failed reads) whose first sector lies in [first, end).
     int64_t readsIn(int32_t first, int32_t end) const;
@@ -199,6 +206,8 @@ private:
     int64_t goodSectors_ = 0;            // sectors read without an error so far
     std::unordered_map<int32_t, Reading> best_;     // least damaged C2 reading
     std::unordered_map<int32_t, Reading> pending_;  // a reading waiting for its equal
+    std::vector<int32_t> contested_;
+    std::vector<bool> isContested_;
     std::array<uint8_t, cd::kReadBlockBytes> block_{};
     std::array<uint16_t, cd::kSectorsPerRead> c2Bits_{};
     uint32_t c2Stride_ = 0;

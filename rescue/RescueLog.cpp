@@ -1,28 +1,31 @@
 #include "rescue/RescueLog.h"
 
 #include "rescue/RescueText.h"
+#include "rescue/ToolFiles.h"
 
 namespace rilvane::rescue {
 
-bool RescueLog::openFile(const std::string& path)
+bool RescueLog::openFile(const std::string& path, std::string& problem)
 {
-    file_.open(path, std::ios::app | std::ios::binary);
-    return file_.is_open();
+    platform::FileProblem trouble;
+    file_ = platform::openAppendFile(platform::FilePath::fromUtf8(path), trouble);
+    if (!file_) problem = fileProblemText(trouble, 0, "lässt sich nicht anlegen");
+    return file_ != nullptr;
 }
 
 void RescueLog::fileLine(const std::string& line)
 {
-    if (!file_.is_open()) return;
-    file_ << line << '\n';
-    file_.flush();
-    if (!file_) fileFailed_ = true;
+    if (!file_) return;
+    // One write a line: a line is in the file whole or not at all.
+    const std::string text = line + '\n';
+    if (!file_->append(text.data(), text.size())) fileFailed_ = true;
 }
 
 void RescueLog::closeFile()
 {
-    if (!file_.is_open()) return;
-    file_.close();
-    if (file_.fail()) fileFailed_ = true;
+    if (!file_) return;
+    if (!file_->close()) fileFailed_ = true;
+    file_.reset();
 }
 
 void RescueLog::put(LineKind kind, const std::string& text, bool fileOnly)
@@ -86,10 +89,13 @@ void RescueLog::progress(int64_t done, int64_t failed)
     observer_.progress(done, total_, failed);
 }
 
-void RescueLog::passFinished(int64_t reads, int64_t failed)
+void RescueLog::passFinished(int64_t reads, int64_t failed, bool complete)
 {
+    // A pass that ran to its end has done all of its sectors, whatever the
+    // last progress said; one that was stopped says where it stood.
+    if (complete) progress(total_, failed);
     const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-    const std::string text = passDoneLine(passLine(pass_, name_, total_, total_, seconds, failed), reads);
+    const std::string text = passDoneLine(passLine(pass_, name_, done_, total_, seconds, failed), reads);
     fileLine(text);
     inPass_ = false;
     observer_.passFinished(pass_, reads, failed);

@@ -10,11 +10,12 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "drive/LogSink.h"
+#include "platform/OwnFiles.h"
 #include "rescue/RescueObserver.h"
 
 namespace rilvane::rescue {
@@ -25,9 +26,10 @@ public:
 
     RescueObserver& observer() { return observer_; }
 
-    // Lines go to `path` too from now on (appended). False when it cannot
-    // be opened.
-    bool openFile(const std::string& path);
+    // Lines go to `path` too from now on (appended; only to a regular
+    // file, never through a link). False with `problem` saying what is
+    // wrong ("ist ein Ordner, keine Datei") when it cannot be opened.
+    bool openFile(const std::string& path, std::string& problem);
     // Writes a line into the log file only.
     void fileLine(const std::string& line);
     // Whether every line reached the log file.
@@ -47,14 +49,15 @@ public:
     void passStarted(PassId pass, Round round, int64_t sectors);
     void reading(int32_t sector);
     void progress(int64_t done, int64_t failed);
-    void passFinished(int64_t reads, int64_t failed);
+    // `complete`: the pass ran to its end (not stopped).
+    void passFinished(int64_t reads, int64_t failed, bool complete);
 
 private:
     void put(LineKind kind, const std::string& text, bool fileOnly);
 
     using Clock = std::chrono::steady_clock;
     RescueObserver& observer_;
-    std::ofstream file_;
+    std::unique_ptr<platform::AppendFile> file_;
     bool fileFailed_ = false;
     std::vector<int32_t> starts_;
     bool holding_ = false;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "rescue/ToolFiles.h"
 #include "rescue/TextFile.h"
 
 namespace rilvane::rescue {
@@ -43,11 +44,6 @@ std::vector<std::string> words(const std::string& line)
     return result;
 }
 
-std::string systemReason(int error)
-{
-    return std::strerror(error);
-}
-
 }  // namespace
 
 const char* stateName(SectorState state)
@@ -68,7 +64,10 @@ RescueMap::RescueMap(DiscLayout layout)
     : layout_(std::move(layout)),
       states_(static_cast<size_t>(layout_.leadOut), SectorState::Untried),
       tries_(static_cast<size_t>(layout_.leadOut), 0),
-      c2Bits_(static_cast<size_t>(layout_.leadOut), 0)
+      c2Bits_(static_cast<size_t>(layout_.leadOut), 0),
+      sums_(static_cast<size_t>((layout_.leadOut + kSumSectors - 1) / kSumSectors), 0),
+      sumKnown_(sums_.size(), false),
+      sumChanged_(sums_.size(), true)
 {
     layout_.dataTrack.resize(layout_.trackStarts.size(), false);
     for (size_t t = 0; t < layout_.trackStarts.size(); ++t) {
@@ -85,6 +84,54 @@ void RescueMap::set(int32_t s, SectorState state, uint16_t tries, uint16_t c2Bit
     states_[i] = state;
     tries_[i] = tries;
     c2Bits_[i] = c2Bits;
+    sumChanged_[i / kSumSectors] = true;
+    sumKnown_[i / kSumSectors] = false;
+}
+
+std::optional<uint32_t> RescueMap::sum(int32_t stretch) const
+{
+    const auto i = static_cast<size_t>(stretch);
+    return sumKnown_[i] ? std::optional<uint32_t>(sums_[i]) : std::nullopt;
+}
+
+void RescueMap::setSum(int32_t stretch, uint32_t sum)
+{
+    const auto i = static_cast<size_t>(stretch);
+    sums_[i] = sum;
+    sumKnown_[i] = true;
+    sumChanged_[i] = false;
+}
+
+int32_t RescueMap::dropReadings(int32_t first, int32_t end)
+{
+    int32_t dropped = 0;
+    for (int32_t s = std::max(first, 0); s < std::min(end, sectors()); ++s) {
+        if (state(s) == SectorState::Data || state(s) == SectorState::Untried) continue;
+        dropped += hasReading(s);
+        set(s, SectorState::Untried);
+    }
+    return dropped;
+}
+
+std::string RescueMap::driveName(const std::string& drive)
+{
+    std::string name;
+    for (const std::string& w : words(drive.substr(0, drive.find('#')))) name += (name.empty() ? "" : " ") + w;
+    return name;
+}
+
+int RescueMap::takeDataTracks(const std::vector<bool>& dataTrack)
+{
+    int changed = 0;
+    for (size_t t = 0; t < layout_.trackStarts.size() && t < dataTrack.size(); ++t) {
+        if (layout_.dataTrack[t] == dataTrack[t]) continue;
+        ++changed;
+        layout_.dataTrack[t] = dataTrack[t];
+        const int32_t end = t + 1 < layout_.trackStarts.size() ? layout_.trackStarts[t + 1] : layout_.leadOut;
+        for (int32_t s = layout_.trackStarts[t]; s < end; ++s)
+            set(s, dataTrack[t] ? SectorState::Data : SectorState::Untried);
+    }
+    return changed;
 }
 
 void RescueMap::setTries(int32_t s, uint16_t tries)
@@ -121,6 +168,8 @@ std::string RescueMap::text() const
     std::string out = std::string(kMagic) + "\n# FIRST-LAST STATE [TRIES [C2BITS]]\ntoc " + layout_.tocText() + "\n";
     for (size_t t = 0; t < layout_.dataTrack.size(); ++t)
         if (layout_.dataTrack[t]) out += "data " + std::to_string(t + 1) + "\n";
+    if (runs_ > 0) out += "runs " + std::to_string(runs_) + "\n";
+    if (!drive_.empty()) out += "drive " + drive_ + "\n";
     const auto n = static_cast<int32_t>(states_.size());
     for (int32_t first = 0; first < n;) {
         int32_t last = first;
@@ -135,6 +184,13 @@ std::string RescueMap::text() const
         if (c2Bits(first) != 0) out += " " + std::to_string(c2Bits(first));
         out += "\n";
         first = last + 1;
+    }
+    // SUM: the CRC32 of the readings of the stretch of kSumSectors from FIRST.
+    for (size_t i = 0; i < sums_.size(); ++i) {
+        if (!sumKnown_[i]) continue;
+        char line[48];
+        std::snprintf(line, sizeof line, "sum %zu %08x\n", i * kSumSectors, sums_[i]);
+        out += line;
     }
     return out;
 }
@@ -151,6 +207,8 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
     std::optional<RescueMap> map;
     DiscLayout layout;
     std::vector<int> dataTracks;
+    int runs = 0;
+    std::string drive;
     bool magic = false;
     int32_t next = 0;  // sectors must come in order, each once
     while (std::getline(in, line)) {
@@ -181,12 +239,37 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
             dataTracks.push_back(*t);
             continue;
         }
+        if (w[0] == "runs") {
+            const auto n = w.size() == 2 ? wholeNumber<int>(w[1], 1, 1'000'000) : std::nullopt;
+            if (!n || map) return fail("'runs' braucht eine Zahl vor den Sektoren");
+            runs = *n;
+            continue;
+        }
+        if (w[0] == "drive") {
+            if (map || w.size() < 2) return fail("'drive' braucht den Namen des Laufwerks vor den Sektoren");
+            drive.clear();
+            for (size_t i = 1; i < w.size(); ++i) drive += (i > 1 ? " " : "") + w[i];
+            continue;
+        }
+        if (w[0] == "sum") {
+            if (!map || next != map->sectors() || w.size() != 3) return fail("'sum' gehört nach die Sektoren");
+            const auto first = wholeNumber<int32_t>(w[1], 0, map->sectors() - 1);
+            uint32_t value = 0;
+            const auto [end, ec] = std::from_chars(w[2].data(), w[2].data() + w[2].size(), value, 16);
+            if (!first || *first % kSumSectors != 0 || ec != std::errc() || end != w[2].data() + w[2].size() ||
+                w[2].size() != 8)
+                return fail("falsche Prüfsumme '" + w[1] + " " + w[2] + "'");
+            map->setSum(*first / kSumSectors, value);
+            continue;
+        }
         if (!map) {
             if (layout.trackStarts.empty()) return fail("'toc' fehlt");
             layout.dataTrack.assign(layout.trackStarts.size(), false);
             for (const int t : dataTracks)
                 if (static_cast<size_t>(t) <= layout.dataTrack.size()) layout.dataTrack[static_cast<size_t>(t - 1)] = true;
             map.emplace(layout);
+            map->setRuns(runs);
+            map->setDrive(drive);
         }
         const size_t dash = w[0].find('-');
         const auto first = wholeNumber<int32_t>(w[0].substr(0, dash), 0, map->sectors() - 1);
@@ -208,6 +291,9 @@ std::optional<RescueMap> RescueMap::parse(const std::string& text, std::string& 
     if (!magic) return fail("keine Rettungskarte");
     if (!map) return fail("keine Sektoren");
     if (next != map->sectors()) return fail("die Sektoren ab " + std::to_string(next) + " fehlen");
+    // As read, nothing has changed since the sums were taken.
+    for (int32_t i = 0; i < map->sumStretches(); ++i)
+        if (map->sum(i)) map->sumChanged_[static_cast<size_t>(i)] = false;
     return map;
 }
 
@@ -218,14 +304,11 @@ bool RescueMap::save(const std::string& path, std::string& error) const
 
 std::optional<RescueMap> RescueMap::load(const std::string& path, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = systemReason(errno);
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parse(text.str(), error);
+    std::string text;
+    if (!readToolFile(path, FileLimits::kMap, text, error, platform::Links::Refuse)) return std::nullopt;
+    auto map = parse(text, error);
+    if (!map) error = "ist nicht lesbar: " + error;
+    return map;
 }
 
 }  // namespace rilvane::rescue

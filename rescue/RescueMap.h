@@ -116,6 +116,37 @@ public:
     // The working copy holds a reading of the sector.
     bool hasReading(int32_t s) const { return isGood(s) || state(s) == SectorState::Suspect; }
 
+    // What the working copy holds, checked before it is trusted: the
+    // CRC32 of the readings in every stretch of kSumSectors sectors (the
+    // 2352 bytes of each sector with a reading, in order), for stretches
+    // with a reading. A stretch is marked changed whenever one of its
+    // sectors is set; its sum is then unknown until setSum().
+    static constexpr int32_t kSumSectors = 1000;
+    int32_t sumStretches() const { return static_cast<int32_t>(sums_.size()); }
+    std::optional<uint32_t> sum(int32_t stretch) const;
+    void setSum(int32_t stretch, uint32_t sum);
+    bool sumChanged(int32_t stretch) const { return sumChanged_[static_cast<size_t>(stretch)]; }
+    // Every sector of the stretch back to untried (what the copy holds of
+    // it is not what the map says); the number of readings dropped.
+    int32_t dropReadings(int32_t first, int32_t end);
+
+    // The number of runs that have worked on the rescue, this one included
+    // once it has begun (the log has a part for each).
+    int runs() const { return runs_; }
+    void setRuns(int runs) { runs_ = runs; }
+
+    // The drive the last run read with, as the drive list names it (empty
+    // in a map from before it was kept).
+    const std::string& drive() const { return drive_; }
+    void setDrive(const std::string& drive) { drive_ = driveName(drive); }
+    // A drive's name as the map keeps it: one space between words, no '#'.
+    static std::string driveName(const std::string& drive);
+
+    // Makes the table of contents' word on which tracks hold data the
+    // map's: an audio track the map called data is read from now on, a
+    // data track is not read. The number of tracks changed.
+    int takeDataTracks(const std::vector<bool>& dataTrack);
+
     std::string text() const;
     // Reads a map file's text; empty with `error` set when it is not one.
     static std::optional<RescueMap> parse(const std::string& text, std::string& error);
@@ -124,6 +155,9 @@ public:
     // the disk, renamed over the old one, and the folder flushed. False
     // with `error` (the system's reason) when any step failed.
     bool save(const std::string& path, std::string& error) const;
+    // Reads the map file at `path` (a regular file, never through a link);
+    // empty with `error` saying what is wrong ("ist ein Ordner, keine
+    // Datei", "ist nicht lesbar: Zeile 3: ...").
     static std::optional<RescueMap> load(const std::string& path, std::string& error);
 
 private:
@@ -131,6 +165,11 @@ private:
     std::vector<SectorState> states_;
     std::vector<uint16_t> tries_;
     std::vector<uint16_t> c2Bits_;
+    std::vector<uint32_t> sums_;
+    std::vector<bool> sumKnown_;
+    std::vector<bool> sumChanged_;
+    int runs_ = 0;
+    std::string drive_;
     std::unique_ptr<std::mutex> mutex_ = std::make_unique<std::mutex>();
 };
 

@@ -171,10 +171,19 @@ void RescueReport::printSummary(std::ostream& out) const
             out << "  " << p.name << ": " << counted(p.reads, "Lesevorgang", "Lesevorgänge") << ", "
                 << p.failedReads << " fehlgeschlagen, " << secondsText(p.seconds) << '\n';
         }
-    if (driveGone) out << "Das Laufwerk ist nicht mehr erreichbar; das Gerettete ist gesichert.\n";
-    else if (!problem.empty()) out << problem << "; das Gerettete ist gesichert.\n";
-    if (timeUp) out << "Die Zeit (--max-time) ist um; das Gerettete ist gesichert.\n";
-    if (interrupted) out << "Abgebrochen: das Gerettete ist gesichert.\n";
+    if (contested > 0)
+        out << counted(contested, "Sektor", "Sektoren") << " las dieses Laufwerk anders als das frühere ("
+            << earlierDrive << "): keine der beiden Lesungen gilt, bis ein drittes Laufwerk entscheidet (zweifelhaft).\n";
+    // Only a map on the disk keeps what was read for the next run.
+    const std::string kept = mapSaved ? "das Gerettete ist gesichert"
+                                      : "die Karte " + mapFile +
+                                            " konnte zuletzt nicht gesichert werden: was seither gelesen wurde, "
+                                            "liest ein neuer Lauf noch einmal";
+    if (driveGone) out << "Das Laufwerk ist nicht mehr erreichbar; " << kept << ".\n";
+    else if (!problem.empty()) out << problem << "; " << kept << ".\n";
+    else if (!mapSaved) out << kept << ".\n";
+    if (timeUp) out << "Die Zeit (--max-time) ist um; " << kept << ".\n";
+    if (interrupted) out << "Abgebrochen: " << kept << ".\n";
     if (!mapFile.empty() &&
         (driveGone || timeUp || interrupted || !problem.empty() ||
          totals().missing + totals().suspect + totals().unconfirmed > 0))
@@ -200,6 +209,9 @@ void RescueReport::writeJson(std::ostream& out) const
         << ",\n  \"interrupted\": " << boolean(interrupted) << ",\n  \"timeUp\": " << boolean(timeUp)
         << ",\n  \"driveGone\": " << boolean(driveGone) << ",\n  " << jsonFile("workingCopy", workingCopy) << ",\n  "
         << jsonFile("map", mapFile);
+    if (!mapFile.empty()) out << ",\n  \"mapSaved\": " << boolean(mapSaved);
+    if (!earlierDrive.empty())
+        out << ",\n  \"earlierDrive\": " << jsonString(earlierDrive) << ",\n  \"contestedSectors\": " << contested;
     if (!problem.empty()) out << ",\n  \"problem\": " << jsonString(problem);
     out << ",\n  \"readOffset\": " << readOffset;
     if (ids)

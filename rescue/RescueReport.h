@@ -99,6 +99,9 @@ struct RescueReport {
     std::string subchannelJson;  // what the sub-channel said, a JSON object (empty: not asked)
     std::string workingCopy;  // empty with --scan
     std::string mapFile;
+    std::string earlierDrive;  // the drive of the earlier readings, when it was another one
+    int64_t contested = 0;     // sectors the two drives read differently
+    bool mapSaved = true;     // false when the last save of the map failed: it is older than what was read
     std::vector<TrackReport> tracks;
     std::array<PassReport, kPassCount> passes;
     std::optional<proof::DiscIds> ids;  // once the table of contents is known

@@ -14,11 +14,13 @@
 #include <vector>
 
 #include "rescue/DriveSpeed.h"
+#include "rescue/CopyCheck.h"
 #include "rescue/RescueEngine.h"
 #include "rescue/HiddenTrack.h"
 #include "rescue/RescueMap.h"
 #include "rescue/RescueText.h"
 #include "rescue/SubchannelScan.h"
+#include "rescue/ToolFiles.h"
 #include "rescue/TocForms.h"
 #include "rescue/WorkingCopy.h"
 #include "drive/BlockReader.h"
@@ -30,6 +32,7 @@
 #include "drive/DriveTransport.h"
 #include "drive/TocExchange.h"
 #include "platform/OutputFile.h"
+#include "platform/OwnFiles.h"
 #include "proof/CueSheetWriter.h"
 #include "proof/RipLog.h"
 
@@ -90,6 +93,49 @@ private:
     const WorkingCopy& copy_;
     const RescueMap& map_;
 };
+
+// The sectors the samples of the track [first, end) come from once the
+// read offset has moved them by `offset` samples, within the tracks of the
+// disc (what lies before the first track is never read: silence).
+std::pair<int32_t, int32_t> shiftedSectors(int32_t first, int32_t end, int offset, const DiscLayout& layout)
+{
+    const int32_t lowest = layout.trackStarts.empty() ? 0 : layout.trackStarts.front();
+    const int32_t sectors = layout.leadOut;
+    constexpr int64_t kSamples = cd::kSectorBytes / 4;
+    auto floorDiv = [](int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+    const int64_t from = floorDiv(int64_t{first} * kSamples + offset, kSamples);
+    const int64_t to = -floorDiv(-(int64_t{end} * kSamples + offset), kSamples);
+    return {static_cast<int32_t>(std::clamp<int64_t>(from, lowest, sectors)),
+            static_cast<int32_t>(std::clamp<int64_t>(to, lowest, sectors))};
+}
+
+// Removes what a run that was killed while it wrote one of the rescue's
+// files left: the file under its hidden name of its own while it was being
+// written (".NAME.<hex>.part", beside the file).
+void removeStaleParts(const std::string& outDir, const std::vector<TrackReport>& tracks)
+{
+    std::vector<fs::path> files;
+    for (const char* name : {RescueFiles::kCueSheet, RescueFiles::kTrackCueSheet, RescueFiles::kLog})
+        files.push_back(fs::path(outDir) / name);
+    for (const TrackReport& t : tracks)
+        if (!t.file.empty()) files.push_back(t.file);
+    for (const fs::path& file : files) {
+        const std::string prefix = "." + file.filename().string().substr(0, 160) + ".";
+        const std::string suffix = ".part";
+        std::error_code ec;
+        const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+                continue;
+            const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+            if (middle.find_first_not_of("0123456789abcdef") != std::string::npos) continue;
+            std::error_code ignored;
+            if (fs::is_regular_file(it->symlink_status(ignored))) fs::remove(it->path(), ignored);
+        }
+    }
+}
 
 std::string utcNow()
 {
@@ -187,6 +233,12 @@ RescueResult RescueSession::rescue()
                                              std::to_string(drives.count) + " gefunden)");
     const DriveRecord drive = drives.records[static_cast<size_t>(request_.drive)];
     report_.drive = trimmedRight(driveListEntry(drive, mode));
+    // Which drive it is, for the map: on the ASPI layer the list names a
+    // drive by its model alone, so its address goes with it.
+    const std::string driveIdentity =
+        mode == TransportMode::Aspi ? "ASPI " + std::to_string(drive.adapterId) + ":" + std::to_string(drive.targetId) +
+                                          ":" + std::to_string(drive.lun) + " " + report_.drive
+                                    : report_.drive;
     mode_ = mode;
 
     // One session for the whole disc: the transport is opened and the table
@@ -242,11 +294,12 @@ RescueResult RescueSession::rescue()
     handover_->setSubchannel(SubchannelScan(*reader, handover_->toc(), stop_).run());
     report_.readOffset = request_.offset;
     if (!request_.accurateRipFile.empty()) {
-        std::ifstream in(request_.accurateRipFile, std::ios::binary);
-        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string text;
         std::string error;
-        if (!in && !in.eof()) error = std::strerror(errno);
-        const auto database = error.empty() ? proof::AccurateRipDatabase::parse(bytes, error) : std::nullopt;
+        if (!readToolFile(request_.accurateRipFile, FileLimits::kAccurateRip, text, error))
+            return refuse(RescueResult::BadRequest, "Die AccurateRip-Datei " + request_.accurateRipFile + " " + error);
+        const auto database =
+            proof::AccurateRipDatabase::parse(std::vector<uint8_t>(text.begin(), text.end()), error);
         if (!database)
             return refuse(RescueResult::BadRequest, "Die AccurateRip-Datei " + request_.accurateRipFile + " ist nicht lesbar: " + error);
         if (!database->isFor(handover_->ids()))
@@ -293,10 +346,11 @@ RescueResult RescueSession::rescue()
     const std::string mapPath = pathIn(request_.outDir, RescueFiles::kMap);
     const std::string logPath = pathIn(request_.outDir, RescueFiles::kLog);
     const std::string trackCuePath = pathIn(request_.outDir, RescueFiles::kTrackCueSheet);
+    const std::string lockPath = pathIn(request_.outDir, RescueFiles::kLock);
     std::vector<std::pair<std::string, fs::path>> outputs;
     if (!request_.scan) {
         for (const std::string& p :
-             {binPath, cuePath, mapPath, logPath, mapPath + ".neu", cuePath + ".neu", trackCuePath, logPath + ".neu"})
+             {binPath, cuePath, mapPath, logPath, mapPath + ".neu", trackCuePath, lockPath})
             outputs.emplace_back(p, comparable(p));
         for (const TrackReport& t : report_.tracks)
             if (!t.file.empty()) outputs.emplace_back(t.file, comparable(t.file));
@@ -323,21 +377,61 @@ RescueResult RescueSession::rescue()
             const std::string reason = ec ? ec.message() : std::strerror(ENOTDIR);
             return refuse(RescueResult::BadRequest, "Konnte den Ordner " + request_.outDir + " nicht anlegen: " + reason);
         }
+        // One run at a time in a folder: two would write the same copy, map
+        // and track files, each trusting what the other changed.
+        platform::FolderLock::Outcome locking{};
+        long holder = 0;
+        int lockError = 0;
+        folderLock_ = platform::FolderLock::take(platform::FilePath::fromUtf8(lockPath), locking, holder, lockError);
+        if (!folderLock_) {
+            if (locking == platform::FolderLock::Outcome::Busy)
+                return refuse(RescueResult::BadRequest,
+                              "Im Ordner " + request_.outDir + " arbeitet schon eine Rettung" +
+                                  (holder > 0 ? " (Prozess " + std::to_string(holder) + ")" : std::string()) +
+                                  "; ein zweiter Lauf im selben Ordner würde ihre Dateien vermischen. Warten, bis "
+                                  "sie endet, oder einen anderen Ordner wählen");
+            return refuse(RescueResult::BadRequest, "Konnte den Ordner " + request_.outDir + " nicht für diesen Lauf sperren (" +
+                                                lockPath + "): " + std::strerror(lockError));
+        }
         if (fs::exists(fs::symlink_status(mapPath, ec))) {
             std::string error;
             auto loaded = RescueMap::load(mapPath, error);
             if (!loaded)
-                return refuse(RescueResult::BadRequest, "Die Karte " + mapPath + " ist nicht lesbar: " + error);
+                return refuse(RescueResult::BadRequest, "Die Karte " + mapPath + " " + error);
             if (!(loaded->layout() == layout))
                 return refuse(RescueResult::NoDisc,
                               "Die CD im Laufwerk ist nicht die CD der Rettung in " + request_.outDir +
                                   " (Inhaltsverzeichnis " + layout.tocText() + ", die Rettung hat " +
                                   loaded->layout().tocText() + "); anderen Zielordner wählen");
-            if (!fs::is_regular_file(binPath, ec))
-                return refuse(RescueResult::BadRequest, "Die Arbeitskopie " + binPath + " fehlt zur Karte " + mapPath);
+            bool anyReading = false;
+            for (int32_t s = 0; s < loaded->sectors() && !anyReading; ++s) anyReading = loaded->hasReading(s);
+            // A copy may be missing only where the map says nothing was read
+            // into it yet (a run stopped right after it made the map).
+            if (const platform::FileKind kind = platform::kindAt(platform::FilePath::fromUtf8(binPath));
+                kind != platform::FileKind::Regular && (kind != platform::FileKind::Missing || anyReading)) {
+                platform::FileProblem problem;
+                problem.kind = kind;
+                return refuse(RescueResult::BadRequest, "Die Arbeitskopie " + binPath + " zur Karte " + mapPath + " " +
+                                                    (kind == platform::FileKind::Missing ? std::string("fehlt")
+                                                                                         : fileProblemText(problem, 0)));
+            }
             map = std::make_unique<RescueMap>(std::move(*loaded));
             report_.resumed = true;
         } else {
+            // Without a map the rescue's names hold files of someone else (or
+            // of a rescue whose map is gone): taken over only when asked, and
+            // then the rescue begins afresh.
+            for (const std::string& p : {binPath, cuePath, logPath, trackCuePath})
+                if (fs::exists(fs::symlink_status(p, ec)) && !request_.force)
+                    return refuse(RescueResult::BadRequest,
+                                  "Im Ordner " + request_.outDir + " liegt schon " + fs::path(p).filename().string() +
+                                      ", aber keine Karte " + RescueFiles::kMap +
+                                      ": das ist keine Rettung, die fortgesetzt werden kann, und nichts davon wird "
+                                      "überschrieben (neu beginnen und überschreiben mit --force, oder einen anderen "
+                                      "Ordner wählen)");
+            for (const std::string& p : {binPath, logPath})
+                if (fs::is_regular_file(fs::symlink_status(p, ec)) || fs::is_symlink(fs::symlink_status(p, ec)))
+                    fs::remove(p, ec);
             map = std::make_unique<RescueMap>(layout);
             if (!request_.force)
                 for (const TrackReport& track : report_.tracks)
@@ -345,26 +439,62 @@ RescueResult RescueSession::rescue()
                         return refuse(RescueResult::BadRequest,
                                       "Die Datei " + track.file + " gibt es schon (überschreiben mit --force)");
         }
-        if (!log_.openFile(logPath))
-            return refuse(RescueResult::BadRequest, "Konnte das Protokoll " + logPath + " nicht anlegen: " + std::strerror(errno));
-        logPath_ = logPath;
-        copy = std::make_unique<WorkingCopy>();
+        // The table of contents says which tracks hold data, not the map.
+        if (const int changed = map->takeDataTracks(layout.dataTrack); changed > 0)
+            log_.logLine("Die Karte nannte " + std::to_string(changed) +
+                         (changed == 1 ? " Track" : " Tracks") + " anders als das Inhaltsverzeichnis Daten- oder "
+                         "Audio-Track; es gilt das Inhaltsverzeichnis");
+        removeStaleParts(request_.outDir, report_.tracks);
+        // Which drive read what the map calls read: readings of two drives
+        // that differ are a finding, not a replacement.
+        if (report_.resumed && !map->drive().empty()) {
+            if (RescueMap::driveName(driveIdentity) != map->drive()) {
+                report_.earlierDrive = map->drive();
+                log_.logLine("Fortsetzung mit einem anderen Laufwerk; die früheren Lesungen stammen von " +
+                             map->drive());
+            }
+        }
+        map->setDrive(driveIdentity);
         std::string error;
+        // The map is there before anything else of the rescue, so that a
+        // run stopped at any point leaves a folder the next one continues.
+        if (!map->save(mapPath, error))
+            return refuse(RescueResult::BadRequest, "Konnte die Karte " + mapPath + " nicht schreiben: " + error);
+        if (std::string problem; !log_.openFile(logPath, problem))
+            return refuse(RescueResult::BadRequest, "Das Protokoll " + logPath + " " + problem);
+        logPath_ = logPath;
+        log_.fileLine("---- rilvane-rip: " + report_.drive + ", Inhaltsverzeichnis " + layout.tocText() +
+                      (report_.resumed ? ", Fortsetzung" : "") +
+                      (c2 ? ", mit C2 (" + std::to_string(report_.c2Bytes) + " Bytes je Sektor)" : ", ohne C2"));
+        copy = std::make_unique<WorkingCopy>();
         if (!copy->open(binPath, layout.leadOut, error))
             return refuse(RescueResult::BadRequest, "Konnte die Arbeitskopie " + binPath + " nicht anlegen: " + error);
+        if (report_.resumed) {
+            const CopyCheck check = checkCopy(*copy, *map);
+            if (check.readFailed)
+                return refuse(RescueResult::BadRequest, "Konnte die Arbeitskopie " + binPath + " nicht lesen: " + copy->error());
+            if (check.dropped() > 0) {
+                std::string why;
+                if (check.beyondEnd > 0)
+                    why = std::to_string(check.beyondEnd) + " hinter ihrem Ende (sie ist kürzer, als sie sein muss)";
+                if (check.changed > 0)
+                    why += (why.empty() ? "" : ", ") + std::to_string(check.changed) + " verändert";
+                if (check.unsummed > 0)
+                    why += (why.empty() ? "" : ", ") + std::to_string(check.unsummed) + " ohne Prüfsumme in der Karte";
+                log_.logLine("Die Arbeitskopie " + binPath + " hält nicht, was die Karte gelesen nennt: " +
+                             std::to_string(check.dropped()) + " Sektoren (" + why + ") werden neu gelesen");
+            }
+        }
         const auto cue = proof::CueSheetWriter(handover_->toc(), handover_->ids(), handing.program, &handover_->facts())
                              .discImage(RescueFiles::kWorkingCopy);
         if (!cue || !WorkingCopy::writeCue(cuePath, *cue, error))
             return refuse(RescueResult::BadRequest, "Konnte " + cuePath + " nicht schreiben: " + error);
-        if (!map->save(mapPath, error))
+        if (!updateSums(*copy, *map) || !map->save(mapPath, error))
             return refuse(RescueResult::BadRequest, "Konnte die Karte " + mapPath + " nicht schreiben: " + error);
         report_.workingCopy = binPath;
         report_.mapFile = mapPath;
+        mapPath_ = mapPath;
     }
-
-    log_.fileLine("---- rilvane-rip: " + report_.drive + ", Inhaltsverzeichnis " + layout.tocText() +
-                  (report_.resumed ? ", Fortsetzung" : "") +
-                  (c2 ? ", mit C2 (" + std::to_string(report_.c2Bytes) + " Bytes je Sektor)" : ", ohne C2"));
     sayDataTracks();
     for (const std::string& line : handover_->subchannel().lines) log_.logLine(line);
     if (!request_.verify && !request_.scan)
@@ -380,11 +510,15 @@ RescueResult RescueSession::rescue()
     options.cacheSectors = static_cast<uint32_t>(request_.cacheSectors);
     options.learnCache = !request_.cacheSectorsGiven;
     options.retrySpeed = request_.retrySpeed;
+    options.earlierFromOtherDrive = !report_.earlierDrive.empty();
     if (request_.maxSeconds) options.deadline = Clock::now() + std::chrono::seconds(*request_.maxSeconds);
     if (!request_.tracks.empty()) {
         options.wanted.assign(static_cast<size_t>(layout.leadOut), false);
-        for (const TrackReport& t : report_.tracks)
-            for (int32_t s = t.firstSector; s < t.endSector; ++s) options.wanted[static_cast<size_t>(s)] = true;
+        for (const TrackReport& t : report_.tracks) {
+            const auto [from, to] = shiftedSectors(t.firstSector, t.endSector, request_.offset, layout);
+            for (int32_t s = std::min(from, t.firstSector); s < std::max(to, t.endSector); ++s)
+                options.wanted[static_cast<size_t>(s)] = true;
+        }
     }
 
     Clock::time_point lastSaved = Clock::now();
@@ -396,22 +530,33 @@ RescueResult RescueSession::rescue()
         // What the map calls read must be on the disk before the map says so.
         if (!copy->sync()) {
             saveError = "Konnte die Arbeitskopie nicht sichern: " + copy->error();
+            report_.mapSaved = false;
             return false;
         }
         std::string error;
-        if (!map->save(mapPath, error)) {
+        if (!updateSums(*copy, *map)) error = "Konnte die Arbeitskopie nicht lesen: " + copy->error();
+        if (!error.empty() || !map->save(mapPath, error)) {
             saveError = "Konnte die Karte " + mapPath + " nicht schreiben: " + error;
+            report_.mapSaved = false;
             return false;
         }
+        report_.mapSaved = true;
         return true;
     };
     HiddenTrack hidden(handover_->toc(), report_);
     if (copy) hidden.read(*reader, *copy, request_.retries, stop_, log_);
     mapShown_.store(map.get(), std::memory_order_release);
     RescueEngine engine(*reader, *map, copy.get(), options, log_, stop_, checkpoint);
-    const EngineEnd end = engine.run();
+    EngineEnd end = engine.run();
     transport->close();
+    // The last save is made here, whatever the engine made of its own: a
+    // map that is not on the disk is never called saved.
+    if (copy && !checkpoint(true) && end != EngineEnd::CopyFailed) end = EngineEnd::CopyFailed;
     fillReport(*map, engine);
+    report_.contested = static_cast<int64_t>(engine.contested().size());
+    if (report_.contested > 0)
+        log_.logLine(std::to_string(report_.contested) + " Sektoren las dieses Laufwerk anders als das frühere (" +
+                     report_.earlierDrive + "): beide Lesungen bleiben zweifelhaft, bis ein drittes Laufwerk entscheidet");
 
     RescueResult code = RescueResult::Complete;
     switch (end) {
@@ -471,18 +616,24 @@ void RescueSession::fillReport(const RescueMap& map, const RescueEngine& engine)
             if (!ranges.empty() && ranges.back().lastSector + 1 == s) ranges.back().lastSector = s;
             else ranges.push_back({s, s});
         };
-        for (int32_t s = t.firstSector; s < t.endSector; ++s) {
+        // What is missing or unsure in the track's file: the sectors its
+        // samples come from once the read offset has moved them (beyond
+        // the disc, or in a data track, there is nothing to read).
+        const auto [from, to] = shiftedSectors(t.firstSector, t.endSector, request_.offset, map.layout());
+        for (int32_t s = from; s < to; ++s) {
             const SectorState st = map.state(s);
+            if (st == SectorState::Data) continue;
             if (st == SectorState::Suspect) {
                 ++c.suspect;
                 addTo(t.suspect, s);
-                continue;
-            }
-            if (!map.isGood(s)) {
+            } else if (!map.isGood(s)) {
                 ++c.missing;
                 addTo(t.missing, s);
-                continue;
             }
+        }
+        for (int32_t s = t.firstSector; s < t.endSector; ++s) {
+            const SectorState st = map.state(s);
+            if (!map.isGood(s)) continue;
             if (st == SectorState::Verified) ++c.verified;
             // Read once, and no trusted C2 pointers vouch for it (a scan
             // only says how the disc reads).
@@ -610,16 +761,28 @@ proof::LogContents RescueSession::logContents() const
 bool RescueSession::sealLog()
 {
     if (logPath_.empty()) return true;
-    std::ifstream in(logPath_, std::ios::binary);
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in && !in.eof()) return false;
-    if (!text.empty() && text.back() != '\n') text += '\n';
-    // The seal covers the whole log, earlier runs on the same output included.
-    const std::string sealed = proof::RipLog::seal(text + "\n" + proof::RipLog::body(logContents()));
+    std::string text;
     std::string problem;
+    if (!readToolFile(logPath_, FileLimits::kLog, text, problem, platform::Links::Refuse)) {
+        log_.logLine("Das Protokoll " + logPath_ + " " + problem);
+        return false;
+    }
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    // The seal covers the whole log, earlier runs on the same output
+    // included. The log is replaced as a whole: a link at its name is
+    // replaced, not followed.
+    const std::string sealed = proof::RipLog::seal(text + "\n" + proof::RipLog::body(logContents()));
     if (!writeTextFile(logPath_, sealed, problem)) {
         log_.logLine(problem);
         return false;
+    }
+    // The map counts the sealed runs, so that a log cut after an earlier
+    // run's seal can be told from a whole one. Only a map that is up to
+    // date is saved again; one that is not would say less, never more.
+    if (map_ && !mapPath_.empty() && report_.mapSaved) {
+        map_->setRuns(proof::RipLog::inspect(sealed).sealedRuns);
+        std::string error;
+        if (!map_->save(mapPath_, error)) log_.logLine("Konnte die Karte " + mapPath_ + " nicht schreiben: " + error);
     }
     return true;
 }

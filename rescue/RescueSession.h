@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "drive/DriveTable.h"
+#include "platform/FolderLock.h"
 #include "rescue/FileNamePattern.h"
 #include "rescue/Handover.h"
 #include "rescue/RescueLog.h"
@@ -80,6 +81,7 @@ struct RescueFiles {
     static constexpr const char* kMap = "disc.map";
     static constexpr const char* kLog = "disc.log";
     static constexpr const char* kTrackCueSheet = "tracks.cue";  // the track files'
+    static constexpr const char* kLock = "disc.lock";            // there while a run works in the folder
 };
 
 class RescueSession {
@@ -122,7 +124,9 @@ private:
     std::unique_ptr<RescueMap> map_;
     std::atomic<const RescueMap*> mapShown_{nullptr};
     std::string logPath_;        // empty: no log file
+    std::string mapPath_;        // empty: no map file
     bool reportAllowed_ = true;  // false when writing it would overwrite what must stay
+    std::unique_ptr<platform::FolderLock> folderLock_;  // held from before the map is read to the end
 };
 
 }  // namespace rilvane::rescue

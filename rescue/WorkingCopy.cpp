@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "drive/CdAudio.h"
 #include "rescue/TextFile.h"
@@ -37,6 +36,8 @@ bool WorkingCopy::open(const std::string& path, int32_t sectors, std::string& er
         error = "keine gewöhnliche Datei";
         return false;
     }
+    lengthFound_ = st.st_size;
+    written_.assign(static_cast<size_t>((sectors + RescueMap::kSumSectors - 1) / RescueMap::kSumSectors), false);
     // Growing the file leaves the new sectors zero: silence until read.
     if (st.st_size != off_t{sectors} * kSectorBytes && ::ftruncate(fd_, off_t{sectors} * kSectorBytes) != 0) {
         error = std::strerror(errno);
@@ -45,8 +46,19 @@ bool WorkingCopy::open(const std::string& path, int32_t sectors, std::string& er
     return true;
 }
 
+bool WorkingCopy::takeWritten(int32_t stretch)
+{
+    const auto i = static_cast<size_t>(stretch);
+    if (i >= written_.size() || !written_[i]) return false;
+    written_[i] = false;
+    return true;
+}
+
 bool WorkingCopy::write(int32_t sector, const uint8_t* data, int32_t count)
 {
+    for (int32_t s = sector; s < sector + count; s += RescueMap::kSumSectors - s % RescueMap::kSumSectors)
+        if (static_cast<size_t>(s / RescueMap::kSumSectors) < written_.size())
+            written_[static_cast<size_t>(s / RescueMap::kSumSectors)] = true;
     size_t left = static_cast<size_t>(count) * kSectorBytes;
     off_t at = off_t{sector} * kSectorBytes;
     while (left > 0) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "rescue/RescueMap.h"
 
@@ -22,6 +23,11 @@ public:
     // False with the system's reason in `error`.
     bool open(const std::string& path, int32_t sectors, std::string& error);
     bool isOpen() const { return fd_ >= 0; }
+    // The length the file had when it was opened, in bytes.
+    int64_t lengthFound() const { return lengthFound_; }
+    // Whether anything was written into the stretch of `stretchSectors`
+    // sectors numbered `stretch` since the last call for it.
+    bool takeWritten(int32_t stretch);
 
     bool write(int32_t sector, const uint8_t* data, int32_t count);
     // Reads `count` sectors; false when they cannot be read.
@@ -37,6 +43,8 @@ public:
 
 private:
     int fd_ = -1;
+    int64_t lengthFound_ = 0;
+    std::vector<bool> written_;  // per stretch of RescueMap::kSumSectors
     mutable std::string error_;
 };
 

@@ -18,9 +18,16 @@ ScsiResult VirtualUnit::execute(const ScsiExchange& exchange)
     vdrive::ScsiReply reply;
     {
         std::lock_guard lock(mutex_);
+        // The caller's time limit holds here as the kernel holds it for a
+        // real drive: a slow defect ends at it.
+        drive_->setTimeLimit(exchange.timeoutMs);
         reply = drive_->execute(exchange.cdb, exchange.cdbLength, dataIn ? exchange.data : nullptr, length);
     }
     ScsiResult result;
+    if (reply.timedOut) {
+        result.delivery = Delivery::TimedOut;
+        return result;
+    }
     if (reply.transportFailure) {
         // The drive has vanished, as a real one does when it is unplugged.
         result.delivery = Delivery::NotConnected;

@@ -55,7 +55,7 @@ std::optional<ScsiReply> DefectState::readFailure(int64_t lba, int64_t count, co
 {
     if (const DefectRange* defect = map_.find(lba, count)) {
         if (!defect->action.shortTransfer)
-            return defectReply(defect->action);
+            return defectReply(defect->action, timeLimitMs_);
         // The drive reports success but stops sending early.
         dataLength = std::min(dataLength, defect->action.shortBytes);
     }
@@ -77,7 +77,7 @@ std::optional<ScsiReply> DefectState::readFailure(int64_t lba, int64_t count, co
         DefectAction action;
         action.sense = flakyFailure->sense;
         action.delayMs = flakyFailure->delayMs;
-        return defectReply(action);
+        return defectReply(action, timeLimitMs_);
     }
     for (const SlowRange& range : map_.slow()) {
         if (speed <= range.maxSpeed)

@@ -20,6 +20,10 @@ public:
 
     const DefectMap& map() const { return map_; }
 
+    // The time limit of the commands from now on (0: none); see defectReply.
+    void setTimeLimit(uint32_t milliseconds) { timeLimitMs_ = milliseconds; }
+    uint32_t timeLimit() const { return timeLimitMs_; }
+
     // Before it answers normally the drive may have no disc, be spinning up
     // or report the disc change: the answer to give instead of the command's.
     std::optional<ScsiReply> startupAnswer(uint8_t opcode);
@@ -48,6 +52,7 @@ public:
 private:
     DefectMap map_;
     size_t startupStep_ = 0;
+    uint32_t timeLimitMs_ = 0;
     uint32_t startupAnswered_ = 0;
     std::unordered_map<int64_t, uint32_t> flakyReads_;
     std::unordered_map<int64_t, uint32_t> corruptReads_;

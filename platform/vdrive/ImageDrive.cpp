@@ -64,7 +64,7 @@ ScsiReply ImageDrive::dispatch(const uint8_t* cdb, size_t cdbLength, uint8_t* da
         return inquiry(cdb, cdbLength, data, dataLength);
     case op::kReadToc:
         if (cdbLength >= 10 && map.tocFailure())
-            return defectReply(*map.tocFailure());
+            return defectReply(*map.tocFailure(), defects_.timeLimit());
         return readToc(*image_, cdb, cdbLength, data, dataLength);
     case op::kReadCd:
         if (refusesC2Form(cdb, cdbLength))
@@ -225,7 +225,7 @@ ScsiReply ImageDrive::inquiry(const uint8_t* cdb, size_t cdbLength, uint8_t* dat
     if (vitalProductData && page != 0x00)
         return checkCondition(kInvalidFieldInCdb);
     if (defects_.map().inquiryFailure())
-        return defectReply(*defects_.map().inquiryFailure());
+        return defectReply(*defects_.map().inquiryFailure(), defects_.timeLimit());
     // Allocation length: bytes 3 and 4 (byte 3 is 0 in the older 8-bit form).
     const uint32_t allocation = uint32_t(cdb[3]) << 8 | cdb[4];
     const uint32_t room = std::min(allocation, dataLength);

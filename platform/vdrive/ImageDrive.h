@@ -23,6 +23,7 @@ public:
     ImageDrive(std::unique_ptr<DiscImage> image, DefectMap defects);
 
     ScsiReply execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) override;
+    void setTimeLimit(uint32_t milliseconds) override { defects_.setTimeLimit(milliseconds); }
     std::string productName() const override;
 
 private:

@@ -31,6 +31,7 @@ public:
 
     ScsiReply execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) override;
     std::string productName() const override { return drive_->productName(); }
+    void setTimeLimit(uint32_t milliseconds) override { drive_->setTimeLimit(milliseconds); }
 
     // The disc taken out or put back by hand (the lock does not hold a hand).
     void eject();

@@ -41,8 +41,16 @@ ScsiReply inDescriptorFormat(ScsiReply reply)
     return reply;
 }
 
-ScsiReply defectReply(const DefectAction& action)
+ScsiReply defectReply(const DefectAction& action, uint32_t timeLimitMs)
 {
+    // A delay beyond the caller's time limit ends at the limit: the caller
+    // gave up on the command, as the kernel does with a real drive.
+    if (timeLimitMs > 0 && action.delayMs > timeLimitMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeLimitMs));
+        ScsiReply reply;
+        reply.timedOut = true;
+        return reply;
+    }
     if (action.delayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(action.delayMs));
     if (action.gone) {

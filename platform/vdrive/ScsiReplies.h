@@ -21,7 +21,7 @@ ScsiReply checkCondition(SenseCode sense);
 ScsiReply inDescriptorFormat(ScsiReply reply);
 
 // What a defect does to the command it hits, after its delay.
-ScsiReply defectReply(const DefectAction& action);
+ScsiReply defectReply(const DefectAction& action, uint32_t timeLimitMs = 0);
 
 // Copies at most dataLength bytes of an answer to the caller; returns how many.
 uint32_t copyOut(const uint8_t* source, size_t length, uint8_t* data, uint32_t dataLength);

@@ -26,6 +26,9 @@ struct ScsiReply {
     // The transport itself failed (the configured defect is "gone"): the
     // pass-through call returns FALSE, ASPI reports a failed request status.
     bool transportFailure = false;
+    // The command took longer than its time limit (see setTimeLimit): the
+    // caller gave up on it, as the kernel does with a real drive.
+    bool timedOut = false;
     uint8_t status = 0;          // SCSI status byte: 0 good, 2 check condition
     uint8_t sense[18] = {};      // sense data (0x70 fixed or 0x72 descriptor format), valid when status == 2
     uint32_t senseLength = 0;    // bytes of sense data when status == 2 (18 fixed, 8 descriptor), else 0
@@ -46,6 +49,11 @@ public:
     // data. May sleep for a defect's delay. Safe to call from any thread, one
     // command at a time per drive (callers serialise).
     virtual ScsiReply execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data, uint32_t dataLength) = 0;
+
+    // The time limit of the next commands in milliseconds (0: none): a
+    // defect's delay longer than that ends the command at the limit, timed
+    // out.
+    virtual void setTimeLimit(uint32_t /*milliseconds*/) {}
 
     // INQUIRY product identification, as configured (for diagnostics).
     virtual std::string productName() const = 0;

@@ -206,7 +206,7 @@ TEST_F(AspiTest, FailedCommandsReportTargetStatusAndSense)
     EXPECT_EQ(run(gone), SS_ERR);
     EXPECT_EQ(gone.SRB_HaStat, HASTAT_SEL_TO);
 
-    auto unknown = command(2, 0, {0xA8, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0}, 2048);
+    auto unknown = command(2, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0}, 2048);
     EXPECT_EQ(run(unknown), SS_ERR);
     EXPECT_EQ(unknown.SenseArea[2] & 0x0F, 5);
     EXPECT_EQ(unknown.SenseArea[12], 0x20);

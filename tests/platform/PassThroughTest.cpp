@@ -332,7 +332,7 @@ TEST_F(PassThroughTest, VirtualDriveDefectsGiveSenseOrAVanishedDrive)
     EXPECT_EQ(returned, 0u);
 
     // An unknown command: CHECK CONDITION, illegal request.
-    record = PassThroughRecord::make({0xA8, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0}, 2048);
+    record = PassThroughRecord::make({0xC0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0}, 2048);
     ASSERT_TRUE(record.send(virtualDrive));
     EXPECT_EQ(record.spt.ScsiStatus, 2);
     EXPECT_EQ(record.sense[2] & 0x0F, 0x05);

@@ -45,6 +45,37 @@ TEST(RipLog, SealShowsAnyChange)
     EXPECT_EQ(RipLog::check(log.substr(0, log.find("Prüfsumme dieses"))), RipLog::Seal::Missing);
 }
 
+// A log kept over runs: each run's seal covers everything before it. What
+// follows the last seal is told apart: a run that never ended (it opens
+// with its line) or other lines.
+TEST(RipLog, SaysWhatFollowsTheLastSeal)
+{
+    const std::string first = RipLog::text(sampleLog());
+    const std::string both = RipLog::seal(first + "---- rilvane-rip: E: VIRTUAL\n\n" + RipLog::body(sampleLog()));
+    RipLog::SealReport r = RipLog::inspect(both);
+    EXPECT_EQ(r.seal, RipLog::Seal::Valid);
+    EXPECT_EQ(r.sealedRuns, 2);
+    EXPECT_EQ(r.lastDate, "2026-12-07 18:00:00 UTC");
+    EXPECT_EQ(r.tail, RipLog::Tail::None);
+
+    r = RipLog::inspect(both + "---- rilvane-rip: E: VIRTUAL\nTrack 01, 00:01.00 (Sektor 75): Lesefehler\n");
+    EXPECT_EQ(r.seal, RipLog::Seal::Valid);
+    EXPECT_EQ(r.tail, RipLog::Tail::Run);
+    EXPECT_EQ(r.tailLines, 2u);
+    EXPECT_EQ(RipLog::inspect(both + "alles gut\n").tail, RipLog::Tail::Lines);
+    // A killed first run has no seal at all.
+    EXPECT_EQ(RipLog::inspect("---- rilvane-rip: E: VIRTUAL\n").tail, RipLog::Tail::Run);
+    EXPECT_EQ(RipLog::inspect("---- rilvane-rip: E: VIRTUAL\n").seal, RipLog::Seal::Missing);
+
+    // A change before the first seal breaks the last one too.
+    std::string edited = both;
+    edited[edited.find("00000033")] = '1';
+    EXPECT_EQ(RipLog::inspect(edited).seal, RipLog::Seal::Broken);
+    // A seal quoted inside a line is not a seal.
+    EXPECT_EQ(RipLog::inspect("x Prüfsumme dieses Protokolls (SHA-256 aller Zeilen davor): 00\n").seal,
+              RipLog::Seal::Missing);
+}
+
 TEST(RipLog, NamesPreEmphasisAndSaysPlainlyWhetherTheDiscIsWhole)
 {
     LogContents c = sampleLog();

@@ -71,5 +71,49 @@ TEST(RescueMap, RefusesWhatIsNotAWholeMap)
     }
 }
 
+// The sums of the copy's stretches and the count of runs come back as
+// written; a stretch changed since its sum was taken has none.
+TEST(RescueMap, KeepsSumsAndRuns)
+{
+    DiscLayout l;
+    l.trackStarts = {0};
+    l.leadOut = 2500;
+    RescueMap map(l);
+    map.set(5, SectorState::Good);
+    map.set(1500, SectorState::Good);
+    map.setSum(0, 0x1234abcd);
+    map.setSum(1, 0xffffffff);
+    map.setRuns(3);
+    std::string error;
+    auto back = RescueMap::parse(map.text(), error);
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(back->runs(), 3);
+    EXPECT_EQ(back->sum(0), 0x1234abcdu);
+    EXPECT_EQ(back->sum(1), 0xffffffffu);
+    EXPECT_FALSE(back->sum(2));
+    EXPECT_FALSE(back->sumChanged(0));
+    back->set(1501, SectorState::Good);
+    EXPECT_FALSE(back->sum(1));
+    EXPECT_TRUE(back->sumChanged(1));
+
+    // A sum before the sectors, or not of a stretch's first sector, is refused.
+    const std::string text = map.text();
+    std::string moved = text;
+    moved.insert(moved.find("0-4 untried"), "sum 0 00000000\n");
+    EXPECT_FALSE(RescueMap::parse(moved, error));
+    EXPECT_FALSE(RescueMap::parse(text + "sum 5 00000000\n", error));
+}
+
+// The table of contents decides which tracks hold data.
+TEST(RescueMap, TakesTheDataTracksOfTheTableOfContents)
+{
+    RescueMap map(layout());
+    map.set(120, SectorState::Good);
+    EXPECT_EQ(map.takeDataTracks({false, true, false}), 2);
+    EXPECT_EQ(map.state(120), SectorState::Data);
+    EXPECT_EQ(map.state(260), SectorState::Untried);
+    EXPECT_EQ(map.takeDataTracks({false, true, false}), 0);
+}
+
 }  // namespace
 }  // namespace rilvane::rescue

@@ -346,6 +346,17 @@ TEST_F(ImageDriveTest, DefectsFailReadsThatTouchThem)
     EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bin.begin() + 4000 * 2352));
     // A read outside the disc is refused before the defects are looked at.
     EXPECT_SENSE(run(readCdCdb(3995, 1000), 23520), 0x05, 0x21, 0x00);
+
+    // A defect slower than the caller's time limit ends at the limit, timed
+    // out, as the kernel ends a command to a real drive; one within it fails
+    // as configured.
+    drive->setTimeLimit(2);
+    const ScsiReply slow = run(readCdCdb(1000, 10), 23520);
+    EXPECT_TRUE(slow.timedOut);
+    EXPECT_FALSE(slow.transportFailure);
+    EXPECT_EQ(slow.transferred, 0u);
+    drive->setTimeLimit(5);
+    EXPECT_SENSE(run(readCdCdb(1000, 10), 23520), 0x03, 0x11, 0x00);
 }
 
 TEST_F(ImageDriveTest, InquiryAndTocDefects)

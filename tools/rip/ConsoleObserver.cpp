@@ -65,8 +65,8 @@ void ConsoleObserver::progress(int64_t done, int64_t /*total*/, int64_t failedRe
 
 void ConsoleObserver::passFinished(rescue::PassId /*pass*/, int64_t reads, int64_t failedReads)
 {
+    // A pass that was stopped ends where it stood, not at 100 %.
     failed_ = failedReads;
-    done_ = total_;
     const std::string text = rescue::passDoneLine(line(), reads);
     if (terminal_) out_ << '\r' << text << "\033[K\n";
     else put(text);

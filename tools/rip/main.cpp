@@ -1,15 +1,13 @@
 // rilvane-rip: rescues a whole audio CD, scratched or not, into WAV files
 // with the program's own drive code. See RipToolArguments::usage().
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "ConsoleObserver.h"
+#include "LogCheck.h"
 #include "RipToolArguments.h"
 #include "platform/Console.h"
-#include "proof/RipLog.h"
 #include "rescue/RescueSession.h"
 #include "rescue/StopToken.h"
 
@@ -67,30 +65,6 @@ rilvane::rescue::RescueRequest requestOf(const rilvane::riptool::RipToolArgument
     return r;
 }
 
-// --check-log: 0 when the log is as written, 1 when it was changed or has
-// no seal, 2 when it cannot be read.
-int checkLog(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in && !in.eof()) {
-        std::cerr << "rilvane-rip: Konnte " << path << " nicht lesen\n";
-        return ExitCode::kUsage;
-    }
-    switch (rilvane::proof::RipLog::check(text)) {
-    case rilvane::proof::RipLog::Seal::Valid:
-        std::cout << path << ": unverändert (die Prüfsumme am Ende stimmt)\n";
-        return 0;
-    case rilvane::proof::RipLog::Seal::Broken:
-        std::cout << path << ": VERÄNDERT (die Prüfsumme am Ende stimmt nicht)\n";
-        return 1;
-    case rilvane::proof::RipLog::Seal::Missing:
-        break;
-    }
-    std::cout << path << ": kein Protokoll von rilvane-rip (keine Prüfsumme am Ende)\n";
-    return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -107,7 +81,7 @@ int main(int argc, char** argv)
         std::cout << RipToolArguments::usage();
         return ExitCode::kAllRead;
     }
-    if (parsed->action == RipToolArguments::Action::CheckLog) return checkLog(parsed->checkLog);
+    if (parsed->action == RipToolArguments::Action::CheckLog) return checkLog(parsed->checkLog, std::cout, std::cerr);
     if (parsed->action == RipToolArguments::Action::Version) {
         std::cout << "rilvane-rip " << RILVANE_VERSION << "\n";
         return ExitCode::kAllRead;
