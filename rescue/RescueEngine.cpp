@@ -694,14 +694,19 @@ void RescueEngine::verifyPass()
     // What trusted C2 pointers confirmed needs no second reading, unless
     // every sector is to be read twice.
     if (c2Trusted() && !options_.verifyAll) return;
-    const int64_t toVerify = countOpen({SectorState::Good});
+    // Asked to check on another drive than the one that read the copy: what
+    // that drive confirmed is compared with this one's reading too.
+    const StateSet toCheck = options_.verifyAll && options_.earlierFromOtherDrive
+                                 ? StateSet{SectorState::Good, SectorState::Verified}
+                                 : StateSet{SectorState::Good};
+    const int64_t toVerify = countOpen(toCheck);
     if (toVerify == 0) return;
     setSpeed(kTopSpeed, "Prüfen");
     beginPass(PassId::Verify, toVerify);
     std::array<uint8_t, cd::kReadBlockBytes> reading{};
     std::vector<int32_t> again;
     for (int32_t s = firstAudio_; !mustStop();) {
-        const SectorRun run = nextOpen(s, {SectorState::Good});
+        const SectorRun run = nextOpen(s, toCheck);
         if (run.empty()) break;
         s = run.first;
         const int32_t count = std::min(kBlock, run.end - s);

@@ -142,7 +142,7 @@ TEST_P(RipToolCopyTest, SilenceFromTheOffsetIsCounted)
 // added to the map does not keep an audio track from being read.
 TEST_P(RipToolCopyTest, TheMapDoesNotMakeAnAudioTrackData)
 {
-    Disc disc({300, 300}, {});
+    Disc disc({300, 300}, {}, {"speed 100"});  // reads take their time: no cache to doubt
     Tool tool(disc.folder, drives(disc));
     const std::string out = disc.folder + "/out";
     ASSERT_EQ(tool({"--out", out, "--tracks", "1"}).exitCode, 0);
@@ -184,7 +184,9 @@ TEST_P(RipToolCopyTest, WhatAKilledRunLeftIsCleanedUp)
 TEST_P(RipToolCopyTest, ReadingsOfTwoDrivesThatDisagreeAreAFinding)
 {
     const std::vector<Defect> bad{{1000, 1009, "03/11/00"}};
-    Disc disc({1500, 1500}, bad);
+    // Both drives' reads take their time, so each shows it keeps no cache
+    // and what it reads twice alike is confirmed.
+    Disc disc({1500, 1500}, bad, {"speed 100"});
     const std::string other = disc.folder + "/other";
     fs::create_directories(other);
     std::vector<uint8_t> otherImage = disc.image;
@@ -194,8 +196,9 @@ TEST_P(RipToolCopyTest, ReadingsOfTwoDrivesThatDisagreeAreAFinding)
         bin.write(reinterpret_cast<const char*>(otherImage.data()), std::streamsize(otherImage.size()));
     }
     fs::copy_file(disc.cue, other + "/" + fs::path(disc.cue).filename().string());
+    std::ofstream(other + "/timed.defects") << "speed 100\n";
     const std::string both = std::string(GetParam().target) + "=" + disc.entry + ";" + GetParam().second + "=" +
-                             other + "/" + fs::path(disc.cue).filename().string();
+                             other + "/" + fs::path(disc.cue).filename().string() + "," + other + "/timed.defects";
     Tool tool(disc.folder, both);
     const std::string out = disc.folder + "/out";
     ToolRun run = tool({"--out", out, "--retries", "1"});

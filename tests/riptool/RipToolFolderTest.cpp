@@ -58,7 +58,7 @@ TEST(RipToolFilesTest, CheckLogReadsOnlyRegularFiles)
 
 TEST_P(RipToolFolderTest, NamesThatAreNotFilesAreRefusedAtOnce)
 {
-    Disc disc({300, 300}, {});
+    Disc disc({300, 300}, {}, {"speed 100"});  // reads take their time: no cache to doubt
     Tool tool(disc.folder, drives(disc));
     const std::string out = disc.folder + "/out";
     fs::create_directories(out);
@@ -116,7 +116,7 @@ TEST_P(RipToolFolderTest, NamesThatAreNotFilesAreRefusedAtOnce)
 // it was.
 TEST_P(RipToolFolderTest, NothingIsWrittenThroughALink)
 {
-    Disc disc({300, 300}, {});
+    Disc disc({300, 300}, {}, {"speed 100"});  // reads take their time: no cache to doubt
     Tool tool(disc.folder, drives(disc));
     const std::string out = disc.folder + "/out";
     const std::string elsewhere = disc.folder + "/elsewhere";

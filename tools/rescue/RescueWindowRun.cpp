@@ -83,7 +83,12 @@ std::optional<rescue::RescueRequest> RescueWindow::requestFromControls(QString& 
     r.accurateRipFile = parsed->accurateRipFile;
     r.retries = parsed->retries;
     r.passes = parsed->passes;
-    r.verify = parsed->verify;
+    // As rilvane-rip maps them: what nothing else proves is always read a
+    // second time; the box asks for every sector to be read twice.
+    r.verify = !parsed->noVerify;
+    r.verifyAll = parsed->verify;
+    r.cacheSectorsGiven = parsed->cacheSectorsGiven;
+    r.retrySpeed = parsed->retrySpeed;
     r.cacheSectors = parsed->cacheSectors;
     r.program = std::string("rilvane-rescue ") + RILVANE_VERSION;
     r.options = riptool::describeOptions(*parsed);
