@@ -1,6 +1,10 @@
 #include "proof/TrackChecksums.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <array>
+#include <limits>
 
 namespace rilvane::proof {
 
@@ -30,21 +34,27 @@ inline uint32_t crcByte(uint32_t reg, uint8_t byte)
 
 uint32_t crc32(uint32_t crc, const uint8_t* data, size_t size)
 {
-    uint32_t reg = ~crc;
-    for (size_t i = 0; i < size; ++i) reg = crcByte(reg, data[i]);
-    return ~reg;
+    uLong sum = crc;
+    while (size > 0) {
+        const auto piece = static_cast<uInt>(std::min<size_t>(size, std::numeric_limits<uInt>::max()));
+        sum = ::crc32(sum, data, piece);
+        data += piece;
+        size -= piece;
+    }
+    return static_cast<uint32_t>(sum);
 }
 
 TrackChecksums::TrackChecksums(int64_t frames, bool firstOnDisc, bool lastOnDisc)
     : countFrom_(firstOnDisc ? kAccurateRipEdgeFrames : 1),
       countTo_(lastOnDisc ? frames - kAccurateRipEdgeFrames : frames),
-      crc_(~0u),
+      crc_(0),
       crcSkipping_(~0u)
 {
 }
 
 void TrackChecksums::add(const uint8_t* data, size_t count)
 {
+    crc_ = crc32(crc_, data, 4 * count);
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* f = data + 4 * i;
         ++position_;
@@ -54,7 +64,6 @@ void TrackChecksums::add(const uint8_t* data, size_t count)
             v1_ += static_cast<uint32_t>(product);
             v2_ += static_cast<uint32_t>(product) + static_cast<uint32_t>(product >> 32);
         }
-        for (int b = 0; b < 4; ++b) crc_ = crcByte(crc_, f[b]);
         if (f[0] | f[1]) crcSkipping_ = crcByte(crcByte(crcSkipping_, f[0]), f[1]);
         if (f[2] | f[3]) crcSkipping_ = crcByte(crcByte(crcSkipping_, f[2]), f[3]);
     }
@@ -62,7 +71,7 @@ void TrackChecksums::add(const uint8_t* data, size_t count)
 
 Checksums TrackChecksums::result() const
 {
-    return {v1_, v2_, ~crc_, ~crcSkipping_};
+    return {v1_, v2_, crc_, ~crcSkipping_};
 }
 
 }  // namespace rilvane::proof

@@ -48,7 +48,7 @@ private:
     int64_t countTo_;       // last one
     uint32_t v1_ = 0;
     uint32_t v2_ = 0;
-    uint32_t crc_;
+    uint32_t crc_;          // as zlib keeps it between calls
     uint32_t crcSkipping_;
 };
 

@@ -81,11 +81,17 @@ void RescueMap::set(int32_t s, SectorState state, uint16_t tries, uint16_t c2Bit
 {
     const auto i = static_cast<size_t>(s);
     const std::lock_guard<std::mutex> lock(*mutex_);
+    const bool hadReading = hasReading(s);
     states_[i] = state;
     tries_[i] = tries;
     c2Bits_[i] = c2Bits;
-    sumChanged_[i / kSumSectors] = true;
-    sumKnown_[i / kSumSectors] = false;
+    // The sum covers which sectors hold a reading and their bytes; bytes
+    // the copy takes are noted by the copy itself. Counting another failed
+    // try changes neither, and must not cost a new sum at every checkpoint.
+    if (hasReading(s) != hadReading) {
+        sumChanged_[i / kSumSectors] = true;
+        sumKnown_[i / kSumSectors] = false;
+    }
 }
 
 std::optional<uint32_t> RescueMap::sum(int32_t stretch) const

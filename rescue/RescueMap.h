@@ -120,7 +120,8 @@ public:
     // CRC32 of the readings in every stretch of kSumSectors sectors (the
     // 2352 bytes of each sector with a reading, in order), for stretches
     // with a reading. A stretch is marked changed whenever one of its
-    // sectors is set; its sum is then unknown until setSum().
+    // sectors gains or loses its reading; its sum is then unknown until
+    // setSum().
     static constexpr int32_t kSumSectors = 1000;
     int32_t sumStretches() const { return static_cast<int32_t>(sums_.size()); }
     std::optional<uint32_t> sum(int32_t stretch) const;

@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     // The rescue keeps a working copy and its map beside the track file:
     // each round starts a new rescue.
     const bool ok = runs.run(rounds, bin,
-                             {copy, wav, out + "/disc.bin", out + "/disc.map", out + "/disc.cue", out + "/disc.log"});
+                             {copy, wav, out + "/disc.bin", out + "/disc.map", out + "/disc.cue", out + "/tracks.cue", out + "/disc.log"});
     if (ok) runs.print("rilvane-rip", {"cp", "dd bs=23520"});
     fs::remove_all(dir);
     return ok ? 0 : 1;
