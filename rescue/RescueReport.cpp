@@ -29,33 +29,36 @@ std::string hexBytes(const std::string& text)
 
 // "file": the name, and where it is not UTF-8 also its bytes in hex, so a
 // script can find the real file.
-std::string jsonFile(const char* key, const std::string& path)
+void jsonFile(Json& j, const char* key, const std::string& path)
 {
-    std::string out = std::string("\"") + key + "\": " + (path.empty() ? "null" : jsonString(path));
-    if (!path.empty() && !isUtf8(path)) out += std::string(", \"") + key + "Hex\": \"" + hexBytes(path) + "\"";
-    return out;
+    j[key] = path.empty() ? Json() : Json(path);
+    if (!path.empty() && !isUtf8(path)) j[std::string(key) + "Hex"] = hexBytes(path);
 }
 
-void jsonCounts(std::ostream& out, const SectorCounts& c)
+void jsonCounts(Json& j, const SectorCounts& c)
 {
-    out << "\"earlier\": " << c.earlier << ", \"copied\": " << c.copied << ", \"narrowed\": " << c.narrowed
-        << ", \"retried\": " << c.retried << ", \"verified\": " << c.verified << ", \"unconfirmed\": " << c.unconfirmed
-        << ", \"suspect\": " << c.suspect
-        << ", \"missing\": " << c.missing << ", \"reads\": " << c.reads << ", \"failedReads\": " << c.failedReads
-        << ", \"secondsByPass\": [" << c.passSeconds[0] << ", " << c.passSeconds[1] << ", " << c.passSeconds[2] << ", "
-        << c.passSeconds[3] << "]";
+    j["earlier"] = c.earlier;
+    j["copied"] = c.copied;
+    j["narrowed"] = c.narrowed;
+    j["retried"] = c.retried;
+    j["verified"] = c.verified;
+    j["unconfirmed"] = c.unconfirmed;
+    j["suspect"] = c.suspect;
+    j["missing"] = c.missing;
+    j["reads"] = c.reads;
+    j["failedReads"] = c.failedReads;
+    j["secondsByPass"] = c.passSeconds;
 }
 
-void jsonRanges(std::ostream& out, const std::vector<SectorRange>& ranges, int32_t trackStart)
+Json jsonRanges(const std::vector<SectorRange>& ranges, int32_t trackStart)
 {
-    out << "[";
-    for (size_t k = 0; k < ranges.size(); ++k) {
-        const SectorRange& r = ranges[k];
-        out << (k ? ", " : "") << "{\"firstSector\": " << r.firstSector << ", \"lastSector\": " << r.lastSector
-            << ", \"start\": \"" << rangeStartTime(r, trackStart) << "\", \"end\": \""
-            << rangeEndTime(r, trackStart) << "\"}";
-    }
-    out << "]";
+    Json list = Json::array();
+    for (const SectorRange& r : ranges)
+        list.push_back({{"firstSector", r.firstSector},
+                        {"lastSector", r.lastSector},
+                        {"start", rangeStartTime(r, trackStart)},
+                        {"end", rangeEndTime(r, trackStart)}});
+    return list;
 }
 
 // "12,3 s", with the German decimal comma.
@@ -192,126 +195,106 @@ void RescueReport::printSummary(std::ostream& out) const
 
 void RescueReport::writeJson(std::ostream& out) const
 {
-    auto boolean = [](bool b) { return b ? "true" : "false"; };
-    out << "{\n  \"drive\": " << jsonString(drive);
+    Json j;
+    j["drive"] = drive;
     if (refused) {
         // A refused run read nothing: it has no result to report.
-        out << ",\n  \"refused\": true,\n  \"problem\": " << jsonString(problem) << "\n}\n";
+        j["refused"] = true;
+        j["problem"] = problem;
+        out << dumpJson(j) << '\n';
         return;
     }
-    out << ",\n  \"refused\": false,\n  \"scan\": " << boolean(scan) << ",\n  \"karaoke\": " << boolean(karaoke)
-        << ",\n  \"verify\": " << boolean(verify) << ",\n  \"c2\": " << boolean(c2) << ",\n  \"c2Bytes\": " << c2Bytes
-        << ",\n  \"c2Trusted\": " << boolean(c2Trusted) << ",\n  \"cache\": {\"sectors\": " << cacheSectors
-        << ", \"measured\": " << boolean(cacheMeasured) << ", \"fua\": " << boolean(cacheFua)
-        << ", \"failedFlushes\": " << failedFlushes << ", \"how\": " << jsonString(cacheText) << "}"
-        << ",\n  \"retrySpeedKilobytes\": " << retrySpeed << ",\n  \"retries\": " << retries
-        << ",\n  \"passes\": " << passesAllowed << ",\n  \"resumed\": " << boolean(resumed)
-        << ",\n  \"interrupted\": " << boolean(interrupted) << ",\n  \"timeUp\": " << boolean(timeUp)
-        << ",\n  \"driveGone\": " << boolean(driveGone) << ",\n  " << jsonFile("workingCopy", workingCopy) << ",\n  "
-        << jsonFile("map", mapFile);
-    if (!mapFile.empty()) out << ",\n  \"mapSaved\": " << boolean(mapSaved);
-    if (!earlierDrive.empty())
-        out << ",\n  \"earlierDrive\": " << jsonString(earlierDrive) << ",\n  \"contestedSectors\": " << contested;
-    if (!problem.empty()) out << ",\n  \"problem\": " << jsonString(problem);
-    out << ",\n  \"readOffset\": " << readOffset;
+    j["refused"] = false;
+    j["scan"] = scan;
+    j["karaoke"] = karaoke;
+    j["verify"] = verify;
+    j["c2"] = c2;
+    j["c2Bytes"] = c2Bytes;
+    j["c2Trusted"] = c2Trusted;
+    j["cache"] = {{"sectors", cacheSectors},
+                  {"measured", cacheMeasured},
+                  {"fua", cacheFua},
+                  {"failedFlushes", failedFlushes},
+                  {"how", cacheText}};
+    j["retrySpeedKilobytes"] = retrySpeed;
+    j["retries"] = retries;
+    j["passes"] = passesAllowed;
+    j["resumed"] = resumed;
+    j["interrupted"] = interrupted;
+    j["timeUp"] = timeUp;
+    j["driveGone"] = driveGone;
+    jsonFile(j, "workingCopy", workingCopy);
+    jsonFile(j, "map", mapFile);
+    if (!mapFile.empty()) j["mapSaved"] = mapSaved;
+    if (!earlierDrive.empty()) {
+        j["earlierDrive"] = earlierDrive;
+        j["contestedSectors"] = contested;
+    }
+    if (!problem.empty()) j["problem"] = problem;
+    j["readOffset"] = readOffset;
     if (ids)
-        out << ",\n  \"discIds\": {\"accurateRip\": " << jsonString(ids->accurateRipName())
-            << ", \"freedb\": " << jsonString(proof::hex8(ids->freedbId))
-            << ", \"musicBrainz\": " << jsonString(ids->musicBrainzId)
-            << ", \"accurateRipUrl\": " << jsonString(ids->accurateRipUrl())
-            << ", \"musicBrainzUrl\": " << jsonString(ids->musicBrainzUrl) << "}";
-    if (!subchannelJson.empty()) out << ",\n  \"subchannel\": " << subchannelJson;
-    out << ",\n  \"tracks\": [";
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        const TrackReport& t = tracks[i];
-        out << (i ? ",\n" : "\n") << "    {\"track\": " << t.track << ", \"firstSector\": " << t.firstSector
-            << ", \"endSector\": " << t.endSector << ", \"dataTrack\": " << boolean(t.dataTrack) << ", "
-            << jsonFile("file", t.file) << ", \"fileFailed\": " << boolean(t.fileFailed) << ",\n     ";
-        jsonCounts(out, t.counts);
-        out << ",\n     \"missingRanges\": ";
-        jsonRanges(out, t.missing, t.firstSector);
-        out << ",\n     \"suspectRanges\": ";
-        jsonRanges(out, t.suspect, t.firstSector);
-        out << ",\n     \"unconfirmedRanges\": ";
-        jsonRanges(out, t.unconfirmed, t.firstSector);
+        j["discIds"] = {{"accurateRip", ids->accurateRipName()},
+                        {"freedb", proof::hex8(ids->freedbId)},
+                        {"musicBrainz", ids->musicBrainzId},
+                        {"accurateRipUrl", ids->accurateRipUrl()},
+                        {"musicBrainzUrl", ids->musicBrainzUrl}};
+    if (subchannel) j["subchannel"] = *subchannel;
+    Json trackList = Json::array();
+    for (const TrackReport& t : tracks) {
+        Json tj;
+        tj["track"] = t.track;
+        tj["firstSector"] = t.firstSector;
+        tj["endSector"] = t.endSector;
+        tj["dataTrack"] = t.dataTrack;
+        jsonFile(tj, "file", t.file);
+        tj["fileFailed"] = t.fileFailed;
+        jsonCounts(tj, t.counts);
+        tj["missingRanges"] = jsonRanges(t.missing, t.firstSector);
+        tj["suspectRanges"] = jsonRanges(t.suspect, t.firstSector);
+        tj["unconfirmedRanges"] = jsonRanges(t.unconfirmed, t.firstSector);
         if (t.checksums)
-            out << ",\n     \"checksums\": {\"accurateRipV1\": \"" << proof::hex8(t.checksums->accurateRipV1)
-                << "\", \"accurateRipV2\": \"" << proof::hex8(t.checksums->accurateRipV2) << "\", \"crc32\": \""
-                << proof::hex8(t.checksums->crc) << "\", \"crc32WithoutSilence\": \""
-                << proof::hex8(t.checksums->crcWithoutSilence) << "\"}";
-        if (!t.accurateRip.empty()) out << ",\n     \"accurateRip\": " << jsonString(t.accurateRip);
-        if (ids) out << ",\n     \"preEmphasis\": " << boolean(t.preEmphasis);
-        out << "}";
+            tj["checksums"] = {{"accurateRipV1", proof::hex8(t.checksums->accurateRipV1)},
+                               {"accurateRipV2", proof::hex8(t.checksums->accurateRipV2)},
+                               {"crc32", proof::hex8(t.checksums->crc)},
+                               {"crc32WithoutSilence", proof::hex8(t.checksums->crcWithoutSilence)}};
+        if (!t.accurateRip.empty()) tj["accurateRip"] = t.accurateRip;
+        if (ids) tj["preEmphasis"] = t.preEmphasis;
+        trackList.push_back(std::move(tj));
     }
-    out << (tracks.empty() ? "]" : "\n  ]") << ",\n  \"passReports\": [";
-    bool first = true;
-    for (const PassReport& p : passes) {
-        if (!p.ran) continue;
-        out << (first ? "\n" : ",\n") << "    {\"pass\": " << jsonString(p.name) << ", \"reads\": " << p.reads
-            << ", \"failedReads\": " << p.failedReads << ", \"seconds\": " << p.seconds << "}";
-        first = false;
-    }
-    out << (first ? "]" : "\n  ]") << ",\n  \"totals\": {\"tracks\": " << tracks.size() << ", ";
-    jsonCounts(out, totals());
-    out << "}\n}\n";
+    j["tracks"] = std::move(trackList);
+    Json passList = Json::array();
+    for (const PassReport& p : passes)
+        if (p.ran)
+            passList.push_back({{"pass", p.name}, {"reads", p.reads}, {"failedReads", p.failedReads}, {"seconds", p.seconds}});
+    j["passReports"] = std::move(passList);
+    Json sum;
+    sum["tracks"] = tracks.size();
+    jsonCounts(sum, totals());
+    j["totals"] = std::move(sum);
+    out << dumpJson(j) << '\n';
 }
 
-namespace {
 
-std::string jsonText(const std::string& text, bool& replaced)
+bool isUtf8(const std::string& text)
 {
-    replaced = false;
-    std::string out = "\"";
+    // Whole, shortest-form sequences, no surrogates, nothing above U+10FFFF.
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const size_t n = text.size();
     for (size_t i = 0; i < n;) {
         const unsigned char c = s[i];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
+        if (c < 0x80) {
             ++i;
-        } else if (c < 0x20 || c == 0x7F) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-            ++i;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++i;
-        } else {
-            // A whole, shortest-form UTF-8 sequence is copied; anything else
-            // becomes the replacement character.
-            const size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-            bool valid = len > 0 && c <= 0xF4 && i + len <= n;
-            for (size_t k = 1; valid && k < len; ++k) valid = (s[i + k] & 0xC0) == 0x80;
-            if (valid && len == 3) valid = !(c == 0xE0 && s[i + 1] < 0xA0) && !(c == 0xED && s[i + 1] >= 0xA0);
-            if (valid && len == 4) valid = !(c == 0xF0 && s[i + 1] < 0x90) && !(c == 0xF4 && s[i + 1] >= 0x90);
-            if (valid) {
-                out.append(text, i, len);
-                i += len;
-            } else {
-                out += "\\ufffd";
-                replaced = true;
-                ++i;
-            }
+            continue;
         }
+        const size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        bool valid = len > 0 && c <= 0xF4 && i + len <= n;
+        for (size_t k = 1; valid && k < len; ++k) valid = (s[i + k] & 0xC0) == 0x80;
+        if (valid && len == 3) valid = !(c == 0xE0 && s[i + 1] < 0xA0) && !(c == 0xED && s[i + 1] >= 0xA0);
+        if (valid && len == 4) valid = !(c == 0xF0 && s[i + 1] < 0x90) && !(c == 0xF4 && s[i + 1] >= 0x90);
+        if (!valid) return false;
+        i += len;
     }
-    return out + "\"";
-}
-
-}  // namespace
-
-std::string jsonString(const std::string& text)
-{
-    bool replaced = false;
-    return jsonText(text, replaced);
-}
-
-bool isUtf8(const std::string& text)
-{
-    bool replaced = false;
-    jsonText(text, replaced);
-    return !replaced;
+    return true;
 }
 
 }  // namespace rilvane::rescue

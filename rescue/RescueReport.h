@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "proof/DiscIds.h"
+#include "rescue/Json.h"
 #include "rescue/RescueObserver.h"
 #include "proof/TrackChecksums.h"
 
@@ -96,7 +97,7 @@ struct RescueReport {
     bool driveGone = false;
     bool refused = false;     // the run was refused: nothing was read
     std::string problem;      // why the rescue could not be done or ended early
-    std::string subchannelJson;  // what the sub-channel said, a JSON object (empty: not asked)
+    std::optional<Json> subchannel;  // what the sub-channel said (empty: not asked)
     std::string workingCopy;  // empty with --scan
     std::string mapFile;
     std::string earlierDrive;  // the drive of the earlier readings, when it was another one
@@ -117,9 +118,6 @@ struct RescueReport {
 // `sectors` from a track's start as mm:ss.ff (ff: sectors, 75 a second).
 std::string trackTime(int64_t sectors);
 
-// `text` as a JSON string, quotes included; bytes that are not UTF-8 become
-// U+FFFD, control characters are escaped.
-std::string jsonString(const std::string& text);
 
 // Whether `text` is valid UTF-8.
 bool isUtf8(const std::string& text);

@@ -581,7 +581,7 @@ RescueResult RescueSession::rescue()
     if (copy && !hidden.write(*handover_, *copy, request_, report_.resumed, log_)) code = RescueResult::Incomplete;
     if (!request_.scan && !writeTrackFiles(*map, copy.get())) code = RescueResult::Incomplete;
     if (!request_.scan && !writeTrackCue()) code = RescueResult::Incomplete;
-    report_.subchannelJson = handover_->subchannel().json();
+    report_.subchannel = handover_->subchannel().json();
     const SectorCounts totals = report_.totals();
     if (totals.missing + totals.suspect + totals.unconfirmed > 0 || report_.anyFileFailed())
         code = RescueResult::Incomplete;

@@ -251,30 +251,36 @@ SubchannelFindings SubchannelScan::run()
     return found_;
 }
 
-std::string SubchannelFindings::json() const
+Json SubchannelFindings::json() const
 {
-    std::ostringstream out;
-    out << "{\"method\": \"READ SUB-CHANNEL (MCN, ISRC, two agreeing answers), READ TOC format 5 (CD-Text, pack CRC), "
-           "READ CD formatted Q (CRC, two agreeing readings, binary search per track boundary)\""
-        << ", \"qUsable\": " << (qUsable ? "true" : "false") << ", \"qReads\": " << qReads
-        << ", \"qBadCrc\": " << qBadCrc << ", \"qFailed\": " << qFailed << ", \"qDisagreed\": " << qDisagreed
-        << ", \"cdTextBadPacks\": " << cdTextBadPacks << ",\n    \"catalog\": " << jsonString(facts.catalog)
-        << ", \"title\": " << jsonString(facts.title) << ", \"performer\": " << jsonString(facts.performer)
-        << ", \"hiddenTrackFile\": " << jsonString(facts.hiddenTrackFile)
-        << ", \"hiddenTrackInQ\": " << (hiddenTrackInQ ? "true" : "false") << ",\n    \"tracks\": [";
-    for (size_t i = 0; i < facts.tracks.size(); ++i) {
-        const proof::TrackFacts& t = facts.tracks[i];
-        out << (i ? ",\n      " : "\n      ") << "{\"track\": " << t.number << ", \"pregapStart\": ";
-        if (t.pregapStart) out << *t.pregapStart;
-        else out << "null";
-        out << ", \"indexes\": [";
-        for (size_t k = 0; k < t.indexes.size(); ++k) out << (k ? ", " : "") << t.indexes[k];
-        out << "], \"isrc\": " << jsonString(t.isrc) << ", \"title\": " << jsonString(t.title)
-            << ", \"performer\": " << jsonString(t.performer)
-            << ", \"preEmphasisInQ\": " << (t.preEmphasis ? "true" : "false") << "}";
+    Json j;
+    j["method"] = "READ SUB-CHANNEL (MCN, ISRC, two agreeing answers), READ TOC format 5 (CD-Text, pack CRC), "
+                  "READ CD formatted Q (CRC, two agreeing readings, binary search per track boundary)";
+    j["qUsable"] = qUsable;
+    j["qReads"] = qReads;
+    j["qBadCrc"] = qBadCrc;
+    j["qFailed"] = qFailed;
+    j["qDisagreed"] = qDisagreed;
+    j["cdTextBadPacks"] = cdTextBadPacks;
+    j["catalog"] = facts.catalog;
+    j["title"] = facts.title;
+    j["performer"] = facts.performer;
+    j["hiddenTrackFile"] = facts.hiddenTrackFile;
+    j["hiddenTrackInQ"] = hiddenTrackInQ;
+    Json list = Json::array();
+    for (const proof::TrackFacts& t : facts.tracks) {
+        Json tj;
+        tj["track"] = t.number;
+        tj["pregapStart"] = t.pregapStart ? Json(*t.pregapStart) : Json();
+        tj["indexes"] = t.indexes;
+        tj["isrc"] = t.isrc;
+        tj["title"] = t.title;
+        tj["performer"] = t.performer;
+        tj["preEmphasisInQ"] = t.preEmphasis;
+        list.push_back(std::move(tj));
     }
-    out << "]}";
-    return out.str();
+    j["tracks"] = std::move(list);
+    return j;
 }
 
 }  // namespace rilvane::rescue

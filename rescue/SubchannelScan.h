@@ -24,6 +24,7 @@
 #include "drive/SubchannelReader.h"
 #include "proof/DiscFacts.h"
 #include "proof/DiscToc.h"
+#include "rescue/Json.h"
 #include "rescue/StopToken.h"
 
 namespace rilvane::rescue {
@@ -40,7 +41,7 @@ struct SubchannelFindings {
     int cdTextBadPacks = 0;
 
     // The findings as a JSON object.
-    std::string json() const;
+    Json json() const;
 };
 
 class SubchannelScan {

@@ -10,7 +10,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-translations-l10n \
   libgl1-mesa-dev libxkbcommon-dev \
   libasound2-dev alsa-utils libasound2-plugins pulseaudio pulseaudio-utils \
-  libflac-dev flac libdiscid-dev nettle-dev zlib1g-dev cuetools shntool \
+  libflac-dev flac libdiscid-dev nettle-dev zlib1g-dev nlohmann-json3-dev cuetools shntool \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
   xvfb xdotool x11-utils imagemagick sox python3 python3-pil \
   fonts-dejavu-core fonts-liberation \

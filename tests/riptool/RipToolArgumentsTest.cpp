@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <sstream>
 
 #include "rescue/FileNamePattern.h"
 #include "rescue/RescueReport.h"
@@ -136,11 +137,27 @@ TEST(RescueReportTest, TimesAndJsonStrings)
     EXPECT_EQ(trackTime(74), "00:00.74");
     EXPECT_EQ(trackTime(75 * 61 + 3), "01:01.03");
     EXPECT_EQ(trackTime(4500 * 100), "100:00.00");
-    EXPECT_EQ(jsonString("a\"b\\c\n"), "\"a\\\"b\\\\c\\u000a\"");
-    EXPECT_EQ(jsonString("Größe"), "\"Größe\"");
-    // Bytes that are not UTF-8 (a drive name, a file name) keep the JSON valid.
-    EXPECT_EQ(jsonString("x\xff\xc3"), "\"x\\ufffd\\ufffd\"");
-    EXPECT_EQ(jsonString("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
+    EXPECT_TRUE(isUtf8("Größe"));
+    EXPECT_FALSE(isUtf8("x\xff"));
+    EXPECT_FALSE(isUtf8("\xc3"));            // cut short
+    EXPECT_FALSE(isUtf8("\xed\xa0\x80"));    // a surrogate
+    EXPECT_FALSE(isUtf8("\xc0\xaf"));        // not the shortest form
+
+    // Bytes that are not UTF-8 (a drive name, a file name) keep the report
+    // valid JSON, and the file's real name is there in hex.
+    RescueReport report;
+    report.drive = "E: \"Lauf\\werk\"\n\xff";
+    TrackReport t;
+    t.track = 1;
+    t.file = "/tmp/Gr\xf6\xdf" "e.wav";
+    t.missing.push_back({150, 150});
+    report.tracks.push_back(t);
+    std::ostringstream out;
+    report.writeJson(out);
+    const Json j = Json::parse(out.str());
+    EXPECT_EQ(j["drive"], "E: \"Lauf\\werk\"\n\xef\xbf\xbd");
+    EXPECT_EQ(j["tracks"][0]["fileHex"], "2f746d702f4772f6df652e776176");
+    EXPECT_EQ(j["tracks"][0]["missingRanges"][0]["end"], "00:02.01");
 }
 
 TEST(RipToolArgumentsTest, ReadOffsetFlacAndLogCheck)
