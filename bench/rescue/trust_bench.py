@@ -16,7 +16,7 @@ Reported, per kind of run:
   time        median and min-max over the runs, and the ratio of the medians:
               what learning and defeating the cache costs.
 
-  trust_bench.py --bin BUILD/bin [--sectors N] [--runs N] [--delay-ms MS]
+  trust_bench.py --bin BUILD/bin [--sectors N] [--runs N] [--delay-ms MS] [--speed N]
 """
 import argparse
 import json
@@ -79,6 +79,7 @@ def main():
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--seed", type=int, default=29)
     ap.add_argument("--delay-ms", type=int, default=20, help="time each failing read takes")
+    ap.add_argument("--speed", type=int, default=24, help="the drive's top speed (1x = 75 sectors a second)")
     args = ap.parse_args()
 
     rnd = random.Random(args.seed)
@@ -94,7 +95,7 @@ def main():
                 taken.update(range(s, s + size))
                 return s
 
-    lines = ["speed 24", "c2 no", "cache 4000"]
+    lines = [f"speed {args.speed}", "c2 no", "cache 4000"]
     lost = set()
     for _ in range(10):
         s = free_spot(1)
@@ -123,7 +124,7 @@ def main():
         kinds = {"learnt": [], "given": []}
         extra = {"learnt": [], "given": ["--cache-sectors", "4000"]}
         ok = True
-        print(f"disc: {lead_out} sectors, 24x, no C2, cache 4000; {len(lost)} unreadable, 20 flaky, 20 corrupt, "
+        print(f"disc: {lead_out} sectors, {args.speed}x, no C2, cache 4000; {len(lost)} unreadable, 20 flaky, 20 corrupt, "
               f"20 slow 8; failing reads {args.delay_ms} ms")
         for run in range(args.runs):
             for kind in ("learnt", "given") if run % 2 == 0 else ("given", "learnt"):
