@@ -579,7 +579,6 @@ void RescueEngine::learnCache()
         return;
     }
     const double missBlock = kBlock / (75.0 * (topSpeed_ / 176.4));
-    const double threshold = missBlock / 2;
     // Whether reads take any time at all: the copy pass read every sector
     // once from the disc, ten at a time, some of them from what the drive
     // had read ahead (a quarter or more of them from the disc, so the
@@ -619,14 +618,27 @@ void RescueEngine::learnCache()
     for (int i = 0; i < 3 && !mustStop(); ++i)
         if (timedRead(calibration, t)) hit = std::min(hit, t);
     if (mustStop()) return;
-    if (hit >= threshold) {
-        // Nothing comes from a cache: there is none to defeat.
+    // A re-read that takes at least a whole block's time at the top speed
+    // came from the disc: nothing comes from a cache, there is none to
+    // defeat.
+    if (hit >= missBlock) {
         cache_.measured = true;
         cache_.sectors = 0;
         cache_.how = "keiner (ein sofort wiederholter Lesevorgang dauert so lange wie einer von der CD)";
         log_.line(LineKind::Reading, "Puffer des Laufwerks: " + cache_.how);
         return;
     }
+    // One that is faster than that, but not clearly faster than a read from
+    // the disc, says nothing: behind a slow bus or on a busy machine every
+    // command takes its time. Taking it for "no cache" would stop every flush
+    // and let the cache confirm its own readings; the assumed size stays.
+    if (hit >= missBlock / 2) {
+        keep("nicht messbar (ein sofort wiederholter Lesevorgang ist kaum schneller als einer von der CD)");
+        return;
+    }
+    // A block comes from the disc when it takes at least half its time at the
+    // top speed longer than one from the cache.
+    const double threshold = hit + missBlock / 2;
     // Whether READ(12) with FUA empties the cache: the same block once more
     // after it, and it takes its time again.
     if (forceUnitAccess() && timedRead(calibration, t)) cache_.fua = t >= threshold;
